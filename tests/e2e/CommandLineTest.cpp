@@ -1,0 +1,30 @@
+// The engine's command line under Wine: rejected lines end with exit code 15, with the usage
+// box unless silent.
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+using namespace cs::e2e;
+
+TEST(CommandLineUnderWine, SilentRejectionShowsNothingAndExits15) {
+    RunResult r = RunWine({WinBin("corvantis-setup.exe"), "/silent", "/x"}, 60);
+    ASSERT_FALSE(r.timedOut) << "a box was shown although silent: " << r.output;
+    EXPECT_EQ(r.exitCode, 15);
+}
+
+TEST(CommandLineUnderWine, RejectionShowsUsageBoxThenExits15) {
+    Process setup({WinBin("corvantis-setup.exe"), "/x"});
+    std::optional<std::string> box = WaitForWindow("^Error$", 60);
+    ASSERT_TRUE(box.has_value()) << "no usage box appeared";
+    EXPECT_EQ(WindowName(*box), "Error");
+    PressKey(*box, "Return");
+    RunResult r = setup.Wait(60);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 15);
+}
+
+TEST(CommandLineUnderWine, UnexpectedParameterIsRejectedToo) {
+    RunResult r = RunWine({WinBin("corvantis-setup.exe"), "/silent", "stray"}, 60);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 15);
+}

@@ -1,0 +1,196 @@
+#include "support/Wine.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cs::e2e {
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& workDir, int& outFd) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[0]);
+        close(fds[1]);
+        if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    outFd = fds[0];
+    fcntl(outFd, F_SETFL, O_NONBLOCK);
+    return pid;
+}
+
+std::vector<std::string> WithWine(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"wine"};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+} // namespace
+
+Process::Process(const std::vector<std::string>& args, const std::string& workDir) {
+    pid_ = Spawn(WithWine(args), workDir, outFd_);
+}
+
+Process::~Process() {
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (outFd_ >= 0) close(outFd_);
+}
+
+RunResult Process::Wait(int timeoutSeconds) {
+    RunResult result;
+    if (pid_ <= 0) return result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[4096];
+    for (;;) {
+        pollfd p{outFd_, POLLIN, 0};
+        poll(&p, 1, 50);
+        ssize_t n;
+        while ((n = read(outFd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            while ((n = read(outFd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            pid_ = -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(-pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            result.timedOut = true;
+            break;
+        }
+    }
+    result.output = output_;
+    return result;
+}
+
+RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds) {
+    Process process(args);
+    return process.Wait(timeoutSeconds);
+}
+
+RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds) {
+    int fd = -1;
+    pid_t pid = Spawn(args, "", fd);
+    RunResult result;
+    if (pid <= 0) return result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[4096];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        poll(&p, 1, 20);
+        ssize_t n;
+        while ((n = read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, n);
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            while ((n = read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, n);
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            result.timedOut = true;
+            break;
+        }
+    }
+    close(fd);
+    return result;
+}
+
+std::string WinBin(const std::string& name) { return EnvOr("CORVANTIS_WIN32_BIN", CORVANTIS_DEFAULT_WIN32_BIN) + "/" + name; }
+std::string HostBin(const std::string& name) { return EnvOr("CORVANTIS_HOST_BIN", CORVANTIS_DEFAULT_HOST_BIN) + "/" + name; }
+std::string DriveC() { return EnvOr("WINEPREFIX", EnvOr("HOME", "/tmp") + "/.wine") + "/drive_c"; }
+
+std::string TempDir() {
+    static int counter = 0;
+    std::string base = EnvOr("CORVANTIS_E2E_TMP", CORVANTIS_DEFAULT_HOST_BIN "/../e2e-tmp");
+    std::string dir = base + "/" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return std::filesystem::canonical(dir).string();
+}
+
+std::string ToWindowsPath(const std::string& linuxPath) {
+    std::string path = std::filesystem::absolute(linuxPath).string();
+    std::string drive = DriveC();
+    if (path.rfind(drive, 0) == 0) path = "C:" + path.substr(drive.size());
+    else path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::optional<std::string> WaitForWindow(const std::string& nameRegex, int timeoutSeconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        RunResult r = RunNative({"xdotool", "search", "--onlyvisible", "--name", nameRegex}, 5);
+        std::istringstream lines(r.output);
+        std::string id;
+        if (r.exitCode == 0 && std::getline(lines, id) && !id.empty()) return id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return std::nullopt;
+}
+
+std::string WindowName(const std::string& id) {
+    std::string name = RunNative({"xdotool", "getwindowname", id}, 5).output;
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    return name;
+}
+
+void PressKey(const std::string& id, const std::string& key) {
+    RunNative({"xdotool", "windowfocus", "--sync", id, "key", key}, 10);
+}
+
+std::string Screenshot(const std::string& path) {
+    RunResult r = RunNative({"sh", "-c", "xwd -root -silent | convert xwd:- '" + path + "'"}, 30);
+    return r.exitCode == 0 && std::filesystem::exists(path) ? path : "";
+}
+
+bool ReadFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary);
+    out << data;
+    return static_cast<bool>(out);
+}
+
+} // namespace cs::e2e

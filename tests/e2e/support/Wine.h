@@ -1,0 +1,57 @@
+// End-to-end test support: run Windows programs under the test run's Wine prefix, find and
+// drive their windows under Xvfb, and locate the build's binaries. The environment
+// (WINEPREFIX, DISPLAY, WINEDEBUG, ...) comes from scripts/wine-start.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace cs::e2e {
+
+struct RunResult {
+    int exitCode = -1; // 0..255 as the shell sees it; -1 when the program did not exit
+    bool timedOut = false;
+    std::string output; // stdout and stderr together
+};
+
+// A program started in the background (`wine args...`), so a test can act on its windows.
+class Process {
+  public:
+    explicit Process(const std::vector<std::string>& args, const std::string& workDir = "");
+    ~Process(); // kills the process group if it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    // Waits at most timeoutSeconds; on time-out the process group is killed.
+    RunResult Wait(int timeoutSeconds);
+
+  private:
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    std::string output_;
+};
+
+// Runs `wine args...` to its end (or the time-out) and returns what it did.
+RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds = 60);
+// Runs a Linux command (argv form) the same way.
+RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds = 60);
+
+std::string WinBin(const std::string& name);  // file in the win32 bin folder
+std::string HostBin(const std::string& name); // file in the host bin folder
+std::string DriveC();                         // $WINEPREFIX/drive_c
+std::string TempDir();                        // a fresh folder under the build tree
+std::string ToWindowsPath(const std::string& linuxPath); // "Z:\..." form
+
+// Waits for a window whose name matches the regular expression; returns its id.
+std::optional<std::string> WaitForWindow(const std::string& nameRegex, int timeoutSeconds);
+std::string WindowName(const std::string& id);
+// The text of the static controls in a window is not visible to X; a screenshot is.
+void PressKey(const std::string& id, const std::string& key);
+// Saves the whole screen as PNG at path; returns the path ("" on failure).
+std::string Screenshot(const std::string& path);
+
+bool ReadFile(const std::string& path, std::string& out);
+bool WriteFile(const std::string& path, const std::string& data);
+
+} // namespace cs::e2e
