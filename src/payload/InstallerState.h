@@ -1,0 +1,44 @@
+// The installer state: the one process-wide record that holds the command-line results,
+// the payload flags, the definition and the values derived from it while it is read, and
+// the values of the run that every other step reads and fills.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "core/String.h"
+#include "payload/Definition.h"
+
+#include <cstdint>
+
+namespace cs {
+
+struct InstallerState {
+    // Inputs of the definition reader.
+    CommandLine commandLine;
+    uint32_t payloadFlags = 0;
+
+    // The definition, with the defaults of its fields applied as they were read.
+    Definition definition;
+
+    // Derived while reading.
+    bool automatic = false;             // command line and the definition's automatic-mode byte
+    bool derivedFlag = false;           // option word 2 bit 0x100
+    String8 productVersion8;            // the product version in the system's ANSI code page
+    bool monoColor = false;             // TopColor equals BottomColor
+    String desktopFolderPath;           // the desktop joined with the desktop folder name
+    String8 desktopFolderPath8;         // the same in the 8-bit path form
+    String8 batchCommands[kBatchCount]; // code page 1252, with the /b1 /b2 /b3 additions
+    bool redirectionFailed = false;     // switching off file-system redirection failed
+    int currentLanguage = 0;            // starts as the default language
+
+    // Values of the run.
+    String failureSummary;
+
+    bool Silent() const { return commandLine.silent; }
+    // Language string `number` in the current language; empty when out of range.
+    const String& LanguageString(int number) const;
+};
+
+// The process-wide record.
+InstallerState& Installer();
+
+} // namespace cs
