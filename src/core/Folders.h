@@ -1,0 +1,156 @@
+// Windows' special folders, each resolved through a fixed chain of sources so that every
+// Windows version yields a usable path: the shell's CSIDL lookup, the known-folder lookup,
+// registry values, environment variables and, last, a fixed fallback.
+//
+// The chains are pure logic over FolderSources; the Windows build supplies the real sources
+// (FoldersWin32.cpp) and tests supply their own.
+#pragma once
+
+#include "core/String.h"
+
+#include <cstdint>
+
+namespace cs {
+
+enum class FolderId {
+    ProgramFiles,
+    ProgramFiles64,
+    CommonFiles,
+    CommonFiles64,
+    CommonAppData,
+    AppData,
+    CommonDesktop,
+    Desktop,
+    CommonDocuments,
+    Documents,
+    CommonFavorites,
+    Favorites,
+    Fonts,
+    CommonStartMenu,
+    StartMenu,
+    CommonPrograms,
+    Programs,
+    CommonStartup,
+    Startup,
+    System,
+    System32,
+    Profile,
+    Temp,
+    WebRoot,
+    WebServer,
+    DriverSearchPath,
+    Media,
+    Count
+};
+
+// The folder's name in diagnostics ("ProgramFiles", "CommonAppData", ...).
+const char16_t* FolderIdName(FolderId id);
+
+// Program-files lookups: the 64-bit view applies only on 64-bit Windows.
+enum class FolderView { Default, Bits64 };
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+enum class RegistryView { Default, Bits32, Bits64 };
+
+struct FolderGuid {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+};
+
+// "{905E63B6-C1BF-494E-B29C-65B732D3D21A}" form.
+String FormatGuid(const FolderGuid& id);
+
+// Known folders used by the chains.
+extern const FolderGuid kKnownFolderProgramFiles;
+extern const FolderGuid kKnownFolderProgramFilesX64;
+extern const FolderGuid kKnownFolderCommonFiles;
+extern const FolderGuid kKnownFolderCommonFilesX64;
+
+// Registry text as read, before the limits and clean-up of the chains.
+struct RegistryText {
+    bool found = false;
+    bool expandable = false; // REG_EXPAND_SZ
+    String text;
+};
+
+// What the chains ask of the system. Every lookup that fails returns an empty result.
+class FolderSources {
+  public:
+    virtual ~FolderSources() = default;
+    virtual String SpecialFolder(int csidl) = 0;          // SHGetSpecialFolderPathW, no creation
+    virtual String KnownFolder(const FolderGuid& id) = 0; // SHGetKnownFolderPath
+    virtual RegistryText ReadRegistry(RegistryRoot root, const String& key, const String& name,
+                                      RegistryView view) = 0; // a string value, whole
+    virtual String8 ReadRegistryAnsi(RegistryRoot root, const String& key, const String& name) = 0;
+    virtual String Environment(const String& name) = 0;
+    virtual String ExpandEnvironment(const String& text) = 0; // %Name% references
+    virtual String WindowsDirectory() = 0;
+    virtual String SystemDirectory() = 0;
+    virtual String TempPath() = 0;
+    virtual String UserName() = 0;
+    virtual bool FolderExists(const String& path) = 0;
+    virtual bool IsNtPlatform() = 0;
+    virtual bool Is64BitWindows() = 0;
+};
+
+// Registry reads of the chains: at most this many characters; a longer value counts as
+// missing, so the chain goes on to its next source rather than use a cut path.
+constexpr size_t kRegistryTextMaxChars = 4096;
+constexpr size_t kRegistryShortTextMaxChars = 64; // "BootDir" and "PathWWWRoot"
+
+// Path conventions: no trailing backslash except on a drive root such as "C:\" (a path of
+// three characters or fewer keeps it).
+String NormalizeFolderPath(String path);
+// One backslash between folder and name; an empty folder gives the name alone.
+String JoinPath(const String& folder, const String& name);
+// The path without its last count components ("" when it has no more to remove); a drive
+// that remains keeps its backslash.
+String RemoveLastComponents(const String& path, int count);
+
+class FolderResolver {
+  public:
+    explicit FolderResolver(FolderSources& sources) : sources_(sources) {}
+
+    String Resolve(FolderId id);
+    String ProgramFiles(FolderView view = FolderView::Default);
+    String CommonFiles(FolderView view = FolderView::Default);
+    String Windows();
+    // The temporary folder is computed once per resolver.
+    String Temp();
+    // "C" unless the setup's "BootDir" names a drive.
+    char16_t BootDriveLetter();
+
+    // A registry string value under the chains' limits; "" when missing, not text or too
+    // long. REG_EXPAND_SZ values come back expanded.
+    String RegistryValue(RegistryRoot root, const String& key, const String& name,
+                         size_t maxChars = kRegistryTextMaxChars);
+
+  private:
+    String ShellFolder(RegistryRoot root, const char16_t* name);
+    String CurrentVersionValue(const char16_t* name);
+    String Special(int csidl);
+    String Known(const FolderGuid& id);
+    String FromEnvironment(const char16_t* name);
+    String WithoutX86(const String& path);
+    String WebRoot();
+    String DriverSearchPath();
+
+    FolderSources& sources_;
+    bool tempResolved_ = false;
+    String temp_;
+};
+
+#ifdef _WIN32
+// The running system's sources and the process-wide resolver over them.
+FolderSources& SystemFolderSources();
+FolderResolver& SystemFolders();
+inline String GetFolder(FolderId id) {
+    return SystemFolders().Resolve(id);
+}
+// Tells the shell that file associations changed (SHChangeNotify, event 0x8000000).
+void NotifyAssociationsChanged();
+#endif
+
+} // namespace cs

@@ -1,0 +1,221 @@
+// The running system's folder sources: the shell's lookups (taken from the system folder's
+// shell32.dll by name, so a shell without them simply fails the step), the registry with its
+// 32-bit and 64-bit views, the environment and the kernel's folder queries.
+#include "core/Folders.h"
+
+#include "core/OsInfo.h"
+
+#include <windows.h>
+
+#include "core/Text.h"
+
+#include <objbase.h>
+#include <string>
+#include <vector>
+
+namespace cs {
+
+namespace {
+
+constexpr DWORD kMaxPathChars = 260;
+constexpr DWORD kUserNameMaxChars = 255;
+constexpr LONG kEventAssociationChanged = 0x08000000;
+
+const wchar_t* W(const String& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+String FromW(const wchar_t* text, size_t length) {
+    return String(reinterpret_cast<const char16_t*>(text), length);
+}
+String FromW(const wchar_t* text) {
+    return String(reinterpret_cast<const char16_t*>(text));
+}
+
+using SHGetSpecialFolderPathWFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
+using SHGetKnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
+using SHChangeNotifyFn = void(WINAPI*)(LONG, UINT, const void*, const void*);
+
+// shell32.dll from the system folder, loaded once and kept.
+HMODULE Shell32() {
+    static HMODULE module = [] {
+        wchar_t folder[kMaxPathChars + 1];
+        UINT n = GetSystemDirectoryW(folder, kMaxPathChars);
+        if (n == 0 || n >= kMaxPathChars) return LoadLibraryW(L"shell32.dll");
+        std::wstring path(folder, n);
+        if (path.back() != L'\\') path += L'\\';
+        path += L"shell32.dll";
+        return LoadLibraryW(path.c_str());
+    }();
+    return module;
+}
+
+template <class Fn> Fn Shell32Entry(const char* name) {
+    HMODULE module = Shell32();
+    if (!module) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+HKEY RootKey(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+REGSAM ViewFlag(RegistryView view) {
+    switch (view) {
+    case RegistryView::Bits32:
+        return KEY_WOW64_32KEY;
+    case RegistryView::Bits64:
+        return KEY_WOW64_64KEY;
+    default:
+        return 0;
+    }
+}
+
+// A fixed-size query (GetWindowsDirectoryW and the like): "" when it fails or needs more room.
+template <class Query> String FixedQuery(DWORD maxChars, Query query) {
+    std::vector<wchar_t> buffer(maxChars + 1, L'\0');
+    DWORD n = query(buffer.data(), maxChars);
+    if (n == 0 || n >= maxChars) return {};
+    return FromW(buffer.data(), n);
+}
+
+class SystemSources final : public FolderSources {
+  public:
+    String SpecialFolder(int csidl) override {
+        auto lookup = Shell32Entry<SHGetSpecialFolderPathWFn>("SHGetSpecialFolderPathW");
+        if (!lookup) return {};
+        wchar_t buffer[kMaxPathChars + 1] = {};
+        if (!lookup(nullptr, buffer, csidl, FALSE)) return {};
+        return FromW(buffer);
+    }
+
+    String KnownFolder(const FolderGuid& id) override {
+        auto lookup = Shell32Entry<SHGetKnownFolderPathFn>("SHGetKnownFolderPath");
+        if (!lookup) return {};
+        GUID guid;
+        guid.Data1 = id.data1;
+        guid.Data2 = id.data2;
+        guid.Data3 = id.data3;
+        for (int i = 0; i < 8; ++i)
+            guid.Data4[i] = id.data4[i];
+        PWSTR path = nullptr;
+        HRESULT hr = lookup(guid, 0, nullptr, &path);
+        String result;
+        if (SUCCEEDED(hr) && path) result = FromW(path);
+        if (path) CoTaskMemFree(path);
+        return result;
+    }
+
+    RegistryText ReadRegistry(RegistryRoot root, const String& key, const String& name,
+                              RegistryView view) override {
+        RegistryText value;
+        HKEY handle;
+        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) !=
+            ERROR_SUCCESS)
+            return value;
+        DWORD type = 0;
+        DWORD bytes = 0;
+        LONG rc = RegQueryValueExW(handle, W(name), nullptr, &type, nullptr, &bytes);
+        if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            // Room for a terminator the value may lack, and for a value that grows meanwhile.
+            std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 2, L'\0');
+            DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+            rc = RegQueryValueExW(handle, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                                  &size);
+            if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+                size_t length = size / sizeof(wchar_t);
+                while (length && buffer[length - 1] == 0)
+                    --length;
+                value.found = true;
+                value.expandable = type == REG_EXPAND_SZ;
+                value.text = FromW(buffer.data(), length);
+            }
+        }
+        RegCloseKey(handle);
+        return value;
+    }
+
+    String8 ReadRegistryAnsi(RegistryRoot root, const String& key, const String& name) override {
+        HKEY handle;
+        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return {};
+        String8 narrowName = ToCodePage(name, kCodePageAnsi);
+        DWORD type = 0;
+        DWORD bytes = 0;
+        String8 result;
+        LONG rc = RegQueryValueExA(handle, narrowName.c_str(), nullptr, &type, nullptr, &bytes);
+        if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            std::vector<char> buffer(bytes + 2, '\0');
+            DWORD size = static_cast<DWORD>(buffer.size() - 1);
+            rc = RegQueryValueExA(handle, narrowName.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(buffer.data()), &size);
+            if (rc == ERROR_SUCCESS) {
+                size_t length = size;
+                while (length && buffer[length - 1] == 0)
+                    --length;
+                result.Assign(buffer.data(), length);
+            }
+        }
+        RegCloseKey(handle);
+        return result;
+    }
+
+    String Environment(const String& name) override {
+        DWORD n = GetEnvironmentVariableW(W(name), nullptr, 0);
+        if (n == 0) return {};
+        std::vector<wchar_t> buffer(n + 1, L'\0');
+        n = GetEnvironmentVariableW(W(name), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0 || n >= buffer.size()) return {};
+        return FromW(buffer.data(), n);
+    }
+
+    String ExpandEnvironment(const String& text) override {
+        DWORD n = ExpandEnvironmentStringsW(W(text), nullptr, 0);
+        if (n == 0) return text;
+        std::vector<wchar_t> buffer(n + 1, L'\0');
+        n = ExpandEnvironmentStringsW(W(text), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0 || n > buffer.size()) return text;
+        return FromW(buffer.data());
+    }
+
+    String WindowsDirectory() override {
+        return FixedQuery(kMaxPathChars,
+                          [](wchar_t* b, DWORD n) { return (DWORD)GetWindowsDirectoryW(b, n); });
+    }
+    String SystemDirectory() override {
+        return FixedQuery(kMaxPathChars,
+                          [](wchar_t* b, DWORD n) { return (DWORD)GetSystemDirectoryW(b, n); });
+    }
+    String TempPath() override {
+        return FixedQuery(kMaxPathChars, [](wchar_t* b, DWORD n) { return GetTempPathW(n, b); });
+    }
+    String UserName() override {
+        wchar_t buffer[kUserNameMaxChars + 1] = {};
+        DWORD size = kUserNameMaxChars + 1;
+        if (!GetUserNameW(buffer, &size)) return {};
+        return FromW(buffer);
+    }
+    bool FolderExists(const String& path) override {
+        DWORD attributes = GetFileAttributesW(W(path));
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool IsNtPlatform() override { return CurrentOsRecord().platform == kPlatformNt; }
+    bool Is64BitWindows() override { return CurrentOsRecord().is64BitWindows; }
+};
+
+} // namespace
+
+FolderSources& SystemFolderSources() {
+    static SystemSources sources;
+    return sources;
+}
+
+FolderResolver& SystemFolders() {
+    static FolderResolver resolver(SystemFolderSources());
+    return resolver;
+}
+
+void NotifyAssociationsChanged() {
+    if (auto notify = Shell32Entry<SHChangeNotifyFn>("SHChangeNotify"))
+        notify(kEventAssociationChanged, 0 /* SHCNF_IDLIST */, nullptr, nullptr);
+}
+
+} // namespace cs

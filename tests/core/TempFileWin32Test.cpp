@@ -1,0 +1,121 @@
+// Temporary files on the running system: new, distinct, empty files; no file where the
+// folder cannot be made.
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/TempFile.h"
+#include "core/Text.h"
+#include "support/TextPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using namespace cs;
+
+namespace {
+
+const wchar_t* W(const String& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+bool IsEmptyFile(const String& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return false;
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeLow == 0 &&
+           data.nFileSizeHigh == 0;
+}
+
+String FileName(const String& path) {
+    size_t slash = path.Length();
+    while (slash > 0 && path[slash - 1] != u'\\')
+        --slash;
+    return path.Sub(slash);
+}
+
+// A fresh folder under the temporary folder, removed with its files at the end.
+class TempFileOnSystem : public testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = JoinPath(SystemFolders().Temp(), Format(u"cs-tempfile-%u", GetCurrentProcessId()));
+    }
+    void TearDown() override {
+        for (const String& f : made_)
+            DeleteFileW(W(f));
+        RemoveTree(folder_);
+    }
+    static void RemoveTree(const String& folder) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(W(JoinPath(folder, u"*")), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                String name(reinterpret_cast<const char16_t*>(data.cFileName));
+                if (name == u"." || name == u"..") continue;
+                String path = JoinPath(folder, name);
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path);
+                else
+                    DeleteFileW(W(path));
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(W(folder));
+    }
+    String Made(const String& path) {
+        if (!path.IsEmpty()) made_.push_back(path);
+        return path;
+    }
+    String folder_;
+    std::vector<String> made_; // files made outside folder_
+};
+
+} // namespace
+
+TEST_F(TempFileOnSystem, WithAndWithoutExtensionMakesDistinctEmptyFiles) {
+    std::set<std::u16string> names;
+    for (int i = 0; i < 25; ++i) {
+        String plain = MakeTempFileName(folder_, u"");
+        String withExt = MakeTempFileName(folder_, u".log");
+        ASSERT_FALSE(plain.IsEmpty());
+        ASSERT_FALSE(withExt.IsEmpty());
+        EXPECT_TRUE(IsEmptyFile(plain)) << ToUtf8(plain).c_str();
+        EXPECT_TRUE(IsEmptyFile(withExt)) << ToUtf8(withExt).c_str();
+        EXPECT_EQ(FileName(plain).Sub(0, 3), u"KWT");
+        EXPECT_EQ(FileName(withExt).Sub(0, 3), u"KWT");
+        EXPECT_EQ(withExt.Sub(withExt.Length() - 4), u".log");
+        EXPECT_EQ(withExt.Sub(0, folder_.Length() + 1), folder_ + u"\\");
+        EXPECT_TRUE(names.insert(std::u16string(plain.View())).second);
+        EXPECT_TRUE(names.insert(std::u16string(withExt.View())).second);
+    }
+}
+
+TEST_F(TempFileOnSystem, MissingFoldersAreMade) {
+    String nested = JoinPath(folder_, u"a\\b");
+    String path = MakeTempFileName(nested, u"dat");
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_TRUE(IsEmptyFile(path));
+    EXPECT_EQ(path.Sub(0, nested.Length() + 1), nested + u"\\");
+}
+
+TEST_F(TempFileOnSystem, FolderThatCannotBeMadeGivesEmptyText) {
+    ASSERT_FALSE(MakeTempFileName(folder_, u"x").IsEmpty()); // makes folder_
+    String blocker = JoinPath(folder_, u"plain-file");
+    HANDLE file =
+        CreateFileW(W(blocker), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_EQ(MakeTempFileName(JoinPath(blocker, u"sub"), u"log"), u"");
+    EXPECT_EQ(MakeTempFileName(JoinPath(blocker, u"sub"), u""), u"");
+}
+
+TEST_F(TempFileOnSystem, EmptyFolderMeansTheTemporaryFolder) {
+    String path = Made(MakeTempFileName(u"", u"tmp"));
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_TRUE(IsEmptyFile(path));
+    EXPECT_EQ(path.Sub(0, SystemFolders().Temp().Length() + 1), SystemFolders().Temp() + u"\\");
+    String plain = Made(MakeTempFileName());
+    ASSERT_FALSE(plain.IsEmpty());
+    EXPECT_TRUE(IsEmptyFile(plain));
+}
