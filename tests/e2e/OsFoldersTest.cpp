@@ -1,0 +1,214 @@
+// The engine's view of the system under Wine: corvantis-sysinfo prints the OS record, the
+// system bit, the names and every special folder. The prefix's reported Windows version is
+// switched (and switched back at the end); the folders are looked up in the prefix from Linux.
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace cs::e2e;
+
+namespace {
+
+using Values = std::map<std::string, std::string>;
+
+Values ParseLines(const std::string& output) {
+    Values values;
+    std::istringstream in(output);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+Values SysInfo() {
+    RunResult r = RunWine({WinBin("corvantis-sysinfo.exe")}, 60);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    return ParseLines(r.output);
+}
+
+std::string Trimmed(std::string s) {
+    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+// Switches the prefix's reported Windows version for the test's lifetime and restores the
+// setting it found: the global version (winecfg -v) and the user's "Version" override.
+class WindowsVersionSwitch {
+  public:
+    WindowsVersionSwitch() {
+        RunResult current = RunWine({"winecfg", "-v"}, 60);
+        original_ = Trimmed(current.output);
+        RunResult userValue = RunWine({"reg", "query", "HKCU\\Software\\Wine", "/v", "Version"}, 60);
+        if (userValue.exitCode == 0) {
+            std::istringstream in(userValue.output);
+            std::string line;
+            while (std::getline(in, line)) {
+                size_t at = line.find("REG_SZ");
+                if (at != std::string::npos)
+                    originalUser_ = Trimmed(line.substr(line.find_first_not_of(" ", at + 6)));
+            }
+            hadUserValue_ = true;
+        }
+    }
+    ~WindowsVersionSwitch() {
+        SetUserVersion(hadUserValue_ ? originalUser_ : "");
+        if (!original_.empty()) RunWine({"winecfg", "-v", original_}, 60);
+    }
+    // "win10", "win81", "win7", "vista": the prefix's version; "winxp": the user override
+    // (a 64-bit prefix offers XP only that way).
+    void Set(const std::string& version) {
+        if (version == "winxp") {
+            SetUserVersion(version);
+        } else {
+            SetUserVersion("");
+            RunResult r = RunWine({"winecfg", "-v", version}, 60);
+            ASSERT_EQ(r.exitCode, 0) << r.output;
+        }
+    }
+    const std::string& Original() const { return original_; }
+
+  private:
+    static void SetUserVersion(const std::string& version) {
+        if (version.empty())
+            RunWine({"reg", "delete", "HKCU\\Software\\Wine", "/v", "Version", "/f"}, 60);
+        else
+            RunWine({"reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"}, 60);
+    }
+    std::string original_;
+    std::string originalUser_;
+    bool hadUserValue_ = false;
+};
+
+struct VersionCase {
+    const char* setting;
+    const char* version; // major.minor.build
+    const char* servicePack;
+    const char* bare;      // flags 4
+    const char* shortName; // flags 3, after the WINE prefix
+    const char* fullStart; // flags 1 begins with it, after the WINE prefix
+    const char* systemBit; // with the WINE bit
+    const char* newerThan2003;
+};
+
+const VersionCase kVersions[] = {
+    {"win10", "10.0.18362", "", "10", "Windows 10", "Windows 10", "0x88000", "0"},
+    {"win81", "6.3.9600", "", "8", "Windows 8.1", "Windows 8.1", "0x82000", "0"},
+    {"win7", "6.1.7601", "Service Pack 1", "7", "Windows 7", "Windows 7", "0x81000", "0"},
+    {"vista", "6.0.6002", "Service Pack 2", "Vista", "Windows Vista", "Windows Vista", "0x80400", "0"},
+    {"winxp", "5.1.2600", "Service Pack 3", "XP", "Windows XP", "Windows XP Professional", "0x80100", "0"},
+};
+
+} // namespace
+
+TEST(OsUnderWine, NameAndBitForEachConfiguredVersion) {
+    WindowsVersionSwitch versions;
+    ASSERT_FALSE(versions.Original().empty()) << "winecfg -v did not report the current version";
+    for (const VersionCase& c : kVersions) {
+        SCOPED_TRACE(c.setting);
+        versions.Set(c.setting);
+        Values v = SysInfo();
+        EXPECT_EQ(v["OsMajor"] + "." + v["OsMinor"] + "." + v["OsBuild"], c.version);
+        EXPECT_EQ(v["OsPlatform"], "2");
+        EXPECT_EQ(v["OsWine"], "1");
+        ASSERT_FALSE(v["OsWineVersion"].empty());
+        const std::string prefix = "WINE " + v["OsWineVersion"] + " reporting as ";
+        const bool is64 = v["Os64BitWindows"] == "1";
+        const std::string sp = *c.servicePack ? std::string(" ") + c.servicePack : "";
+        EXPECT_EQ(v["OsName4"], c.bare);
+        EXPECT_EQ(v["OsName3"], prefix + c.shortName);
+        EXPECT_EQ(v["OsName2"], prefix + c.shortName + sp);
+        EXPECT_EQ(v["OsName1"].rfind(prefix + c.fullStart, 0), 0u) << v["OsName1"];
+        EXPECT_EQ(v["OsName0"], v["OsName1"] + sp);
+        EXPECT_EQ(v["OsName1"].size() >= 4 && v["OsName1"].substr(v["OsName1"].size() - 4) == " x64", is64)
+            << v["OsName1"];
+        EXPECT_EQ(v["OsSystemBit"], c.systemBit);
+        EXPECT_EQ(v["OsNewerThanServer2003"], c.newerThan2003);
+        EXPECT_EQ(v["OsIsServer"], "0");
+    }
+}
+
+TEST(OsUnderWine, ReleaseIdOfWindows10) {
+    WindowsVersionSwitch versions;
+    versions.Set("win10");
+    const std::string key = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion";
+    RunResult added = RunWine({"reg", "add", key, "/v", "ReleaseId", "/d", "2009", "/f", "/reg:32"}, 60);
+    ASSERT_EQ(added.exitCode, 0) << added.output;
+    Values v = SysInfo();
+    EXPECT_EQ(v["OsReleaseId"], "2009");
+    const std::string& full = v["OsName0"];
+    EXPECT_EQ(full.substr(full.size() - 5), " 2009") << full;
+    EXPECT_EQ(v["OsName8"].find("2009"), std::string::npos) << "flag 8 leaves the release identifier out";
+    EXPECT_EQ(v["OsName4"], "10");
+    versions.Set("win7");
+    v = SysInfo();
+    EXPECT_EQ(v["OsName0"].find("2009"), std::string::npos) << "only Windows 10 shows it";
+    RunWine({"reg", "delete", key, "/v", "ReleaseId", "/f", "/reg:32"}, 60);
+}
+
+TEST(FoldersUnderWine, EveryFolderResolvesAndExistsInThePrefix) {
+    Values v = SysInfo();
+    std::vector<std::string> names, paths;
+    for (const auto& [name, value] : v) {
+        if (name.rfind("Folder", 0) != 0) continue;
+        names.push_back(name);
+        paths.push_back(value);
+    }
+    ASSERT_EQ(names.size(), 28u) << "27 folders of the table and the Windows folder";
+    for (size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i] + "=" + paths[i]);
+        ASSERT_FALSE(paths[i].empty());
+        EXPECT_TRUE(paths[i].size() <= 3 || paths[i].back() != '\\');
+        RunResult unix = RunWine({"winepath", "-u", paths[i]}, 60);
+        ASSERT_EQ(unix.exitCode, 0);
+        std::string linuxPath = Trimmed(unix.output);
+        // The web folders exist only with a web server; Wine ships no media folder.
+        bool optional =
+            names[i] == "FolderWebRoot" || names[i] == "FolderWebServer" || names[i] == "FolderMedia";
+        if (!optional) {
+            EXPECT_TRUE(std::filesystem::is_directory(linuxPath)) << linuxPath;
+        }
+    }
+    EXPECT_EQ(v["FolderProgramFiles"], "C:\\Program Files (x86)") << "a 32-bit program on a 64-bit prefix";
+    EXPECT_EQ(v["FolderProgramFiles64"], "C:\\Program Files");
+    EXPECT_EQ(v["FolderCommonFiles64"], "C:\\Program Files\\Common Files");
+    EXPECT_EQ(v["FolderWebRoot"], "c:\\Inetpub\\wwwroot");
+    EXPECT_EQ(v["FolderWebServer"], "c:\\Inetpub");
+    EXPECT_EQ(v["BootDrive"], "C");
+}
+
+TEST(TempFilesUnderWine, NewEmptyFilesAndNoFileWhereNoFolderCanBe) {
+    std::string dir = TempDir();
+    std::string winDir = ToWindowsPath(dir) + "\\made\\here";
+    std::vector<std::string> made;
+    for (const char* ext : {"", "log", ""}) {
+        RunResult r = RunWine({WinBin("corvantis-sysinfo.exe"), "/tempfile", winDir, ext}, 60);
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        std::string path = ParseLines(r.output)["TempFile"];
+        ASSERT_EQ(path.rfind(winDir + "\\KWT", 0), 0u) << path;
+        std::string linuxPath = Trimmed(RunWine({"winepath", "-u", path}, 60).output);
+        EXPECT_TRUE(std::filesystem::is_regular_file(linuxPath)) << linuxPath;
+        EXPECT_EQ(std::filesystem::file_size(linuxPath), 0u);
+        for (const std::string& earlier : made)
+            EXPECT_NE(earlier, path);
+        made.push_back(path);
+    }
+    EXPECT_EQ(made[1].substr(made[1].size() - 4), ".log");
+
+    ASSERT_TRUE(WriteFile(dir + "/blocker", "x"));
+    RunResult blocked = RunWine(
+        {WinBin("corvantis-sysinfo.exe"), "/tempfile", ToWindowsPath(dir) + "\\blocker\\sub", "log"}, 60);
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_EQ(ParseLines(blocked.output)["TempFile"], "");
+    std::filesystem::remove_all(dir);
+}
