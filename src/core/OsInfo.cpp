@@ -316,8 +316,10 @@ String OsNameOf(const OsRecord& os, const OsNameFacts& facts, unsigned flags) {
     if (!bare && !(flags & kOsNameNoServicePack) && !os.servicePack.IsEmpty()) {
         // Shown as the ANSI code page shows it: characters it lacks become "?".
         String servicePack = FromCodePage(ToCodePage(os.servicePack, kCodePageAnsi).View(), kCodePageAnsi);
-        if (servicePack[0] != u' ') name += u' ';
-        name += servicePack;
+        if (!servicePack.IsEmpty()) {
+            if (servicePack[0] != u' ') name += u' ';
+            name += servicePack;
+        }
     }
     if (!bare && !(flags & kOsNameNoReleaseId) && Is(os, 10, 0) && IsWorkstation(os) &&
         os.platform == kPlatformNt && !facts.releaseId.IsEmpty()) {
