@@ -1,6 +1,7 @@
 #include "core/Fatal.h"
 
 #include <atomic>
+#include <cstdlib>
 
 namespace cs {
 
@@ -12,6 +13,11 @@ FatalHook g_hooks[kMaxFatalHooks];
 int g_hookCount = 0;
 std::atomic<bool> g_inFatal{false};
 FatalPlatform g_platform = DefaultFatalPlatform();
+
+[[noreturn]] void EndProcess() {
+    g_platform.exit(kFatalExitCode);
+    std::_Exit(kFatalExitCode); // the platform's exit does not return; this keeps the promise
+}
 
 } // namespace
 
@@ -27,7 +33,7 @@ void ClearFatalHooks() { g_hookCount = 0; }
 
 void RaiseFatal(const String& message) {
     // A fatal error while one is being handled ends the process at once.
-    if (g_inFatal.exchange(true)) g_platform.exit(kFatalExitCode);
+    if (g_inFatal.exchange(true)) EndProcess();
     for (int i = 0; i < g_hookCount; ++i) {
         try {
             g_hooks[i](message);
@@ -36,7 +42,7 @@ void RaiseFatal(const String& message) {
         }
     }
     g_platform.show(message, Format(u"FATAL ERROR - %s", kProgramTitle));
-    g_platform.exit(kFatalExitCode);
+    EndProcess();
 }
 
 void InternalFatal(const char* module, int line) {

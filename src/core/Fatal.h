@@ -17,7 +17,7 @@ using FatalHook = void (*)(const String& message);
 // error box with the arrow cursor and calls ExitProcess. Tests replace it.
 struct FatalPlatform {
     void (*show)(const String& message, const String& caption);
-    [[noreturn]] void (*exit)(int code);
+    void (*exit)(int code); // must not return
 };
 void SetFatalPlatform(const FatalPlatform& platform);
 FatalPlatform DefaultFatalPlatform();

@@ -15,9 +15,11 @@
 
 // GCC's overflow analysis misreads the in-place insert below after inlining (it assumes the
 // size_t arithmetic can wrap); the sizes are checked against the allocation right there.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
 
 namespace cs {
 
@@ -221,4 +223,6 @@ String8 NarrowLatin1(const String& text);
 
 } // namespace cs
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
