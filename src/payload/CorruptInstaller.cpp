@@ -1,0 +1,61 @@
+#include "payload/CorruptInstaller.h"
+
+#include "core/Format.h"
+
+namespace cs {
+
+namespace {
+
+CorruptInstallerHooks g_hooks;
+CorruptInstallerPlatform g_platform = DefaultCorruptInstallerPlatform();
+
+const char16_t kBuiltInMessage[] =
+    u"This installation program is corrupt.  This is usually caused by a faulty download, but it can also be "
+    u"caused by a virus on your computer.  The installation cannot proceed.\r\n\r\nDelete the corrupted "
+    u"installer "
+    u"(to prevent caching), then re-download it.  If the problem persists, check your system for "
+    u"viruses.\r\n\r\nError code: %d";
+
+String LanguageString(int number) {
+    return g_hooks.languageString ? g_hooks.languageString(number) : String();
+}
+
+} // namespace
+
+void SetCorruptInstallerHooks(const CorruptInstallerHooks& hooks) {
+    g_hooks = hooks;
+}
+void SetCorruptInstallerPlatform(const CorruptInstallerPlatform& platform) {
+    g_platform = platform;
+}
+
+String ErrorCodeText(int32_t code) {
+    if (code >= 0) return Format(u"%d", code);
+    return Format(u"0x%X", static_cast<uint32_t>(code));
+}
+
+String CorruptInstallerMessage(int code, const String& languageText, uint32_t systemError,
+                               const String& systemText) {
+    String message = languageText.IsEmpty() ? Format(kBuiltInMessage, code) : languageText;
+    if (systemError != 0)
+        message += Format(u"\r\nSystem error, code %s: %s", ErrorCodeText(static_cast<int32_t>(systemError)),
+                          systemText);
+    return message;
+}
+
+void CorruptInstaller(int code, bool withSystemError) {
+    // The last error first: everything below may change it.
+    uint32_t error = withSystemError ? g_platform.lastError() : 0;
+    String systemText = error ? g_platform.systemErrorText(error) : String();
+    String message =
+        CorruptInstallerMessage(code, LanguageString(kStringCorruptInstaller), error, systemText);
+    if (g_hooks.recordFailure) g_hooks.recordFailure(message);
+    if (g_hooks.writeLog) g_hooks.writeLog();
+    if (g_hooks.notifyFailure) g_hooks.notifyFailure();
+    String title = LanguageString(kStringErrorTitle);
+    if (title.IsEmpty()) title = u"Error";
+    g_platform.show(message, title);
+    g_platform.exit(kCorruptExitCode);
+}
+
+} // namespace cs

@@ -1,0 +1,55 @@
+// The steps from the bytes of an installer to its plain definition, shared by the engine
+// (reading its mapped section and its own file) and the builder's inspection (reading a
+// file into memory). Each step returns kPayloadOk or the outcome the engine reports.
+#pragma once
+
+#include "payload/Blowfish.h"
+#include "payload/ByteSource.h"
+#include "payload/PayloadHeader.h"
+#include "payload/PeImage.h"
+
+namespace cs {
+
+// What the payload steps hand on to the definition reader, the data stream and the
+// uninstaller copy.
+struct PayloadInfo {
+    uint64_t fileSize = 0;
+    SetupSection section;
+    PayloadHeader header;
+    size_t headerLength = 0;     // offset of the definition block from the payload start
+    size_t dataStreamOffset = 0; // header length + definition block size
+    Blowfish cipher;             // key schedule of the cipher key (flag 0x1000)
+    Bytes definition;            // the plain definition
+};
+
+// Inputs: the mapped section. Outputs: header, key schedule, plain definition.
+// Returns kPayloadOk or the first failed rule (header codes, kCodeDecompress). The
+// definition checksum is not tested here: the definition reader tests it after its first
+// fields through DefinitionChecksumMatches.
+int ReadPayload(ByteView payload, PayloadInfo& info);
+
+// The stored definition block to the plain definition: XOR step with the definition
+// checksum (or Blowfish with its length trailer when flag 0x1000 is set), then xz.
+// kPayloadOk or kCodeDecompress.
+int DecodeDefinitionBlock(ByteView stored, const PayloadHeader& header, const Blowfish& cipher, Bytes& plain);
+
+// The definition checksum test: CRC-32 of the whole plain definition against header field 5.
+// A false result is the corrupt-installer code kCodeDefinitionChecksum.
+bool DefinitionChecksumMatches(const PayloadInfo& info, ByteView plainDefinition);
+
+// Everything above from the file's bytes, for the builder's inspection and the tests: the
+// section located as the engine does, its mapped view read from the file, the header and
+// block decoded, and the checksum of the whole plain definition tested (the engine does
+// that inside the definition reader). `mapped` receives the section view.
+int ReadPayloadFile(const ByteSource& file, PayloadInfo& info, Bytes& mapped);
+
+// The engine prefix (offset 0 to the `.setup` raw data); kCodeEnginePrefix when unreadable.
+int ReadEnginePrefix(const ByteSource& file, const PayloadInfo& info, Bytes& prefix);
+// Integrity mode 1: kPayloadOk or kCodeEngineChecksum.
+int CheckEngineChecksum(ByteView enginePrefix, const PayloadInfo& info);
+
+// The uninstaller's executable for payload flag 0x20: the engine prefix with the bytes that
+// follow the section's raw data, the section removed. kPayloadOk or kCodeEngineTail.
+int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadInfo& info, Bytes& copy);
+
+} // namespace cs

@@ -1,0 +1,146 @@
+#include "payload/Payload.h"
+
+#include "app/Startup.h"
+#include "core/Fatal.h"
+#include "payload/CorruptInstaller.h"
+#include "payload/Integrity.h"
+#include "payload/PayloadCodes.h"
+
+#include <windows.h>
+
+#include <softpub.h>
+#include <wintrust.h>
+
+namespace cs {
+
+namespace {
+
+const wchar_t* W(const String& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+// The engine's own file read at any offset through its handle.
+class HandleSource final : public ByteSource {
+  public:
+    explicit HandleSource(HANDLE file) : file_(file) {}
+    uint64_t Size() const override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+    }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) return false;
+        auto* out = static_cast<uint8_t*>(buffer);
+        while (size > 0) {
+            DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), got = 0;
+            if (!ReadFile(file_, out, want, &got, nullptr)) return false;
+            if (got == 0) {
+                SetLastError(ERROR_HANDLE_EOF);
+                return false;
+            }
+            out += got;
+            size -= got;
+        }
+        return true;
+    }
+
+  private:
+    HANDLE file_;
+};
+
+// The trust verification outcome of a file (an HRESULT; 0 when the signature is valid).
+uint32_t VerifyFileTrust(const String& path) {
+    WINTRUST_FILE_INFO fileInfo = {};
+    fileInfo.cbStruct = sizeof fileInfo;
+    fileInfo.pcwszFilePath = W(path);
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    LONG outcome = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return static_cast<uint32_t>(outcome);
+}
+
+void ExitOnCode(int code, bool withSystemError = false) {
+    if (code == kPayloadOk) return;
+    if (code == kNoSetupSection)
+        FatalError(
+            u"This program performs installations and uninstallations.\r\nThere is no installation data "
+            u"present.\r\nNo uninstallation parameters were specified.\r\n\r\nYou should not delete this "
+            u"program or execute it directly.");
+    CorruptInstaller(code, withSystemError);
+}
+
+} // namespace
+
+EnginePayload& ThePayload() {
+    static EnginePayload payload;
+    return payload;
+}
+
+void OpenOwnFileOrExit(EnginePayload& payload) {
+    payload.path = ModulePath();
+    HANDLE file =
+        CreateFileW(W(payload.path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        FatalError(u"Error code 1: The installer could not open itself.\r\nFilename: %s\r\nError #%d: %s",
+                   payload.path, error, DefaultCorruptInstallerPlatform().systemErrorText(error));
+    }
+    payload.file = file;
+    payload.info.fileSize = HandleSource(file).Size();
+}
+
+void LocatePayloadOrExit(EnginePayload& payload) {
+    HandleSource source(static_cast<HANDLE>(payload.file));
+    int code = LocateSetupSection(source, payload.info.section);
+    ExitOnCode(code, code == kCodeSeek);
+}
+
+void ReadDefinitionBlockOrExit(EnginePayload& payload) {
+    const auto* image = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
+    ByteView mapped(image + payload.info.section.virtualAddress, MappedSectionLength(payload.info.section));
+    int code = ReadPayload(mapped, payload.info);
+    if (code == kVersionMismatch)
+        FatalError(
+            u"The installer version (51.0) does not match the version of %s (%s).  Close all applications "
+            u"and reinstall %s.",
+            kProgramTitle, payload.info.header.version, kProgramTitle);
+    ExitOnCode(code);
+}
+
+void CheckDefinitionChecksumOrExit(const EnginePayload& payload, ByteView plainDefinition) {
+    if (!DefinitionChecksumMatches(payload.info, plainDefinition)) CorruptInstaller(kCodeDefinitionChecksum);
+}
+
+void CheckEngineOrExit(EnginePayload& payload, int integrityMode) {
+    HandleSource source(static_cast<HANDLE>(payload.file));
+    ExitOnCode(ReadEnginePrefix(source, payload.info, payload.enginePrefix), true);
+    if (integrityMode == 1) ExitOnCode(CheckEngineChecksum(payload.enginePrefix, payload.info));
+    if (integrityMode == 2 || integrityMode == 3) {
+        uint32_t outcome = VerifyFileTrust(payload.path);
+        int code = TrustIntegrityCode(integrityMode, TrustResultNumber(outcome), outcome);
+        SetLastError(outcome);
+        ExitOnCode(code, integrityMode == 2);
+    }
+    if (payload.info.header.flags & kFlagEngineWithoutPayload)
+        ExitOnCode(MakeEngineCopy(source, payload.enginePrefix, payload.info, payload.engineCopy), true);
+}
+
+EnginePayload& ReadPayloadOrExit() {
+    EnginePayload& payload = ThePayload();
+    OpenOwnFileOrExit(payload);
+    LocatePayloadOrExit(payload);
+    ReadDefinitionBlockOrExit(payload);
+    return payload;
+}
+
+} // namespace cs

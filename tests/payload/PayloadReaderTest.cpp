@@ -1,0 +1,154 @@
+// From the mapped section to the plain definition: the XOR and Blowfish paths, the
+// checksum test, the engine checks and the trust-verification codes.
+#include "payload/PayloadReader.h"
+#include "payload/Crc32.h"
+#include "payload/Integrity.h"
+#include "payload/PayloadCodes.h"
+#include "payload/XorStep.h"
+#include "payload/Xz.h"
+
+#include "payload/FakePe.h"
+
+#include <gtest/gtest.h>
+
+using namespace cs;
+
+namespace {
+
+const Bytes kDefinition = [] {
+    Bytes d;
+    for (int i = 0; i < 3000; ++i)
+        d.push_back(static_cast<uint8_t>("definition text "[i % 16] + i / 1000));
+    return d;
+}();
+
+// A payload with the block made from `plain`: xz, then the XOR step keyed with `crc` or
+// Blowfish with the sample key; `crc` is also what field 5 says.
+Bytes MakePayload(ByteView plain, uint32_t crc, bool blowfish) {
+    PayloadHeader h;
+    h.flags = blowfish ? kFlagBlowfish : 0;
+    for (size_t i = 0; i < h.cipherKey.size(); ++i)
+        h.cipherKey[i] = static_cast<uint8_t>(i ^ 0x5C);
+    Bytes block;
+    EXPECT_TRUE(XzEncode(plain, block, 1));
+    if (blowfish) {
+        Blowfish cipher;
+        cipher.SetKey(h.cipherKey.data(), h.cipherKey.size());
+        block = BlowfishSeal(cipher, block);
+    } else {
+        XorStep(block.data(), block.size(), crc);
+    }
+    h.definitionSize = static_cast<int32_t>(block.size());
+    h.definitionChecksum = crc;
+    Bytes payload = WritePayloadHeader(h);
+    Append(payload, block);
+    return payload;
+}
+
+} // namespace
+
+TEST(ReadPayload, XorAndBlowfishBlocksGiveThePlainDefinition) {
+    for (bool blowfish : {false, true}) {
+        Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), blowfish);
+        payload.resize(payload.size() + 77, 0); // the rest of the section
+        PayloadInfo info;
+        ASSERT_EQ(ReadPayload(payload, info), kPayloadOk) << blowfish;
+        EXPECT_EQ(info.definition, kDefinition);
+        EXPECT_EQ(info.dataStreamOffset, payload.size() - 77);
+        EXPECT_EQ(info.cipher.HasKey(), blowfish);
+        EXPECT_TRUE(DefinitionChecksumMatches(info, info.definition));
+    }
+}
+
+TEST(ReadPayload, ChecksumIsTheXorKey) {
+    // Field 5 keys the XOR step: a different value unscrambles into bytes that are no xz.
+    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
+    StoreLE32(&payload[LayoutOf(4, 0, false).definitionChecksum], Crc32(kDefinition) ^ 0x100);
+    PayloadInfo info;
+    EXPECT_EQ(ReadPayload(payload, info), kCodeDecompress);
+}
+
+TEST(ReadPayload, DefinitionThatDecompressesWithAnotherChecksum) {
+    // Scrambled with the stored value, which is not the plain text's CRC-32.
+    Bytes payload = MakePayload(kDefinition, 0x12345678, false);
+    PayloadInfo info;
+    ASSERT_EQ(ReadPayload(payload, info), kPayloadOk);
+    EXPECT_EQ(info.definition, kDefinition);
+    EXPECT_FALSE(DefinitionChecksumMatches(info, info.definition));
+}
+
+TEST(DecodeDefinitionBlock, BlowfishTrailerOutOfRangeGivesAnEmptyDefinition) {
+    PayloadHeader h;
+    h.flags = kFlagBlowfish;
+    Blowfish cipher;
+    cipher.SetKey(h.cipherKey.data(), h.cipherKey.size());
+    Bytes stored(32, 0);
+    StoreLE32(&stored[28], 29); // more than total - 4
+    cipher.Encrypt(stored.data(), stored.size());
+    Bytes plain = {1};
+    EXPECT_EQ(DecodeDefinitionBlock(stored, h, cipher, plain), kPayloadOk);
+    EXPECT_TRUE(plain.empty());
+    PayloadInfo info;
+    info.header.definitionChecksum = Crc32(kDefinition);
+    EXPECT_FALSE(DefinitionChecksumMatches(info, plain));
+}
+
+TEST(EngineChecks, PrefixChecksumAndCopy) {
+    Bytes stub = test::MakeFakeStub();
+    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
+    Bytes prefix;
+    SectionPlan plan;
+    std::string error;
+    ASSERT_TRUE(PrepareSetupSection(stub, payload.size(), payload.size(), prefix, plan, error));
+    StoreLE32(&payload[LayoutOf(4, 0, false).engineChecksum], EngineChecksum(prefix, 0x80));
+    Bytes file = prefix;
+    Append(file, payload);
+    file.resize(plan.rawOffset + plan.rawSize + 5, 0xEE); // 5 bytes behind the section
+
+    MemorySource source(file);
+    PayloadInfo info;
+    Bytes mapped, enginePrefix, copy;
+    ASSERT_EQ(ReadPayloadFile(source, info, mapped), kPayloadOk);
+    ASSERT_EQ(ReadEnginePrefix(source, info, enginePrefix), kPayloadOk);
+    EXPECT_EQ(enginePrefix, prefix);
+    EXPECT_EQ(CheckEngineChecksum(enginePrefix, info), kPayloadOk);
+    enginePrefix[0x400] ^= 1; // a changed engine byte
+    EXPECT_EQ(CheckEngineChecksum(enginePrefix, info), kCodeEngineChecksum);
+    enginePrefix[0x400] ^= 1;
+
+    ASSERT_EQ(MakeEngineCopy(source, enginePrefix, info, copy), kPayloadOk);
+    Bytes expected = stub;
+    expected.insert(expected.end(), 5, 0xEE);
+    EXPECT_EQ(copy, expected);
+}
+
+TEST(Integrity, TrustOutcomesToCodes) {
+    struct Case {
+        uint32_t outcome;
+        int number, mode2, mode3;
+    } cases[] = {
+        {0, 0, 0, 0},
+        {0x800B0100, 1, 1001, 1101}, // unsigned
+        {0x800B0111, 2, 1002, 0},
+        {0x800B0109, 3, 1003, 0},
+        {0x800B0101, 4, 0, 0}, // expired passes mode 2
+        {0x800B0106, 11, 0, 0},
+        {0x80096010, 12, 1012, 1102}, // changed since signing
+        {0x800B010A, 13, 0, 0},
+        {0x800B010C, 14, 1014, 0},
+        {0x800B0004, 16, 1016, 0},
+        {0x800B0001, 17, 0, 0},
+        {0x80070002, 18, 1018, 1100}, // file not found
+    };
+    for (const Case& c : cases) {
+        int n = TrustResultNumber(c.outcome);
+        EXPECT_EQ(n, c.number) << std::hex << c.outcome;
+        EXPECT_EQ(TrustIntegrityCode(2, n, c.outcome), c.mode2) << std::hex << c.outcome;
+        EXPECT_EQ(TrustIntegrityCode(3, n, c.outcome), c.mode3) << std::hex << c.outcome;
+        EXPECT_EQ(TrustIntegrityCode(0, n, c.outcome), 0);
+        EXPECT_EQ(TrustIntegrityCode(1, n, c.outcome), 0);
+    }
+    // A failing number passes mode 2 when the chain ends in an untrusted root.
+    EXPECT_EQ(TrustIntegrityCode(2, 18, kTrustUntrustedRootChain), 0);
+    EXPECT_EQ(TrustIntegrityCode(2, 19, 0x1234), 1019);
+}
