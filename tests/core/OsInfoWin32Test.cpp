@@ -65,10 +65,11 @@ TEST(CurrentOs, CompatibilityLayerIsNamedAndFlagged) {
     EXPECT_EQ(CurrentOsName(0).Sub(0, prefix.Length()), prefix);
     EXPECT_EQ(CurrentSystemBit() & kSystemWine, static_cast<uint32_t>(kSystemWine));
     EXPECT_FALSE(CurrentIsNewerThanServer2003());
-    // The layer's own product name ("Microsoft Windows 10", ...) carries the bare release name.
+    // The layer's own product name ("Microsoft Windows 8.1", ...) carries the release name.
     String product = ProductName();
     ASSERT_FALSE(product.IsEmpty());
-    String bare = CurrentOsName(kOsNameBare);
-    EXPECT_NE(Find(product + u" ", String(u" ") + bare + u" "), String::npos)
-        << ToUtf8(product).c_str() << " / " << ToUtf8(bare).c_str();
+    String release =
+        CurrentOsName(kOsNameShort | kOsNameNoServicePack | kOsNameNoReleaseId).Sub(prefix.Length());
+    EXPECT_NE(Find(product + u" ", String(u" ") + release + u" "), String::npos)
+        << ToUtf8(product).c_str() << " / " << ToUtf8(release).c_str();
 }
