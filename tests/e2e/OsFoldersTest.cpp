@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -154,6 +155,54 @@ TEST(OsUnderWine, ReleaseIdOfWindows10) {
     v = SysInfo();
     EXPECT_EQ(v["OsName0"].find("2009"), std::string::npos) << "only Windows 10 shows it";
     RunWine({"reg", "delete", key, "/v", "ReleaseId", "/f", "/reg:32"}, 60);
+}
+
+// Sets environment variables for its lifetime.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        const char* old = std::getenv(name);
+        hadOld_ = old != nullptr;
+        if (old) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (hadOld_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+// A pure 32-bit prefix (made once beside the test run's prefix): no 64-bit Windows, so no
+// " x64" and the 64-bit folder views are the default ones.
+TEST(OsUnderWine, PureThirtyTwoBitPrefix) {
+    const char* prefix = std::getenv("WINEPREFIX");
+    ASSERT_NE(prefix, nullptr) << "run under scripts/wine-start";
+    std::string prefix32 = std::filesystem::path(prefix).parent_path().string() + "/prefix32";
+    ScopedEnv useIt("WINEPREFIX", prefix32);
+    ScopedEnv arch("WINEARCH", "win32");
+    if (!std::filesystem::exists(prefix32 + "/system.reg")) {
+        RunResult boot = RunWine({"wineboot", "-i"}, 240);
+        ASSERT_FALSE(boot.timedOut) << boot.output;
+        RunNative({"wineserver", "-w"}, 120);
+    }
+    Values v = SysInfo();
+    RunNative({"wineserver", "-k"}, 60); // this prefix's server only
+    EXPECT_EQ(v["Os64BitWindows"], "0");
+    EXPECT_EQ(v["OsProcessorArchitecture"], "0");
+    EXPECT_EQ(v["OsName0"].find(" x64"), std::string::npos) << v["OsName0"];
+    EXPECT_EQ(v["OsName4"], "7") << "a fresh prefix reports Windows 7";
+    EXPECT_EQ(v["OsSystemBit"], "0x81000");
+    EXPECT_EQ(v["FolderProgramFiles"], "C:\\Program Files");
+    EXPECT_EQ(v["FolderProgramFiles64"], v["FolderProgramFiles"]);
+    EXPECT_EQ(v["FolderCommonFiles64"], v["FolderCommonFiles"]);
+    EXPECT_EQ(v["FolderSystem32"], v["FolderSystem"]);
 }
 
 TEST(FoldersUnderWine, EveryFolderResolvesAndExistsInThePrefix) {
