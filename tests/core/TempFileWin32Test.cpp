@@ -119,3 +119,42 @@ TEST_F(TempFileOnSystem, EmptyFolderMeansTheTemporaryFolder) {
     ASSERT_FALSE(plain.IsEmpty());
     EXPECT_TRUE(IsEmptyFile(plain));
 }
+
+namespace {
+// The real file system with the system's own name refused, to reach the name search.
+class NoSystemName : public TempFileSystem {
+  public:
+    bool MakeFolder(const String& path) override { return real_.MakeFolder(path); }
+    bool SystemUniqueName(const String&, String&) override { return false; }
+    bool Exists(const String& path) override { return real_.Exists(path); }
+    bool FolderExists(const String& path) override { return real_.FolderExists(path); }
+    bool CreateNewFile(const String& path, uint32_t& error) override {
+        return real_.CreateNewFile(path, error);
+    }
+    String TempFolder() override { return real_.TempFolder(); }
+    uint16_t Random16() override { return real_.Random16(); }
+
+  private:
+    TempFileSystem& real_ = SystemTempFileSystem();
+};
+} // namespace
+
+TEST_F(TempFileOnSystem, NameSearchWhenTheSystemGivesNoName) {
+    NoSystemName system;
+    std::set<std::u16string> names;
+    for (int i = 0; i < 10; ++i) {
+        String path = MakeTempFileNameWith(system, folder_, u"");
+        ASSERT_FALSE(path.IsEmpty());
+        EXPECT_TRUE(IsEmptyFile(path));
+        String name = FileName(path);
+        ASSERT_EQ(name.Length(), 11u) << ToUtf8(name).c_str();
+        EXPECT_EQ(name.Sub(0, 3), u"KWT");
+        EXPECT_EQ(name.Sub(7), u".tmp");
+        for (size_t k = 3; k < 7; ++k) {
+            char16_t c = name[k];
+            EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))
+                << "upper-case hex, zero-padded";
+        }
+        EXPECT_TRUE(names.insert(std::u16string(path.View())).second);
+    }
+}
