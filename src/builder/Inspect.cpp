@@ -1,0 +1,116 @@
+#include "builder/Inspect.h"
+
+#include "builder/Json.h"
+#include "payload/Crc32.h"
+#include "payload/PayloadCodes.h"
+
+namespace cs {
+
+namespace {
+
+std::string HexBytes(const uint8_t* data, size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 15];
+    }
+    return out;
+}
+
+// Fields of the header that were read before the first failed rule are shown; the rest
+// are shown as read, which for a failed header means their defaults.
+void WriteHeader(JsonWriter& j, const InspectReport& r) {
+    const PayloadHeader& h = r.info.header;
+    j.Key("header").BeginObject();
+    j.Member("magic", Hex32(h.magic));
+    j.Member("version", std::string(h.version.c_str(), h.version.Length()));
+    j.Member("flags", Hex32(h.flags));
+    j.Member("definitionSize", h.definitionSize);
+    j.Member("definitionChecksum", Hex32(h.definitionChecksum));
+    j.Member("engineChecksum", Hex32(h.engineChecksum));
+    j.Member("dataStreamEnd", h.dataStreamEnd);
+    j.Member("fileCount", h.fileCount);
+    j.Member("dataStreamSize", h.dataStreamSize);
+    j.Member("dataStreamChecksum", Hex32(h.dataStreamChecksum));
+    j.Key("fileSizes").BeginArray();
+    for (int32_t size : h.fileSizes)
+        j.Int(size);
+    j.EndArray();
+    j.Key("cipherKey");
+    if (h.HasCipherKey())
+        j.String(HexBytes(h.cipherKey.data(), h.cipherKey.size()));
+    else
+        j.Null();
+    j.Member("headerLength", r.info.headerLength);
+    j.Member("dataStreamOffset", r.info.dataStreamOffset);
+    j.EndObject();
+}
+
+} // namespace
+
+InspectReport InspectInstaller(ByteView file) {
+    InspectReport r;
+    MemorySource source(file);
+    Bytes mapped;
+    r.code = ReadPayloadFile(source, r.info, mapped);
+    bool located = r.info.section.index >= 0 && r.code != kCodeNoRawData && r.code != kCodeSeek;
+    bool headerRead = located && r.code != kCodeMagic && r.info.headerLength > 0;
+    Bytes prefix;
+    if (located && ReadEnginePrefix(source, r.info, prefix) == kPayloadOk && headerRead)
+        r.engineChecksumMatches = CheckEngineChecksum(prefix, r.info) == kPayloadOk;
+
+    JsonWriter j;
+    j.BeginObject();
+    j.Key("result");
+    if (r.code == kPayloadOk)
+        j.String("ok");
+    else if (r.code == kNoSetupSection)
+        j.String("no installation data");
+    else if (r.code == kVersionMismatch)
+        j.String("version mismatch");
+    else
+        j.Int(r.code);
+    j.Member("problem", r.code == kPayloadOk ? "" : PayloadCodeText(r.code));
+    j.Key("file").BeginObject();
+    j.Member("size", r.info.fileSize);
+    j.Member("peHeaderOffset", r.info.section.peOffset);
+    j.Member("sectionCount", r.info.section.sectionCount);
+    j.EndObject();
+    j.Key("section");
+    if (r.info.section.index >= 0) {
+        const SetupSection& s = r.info.section;
+        j.BeginObject();
+        j.Member("name", kSetupSectionName);
+        j.Member("index", s.index);
+        j.Member("virtualAddress", Hex32(s.virtualAddress));
+        j.Member("virtualSize", s.virtualSize);
+        j.Member("rawOffset", s.rawOffset);
+        j.Member("rawSize", s.rawSize);
+        j.EndObject();
+    } else {
+        j.Null();
+    }
+    if (located) {
+        WriteHeader(j, r);
+        j.Key("definition");
+        if (r.code == kPayloadOk || r.code == kCodeDefinitionChecksum) {
+            j.BeginObject();
+            j.Member("plainSize", r.info.definition.size());
+            j.Member("plainChecksum", Hex32(Crc32(r.info.definition)));
+            j.EndObject();
+        } else {
+            j.Null();
+        }
+        j.Key("engine").BeginObject();
+        j.Member("prefixLength", r.info.section.rawOffset);
+        j.Member("checksum", Hex32(EngineChecksum(prefix, r.info.section.peOffset)));
+        j.Member("checksumMatches", r.engineChecksumMatches);
+        j.EndObject();
+    }
+    j.EndObject();
+    r.json = j.Text();
+    return r;
+}
+
+} // namespace cs

@@ -1,0 +1,127 @@
+// corvantis-build: makes installers and inspects them.
+//
+//   corvantis-build inspect INSTALLER.exe
+//   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
+//
+// Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
+// file errors, 2 (inspect) the installer fails a check.
+#include "builder/Inspect.h"
+#include "builder/InstallerWriter.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+bool ReadWholeFile(const std::string& path, cs::Bytes& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const cs::Bytes& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+bool ParseKey(const std::string& hex, cs::CipherKey& key) {
+    if (hex.size() != 2 * key.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        unsigned v = 0;
+        if (std::sscanf(hex.c_str() + 2 * i, "%2x", &v) != 1) return false;
+        key[i] = static_cast<uint8_t>(v);
+    }
+    return true;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "corvantis-build: %s\n", message.c_str());
+    return 1;
+}
+
+int RunInspect(const std::string& path) {
+    cs::Bytes file;
+    if (!ReadWholeFile(path, file)) return Fail("cannot read " + path);
+    cs::InspectReport report = cs::InspectInstaller(file);
+    std::fputs(report.json.c_str(), stdout);
+    return report.code == 0 ? 0 : 2;
+}
+
+struct PackOptions {
+    std::string stub, definition, output, key, dataStream;
+    uint32_t flags = 0;
+    bool blowfish = false, external = false;
+    std::vector<int32_t> fileSizes;
+    uint32_t preset = 6;
+};
+
+int RunPack(const PackOptions& o) {
+    cs::PackInput input;
+    if (!ReadWholeFile(o.stub, input.stub)) return Fail("cannot read the stub " + o.stub);
+    if (!ReadWholeFile(o.definition, input.definition))
+        return Fail("cannot read the definition " + o.definition);
+    if (!o.dataStream.empty() && !ReadWholeFile(o.dataStream, input.dataStream))
+        return Fail("cannot read the data stream " + o.dataStream);
+    input.flags = o.flags | (o.blowfish ? cs::kFlagBlowfish : 0);
+    if (!o.key.empty()) {
+        if (!(input.flags & cs::kFlagBlowfish)) return Fail("--key needs --blowfish");
+        cs::CipherKey key;
+        if (!ParseKey(o.key, key)) return Fail("--key must be 112 hex digits (56 bytes)");
+        input.key = key;
+    }
+    input.fileSizes = o.fileSizes;
+    input.externalData = o.external;
+    input.xzPreset = o.preset;
+    cs::PackResult result;
+    std::string error;
+    if (!cs::PackInstaller(input, result, error)) return Fail(error);
+    if (!WriteWholeFile(o.output, result.installer)) {
+        std::remove(o.output.c_str());
+        return Fail("cannot write " + o.output);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"corvantis-build: makes Corvantis Setup installers and inspects them"};
+    app.require_subcommand(1);
+
+    std::string inspectPath;
+    CLI::App* inspect =
+        app.add_subcommand("inspect", "Print what an installer holds, and the engine's verdict, as JSON");
+    inspect->add_option("installer", inspectPath, "The installer executable")->required();
+
+    PackOptions pack;
+    CLI::App* packCommand =
+        app.add_subcommand("pack", "Low level: make an installer from a stub and a plain definition file");
+    packCommand->add_option("--stub", pack.stub, "The engine without payload (corvantis-setup.exe)")
+        ->required();
+    packCommand->add_option("--definition", pack.definition, "The plain definition, raw bytes")->required();
+    packCommand->add_option("-o,--output", pack.output, "The installer to write")->required();
+    packCommand->add_flag("--blowfish", pack.blowfish,
+                          "Encrypt the definition block with Blowfish (flag 0x1000)");
+    packCommand->add_option("--key", pack.key, "Blowfish key, 112 hex digits (default: drawn at random)");
+    packCommand->add_option("--flags", pack.flags, "Further payload flags (a number; 0x prefix for hex)");
+    packCommand->add_option("--data-stream", pack.dataStream, "The stored file data stream, raw bytes");
+    packCommand->add_option("--file-size", pack.fileSizes,
+                            "An entry of the file size table (repeat per file)");
+    packCommand->add_flag("--external-data", pack.external,
+                          "Keep the data stream after the mapped part of the section");
+    packCommand->add_option("--xz-preset", pack.preset, "xz preset 0 to 9")->check(CLI::Range(0, 9));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 1;
+    }
+    if (*inspect) return RunInspect(inspectPath);
+    return RunPack(pack);
+}

@@ -1,0 +1,247 @@
+// `inspect` runs the engine's checks over damaged installers: one damage per code.
+#include "builder/Inspect.h"
+#include "builder/InstallerWriter.h"
+#include "payload/Crc32.h"
+#include "payload/PayloadCodes.h"
+
+#include "payload/FakePe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+using namespace cs;
+
+namespace {
+
+CipherKey SampleKey() {
+    CipherKey key;
+    for (size_t i = 0; i < key.size(); ++i)
+        key[i] = static_cast<uint8_t>(0xC0 ^ i);
+    return key;
+}
+
+struct Built {
+    Bytes file;
+    PackResult packed;
+    size_t payload = 0; // file offset of the payload
+    size_t entry = 0;   // file offset of the `.setup` section entry
+    PayloadHeaderLayout layout;
+    uint32_t peOffset = 0x80;
+
+    void Put32(size_t at, uint32_t v) { StoreLE32(&file[at], v); }
+    void Field(size_t layoutOffset, uint32_t v) { Put32(payload + layoutOffset, v); }
+};
+
+Built Build(int sections = 3, uint32_t peOffset = 0x80, uint32_t flags = 0) {
+    PackInput input;
+    input.stub = test::MakeFakeStub(sections, peOffset);
+    for (int i = 0; i < 2000; ++i)
+        input.definition.push_back(static_cast<uint8_t>("install "[i % 8]));
+    input.flags = flags;
+    input.key = SampleKey();
+    input.fileSizes = {3, 4};
+    input.dataStream = {1, 2, 3, 4, 5, 6, 7};
+    Built b;
+    std::string error;
+    EXPECT_TRUE(PackInstaller(input, b.packed, error)) << error;
+    b.file = b.packed.installer;
+    b.payload = b.packed.section.rawOffset;
+    b.peOffset = peOffset;
+    b.entry = peOffset + 248 + 40 * sections;
+    b.layout = LayoutOf(b.packed.header);
+    return b;
+}
+
+struct DamageCase {
+    const char* what;
+    std::function<Built()> make;
+    int expected;
+};
+
+Built Damaged(std::function<void(Built&)> damage, int sections = 3, uint32_t peOffset = 0x80,
+              uint32_t flags = 0) {
+    Built b = Build(sections, peOffset, flags);
+    damage(b);
+    return b;
+}
+
+// Rewrites the Blowfish block's length trailer to `length` (decrypt, patch, encrypt).
+void SetTrailer(Built& b, uint32_t lengthFromEnd) {
+    Blowfish cipher;
+    cipher.SetKey(SampleKey().data(), SampleKey().size());
+    uint8_t* block = &b.file[b.payload + b.layout.definitionBlock];
+    size_t size = static_cast<size_t>(b.packed.header.definitionSize);
+    cipher.Decrypt(block, size);
+    StoreLE32(block + size - 4, static_cast<uint32_t>(size - lengthFromEnd));
+    cipher.Encrypt(block, size);
+}
+
+std::string ResultLine(const std::string& json) {
+    size_t at = json.find("\"result\": ");
+    return json.substr(at, json.find(',', at) - at);
+}
+
+} // namespace
+
+TEST(Inspect, ReportsTheCodeOfEachDamage) {
+    const DamageCase cases[] = {
+        {"undamaged", [] { return Build(); }, kPayloadOk},
+        {"PE header offset 63", [] { return Damaged([](Built& b) { b.Put32(60, 63); }); }, kCodePeOffset},
+        {"PE header offset 64", [] { return Build(3, 64); }, kPayloadOk},
+        {"PE header offset 4096", [] { return Build(3, 4096); }, kPayloadOk},
+        {"PE header offset 4097", [] { return Damaged([](Built& b) { b.Put32(60, 4097); }); }, kCodePeOffset},
+        {"3 sections", [] { return Damaged([](Built& b) { StoreLE16(&b.file[0x86], 3); }); },
+         kCodeSectionCount},
+        {"4 sections", [] { return Build(3); }, kPayloadOk},
+        {"99 sections", [] { return Build(98); }, kPayloadOk},
+        {"100 sections", [] { return Damaged([](Built& b) { StoreLE16(&b.file[0x86], 100); }, 98); },
+         kCodeSectionCount},
+        {"no .setup section", [] { return Damaged([](Built& b) { b.file[b.entry + 1] = 'S'; }); },
+         kNoSetupSection},
+        {"raw offset 0", [] { return Damaged([](Built& b) { b.Put32(b.entry + 20, 0); }); }, kCodeNoRawData},
+        {"raw offset past the end",
+         [] {
+             return Damaged(
+                 [](Built& b) { b.Put32(b.entry + 20, static_cast<uint32_t>(b.file.size() + 1)); });
+         },
+         kCodeSeek},
+        {"bad magic", [] { return Damaged([](Built& b) { b.file[b.payload] ^= 0x80; }); }, kCodeMagic},
+        {"another version text", [] { return Damaged([](Built& b) { b.file[b.payload + 5] = '0'; }); },
+         kVersionMismatch},
+        {"definition block size 0",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.definitionSize, 0); }); }, kCodeDefinitionSize},
+        {"definition block size 0x3200000",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.definitionSize, 0x3200000); }); },
+         kCodeDefinitionSize},
+        {"definition block past the section",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.definitionSize, 0x100000); }); },
+         kCodeDefinitionSize},
+        {"negative data stream end",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.dataStreamEnd, ~0u); }); }, kCodeDataStreamEnd},
+        {"negative file count",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.fileCount, 0x80000000); }); }, kCodeFileCount},
+        {"negative data stream size",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.dataStreamSize, 0xFFFFFFF0); }); },
+         kCodeDataStreamSize},
+        {"file size 0x73333333",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.fileSizes + 4, 0x73333333); }); }, kPayloadOk},
+        {"file size 0x73333334",
+         [] { return Damaged([](Built& b) { b.Field(b.layout.fileSizes + 4, 0x73333334); }); },
+         kCodeFileSize},
+        {"definition decompresses but has another checksum",
+         [] {
+             return Damaged([](Built& b) { b.Field(b.layout.definitionChecksum, 0xDEADBEEF); }, 3, 0x80,
+                            kFlagBlowfish);
+         },
+         kCodeDefinitionChecksum},
+        {"Blowfish trailer at its lowest",
+         [] { return Damaged([](Built& b) { SetTrailer(b, 12); }, 3, 0x80, kFlagBlowfish); },
+         kCodeDecompress},
+        {"Blowfish trailer out of range",
+         [] { return Damaged([](Built& b) { SetTrailer(b, 13); }, 3, 0x80, kFlagBlowfish); },
+         kCodeDefinitionChecksum},
+        {"XOR block of length 4n+3",
+         [] {
+             return Damaged(
+                 [](Built& b) { b.Field(b.layout.definitionSize, b.packed.header.definitionSize + 3); });
+         },
+         kCodeDecompress},
+        {"definition block damaged",
+         [] { return Damaged([](Built& b) { b.file[b.payload + b.layout.definitionBlock + 30] ^= 0x10; }); },
+         kCodeDecompress},
+    };
+    for (const DamageCase& c : cases) {
+        Built b = c.make();
+        InspectReport report = InspectInstaller(b.file);
+        EXPECT_EQ(report.code, c.expected) << c.what;
+        std::string expectedLine = c.expected == kPayloadOk        ? "\"result\": \"ok\""
+                                   : c.expected == kNoSetupSection ? "\"result\": \"no installation data\""
+                                   : c.expected == kVersionMismatch
+                                       ? "\"result\": \"version mismatch\""
+                                       : "\"result\": " + std::to_string(c.expected);
+        EXPECT_EQ(ResultLine(report.json), expectedLine) << c.what;
+    }
+}
+
+TEST(Inspect, LargestDefinitionBlockSizePassesItsRule) {
+    // A block of 0x31FFFFF bytes fits the size rule; these bytes are no xz, so the decoder
+    // has the last word.
+    PayloadHeader h;
+    h.definitionSize = kMaxDefinitionBlockSize;
+    Bytes payload = WritePayloadHeader(h);
+    payload.resize(payload.size() + kMaxDefinitionBlockSize, 0);
+    Bytes prefix;
+    SectionPlan plan;
+    std::string error;
+    ASSERT_TRUE(
+        PrepareSetupSection(test::MakeFakeStub(), payload.size(), payload.size(), prefix, plan, error));
+    Append(prefix, payload);
+    EXPECT_EQ(InspectInstaller(prefix).code, kCodeDecompress);
+}
+
+TEST(Inspect, EngineChecksumOfAChangedEngine) {
+    Built b = Build();
+    EXPECT_TRUE(InspectInstaller(b.file).engineChecksumMatches);
+    b.file[0x500] ^= 1; // a byte of the stub's code
+    InspectReport report = InspectInstaller(b.file);
+    EXPECT_EQ(report.code, kPayloadOk); // only integrity mode 1 tests it
+    EXPECT_FALSE(report.engineChecksumMatches);
+    EXPECT_NE(report.json.find("\"checksumMatches\": false"), std::string::npos);
+}
+
+TEST(Inspect, ReportShowsPlacementAndEveryHeaderField) {
+    Built b = Build(3, 0x80, kFlagBlowfish | 0x20);
+    std::string json = InspectInstaller(b.file).json;
+    for (const char* key :
+         {"\"rawOffset\": ", "\"rawSize\": ", "\"virtualAddress\": ", "\"magic\": \"0xA4F23DE5\"",
+          "\"version\": \"51.0\"", "\"flags\": \"0x00001020\"", "\"definitionSize\": ",
+          "\"definitionChecksum\": ", "\"engineChecksum\": ", "\"dataStreamEnd\": ", "\"fileCount\": 2",
+          "\"dataStreamSize\": 7", "\"dataStreamChecksum\": ", "\"fileSizes\": [\n",
+          "\"cipherKey\": \"C0C1C2C3", "\"plainSize\": 2000"})
+        EXPECT_NE(json.find(key), std::string::npos) << key << "\n" << json;
+}
+
+#ifdef CORVANTIS_BUILD_TOOL
+TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("cs-inspect-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    struct Case {
+        const char* name;
+        Bytes file;
+        int exitCode;
+        const char* line;
+    } cases[] = {
+        {"ok.exe", Build().file, 0, "\"result\": \"ok\""},
+        {"magic.exe", Damaged([](Built& b) { b.file[b.payload] = 0; }).file, 2, "\"result\": 20"},
+        {"stub.exe", test::MakeFakeStub(4), 2, "\"result\": \"no installation data\""},
+    };
+    for (const Case& c : cases) {
+        fs::path path = dir / c.name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.file.data()), c.file.size());
+        std::string command = std::string(CORVANTIS_BUILD_TOOL) + " inspect " + path.string();
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        int status = pclose(pipe);
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.name;
+        EXPECT_EQ(ResultLine(out), c.line) << c.name;
+    }
+    std::string missing =
+        std::string(CORVANTIS_BUILD_TOOL) + " inspect " + (dir / "missing.exe").string() + " 2>&1";
+    FILE* pipe = popen(missing.c_str(), "r");
+    char buffer[512] = {};
+    size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
+    EXPECT_NE(std::string(buffer, n).find("cannot read"), std::string::npos);
+    fs::remove_all(dir);
+}
+#endif
