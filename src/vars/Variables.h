@@ -7,6 +7,7 @@
 #include "core/Folders.h"
 #include "core/OsInfo.h"
 #include "core/String.h"
+#include "payload/Definition.h"
 
 #include <cstdint>
 #include <functional>
@@ -88,9 +89,6 @@ void ExpandNotificationUrl(String8& url, const String8& productVersion8, const N
 // The session number: 8 bytes from the system's random source with the top bit cleared.
 uint64_t SessionNumberFromBytes(const uint8_t bytes[8]);
 
-struct BuildDate {
-    int year = 0, month = 0, day = 0;
-};
 struct PlaceholderInputs {
     String productName;
     String description;
