@@ -1,0 +1,148 @@
+// The engine reading its own payload under Wine: good installers of every kind run through,
+// a damaged one ends with exit code 2 (a box unless silent), the bare stub says it holds
+// no installation data.
+#include "builder/InstallerWriter.h"
+#include "payload/PayloadHeader.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace cs;
+using namespace cs::e2e;
+
+namespace {
+
+Bytes ReadStub() {
+    std::string data;
+    EXPECT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), data)) << WinBin("corvantis-setup.exe");
+    return Bytes(data.begin(), data.end());
+}
+
+// Writes an installer made from the real stub into a fresh folder; returns its path.
+std::string WriteInstaller(const PackInput& base, void (*damage)(Bytes&, const PackResult&) = nullptr) {
+    PackInput input = base;
+    input.stub = ReadStub();
+    PackResult packed;
+    std::string error;
+    EXPECT_TRUE(PackInstaller(input, packed, error)) << error;
+    if (damage) damage(packed.installer, packed);
+    std::string path = TempDir() + "/setup.exe";
+    EXPECT_TRUE(WriteFile(path, std::string(packed.installer.begin(), packed.installer.end())));
+    return path;
+}
+
+PackInput Sample(uint32_t flags = 0) {
+    PackInput input;
+    for (int i = 0; i < 4000; ++i)
+        input.definition.push_back(static_cast<uint8_t>("Corvantis "[i % 10]));
+    input.flags = flags;
+    input.fileSizes = {5, 6};
+    input.dataStream = Bytes(11, 0x42);
+    return input;
+}
+
+void BadMagic(Bytes& file, const PackResult& p) {
+    file[p.section.rawOffset] ^= 0xFF;
+}
+
+// Window texts appear in Wine's "win" trace: the test reads the message box text there.
+class WindowTextTrace {
+  public:
+    WindowTextTrace() {
+        const char* old = std::getenv("WINEDEBUG");
+        saved_ = old ? old : "";
+        setenv("WINEDEBUG", "-all,trace+win", 1);
+    }
+    ~WindowTextTrace() { setenv("WINEDEBUG", saved_.empty() ? "-all" : saved_.c_str(), 1); }
+
+  private:
+    std::string saved_;
+};
+
+struct BoxRun {
+    bool shown = false;
+    std::string title;
+    RunResult result;
+};
+
+// Runs a program that should show one message box, closes it with Return.
+BoxRun RunAndCloseBox(const std::vector<std::string>& args) {
+    WindowTextTrace trace;
+    Process process(args);
+    BoxRun run;
+    std::optional<std::string> box = WaitForWindow("^Error$", 60);
+    if (box) {
+        run.shown = true;
+        run.title = WindowName(*box);
+        PressKey(*box, "Return");
+    }
+    run.result = process.Wait(60);
+    return run;
+}
+
+} // namespace
+
+TEST(PayloadUnderWine, GoodInstallersOfEveryKindPass) {
+    struct Case {
+        const char* what;
+        uint32_t flags;
+        bool external;
+    } cases[] = {
+        {"XOR", 0, false},
+        {"Blowfish", kFlagBlowfish, false},
+        {"external data", 0, true},
+        {"uninstaller copy without the section (flag 0x20)", kFlagEngineWithoutPayload | kFlagBlowfish, true},
+    };
+    for (const Case& c : cases) {
+        PackInput input = Sample(c.flags);
+        input.externalData = c.external;
+        RunResult r = RunWine({WriteInstaller(input), "/silent"}, 60);
+        ASSERT_FALSE(r.timedOut) << c.what << ": a box was shown: " << r.output;
+        EXPECT_EQ(r.exitCode, 0) << c.what << r.output;
+    }
+}
+
+TEST(PayloadUnderWine, DamagedHeaderInSilentModeShowsNothingAndExits2) {
+    RunResult r = RunWine({WriteInstaller(Sample(), BadMagic), "/silent"}, 60);
+    ASSERT_FALSE(r.timedOut) << "a box was shown although silent";
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(PayloadUnderWine, DamagedDefinitionExits2) {
+    // The block decompresses, but the stored checksum is another one: code 25.
+    auto otherChecksum = [](Bytes& file, const PackResult& p) {
+        StoreLE32(&file[p.section.rawOffset + LayoutOf(p.header).definitionChecksum], 0x12345678);
+    };
+    RunResult r = RunWine({WriteInstaller(Sample(kFlagBlowfish), otherChecksum), "/silent"}, 60);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(PayloadUnderWine, DamagedHeaderShowsTheCorruptInstallerBoxThenExits2) {
+    BoxRun run = RunAndCloseBox({WriteInstaller(Sample(), BadMagic)});
+    ASSERT_TRUE(run.shown) << "no message box appeared";
+    EXPECT_EQ(run.title, "Error");
+    ASSERT_FALSE(run.result.timedOut);
+    EXPECT_EQ(run.result.exitCode, 2);
+    EXPECT_NE(run.result.output.find(
+                  "L\"This installation program is corrupt.  This is usually caused by a faulty"),
+              std::string::npos);
+}
+
+TEST(PayloadUnderWine, BareStubSaysThereIsNoInstallationData) {
+    BoxRun run = RunAndCloseBox({WinBin("corvantis-setup.exe")});
+    ASSERT_TRUE(run.shown) << "no message box appeared";
+    ASSERT_FALSE(run.result.timedOut);
+    EXPECT_EQ(run.result.exitCode, 255); // the fatal path: -1
+    EXPECT_NE(
+        run.result.output.find("L\"This program performs installations and uninstallations.\\r\\nThere is no "
+                               "installation data present."),
+        std::string::npos);
+
+    RunResult silent = RunWine({WinBin("corvantis-setup.exe"), "/silent"}, 60);
+    ASSERT_FALSE(silent.timedOut) << "a box was shown although silent";
+    EXPECT_EQ(silent.exitCode, 255);
+}
