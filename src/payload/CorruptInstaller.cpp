@@ -2,6 +2,8 @@
 
 #include "core/Format.h"
 
+#include <cstdlib>
+
 namespace cs {
 
 namespace {
@@ -56,6 +58,7 @@ void CorruptInstaller(int code, bool withSystemError) {
     if (title.IsEmpty()) title = u"Error";
     g_platform.show(message, title);
     g_platform.exit(kCorruptExitCode);
+    std::_Exit(kCorruptExitCode); // the platform's exit does not return; this keeps the promise
 }
 
 } // namespace cs

@@ -28,7 +28,7 @@ struct CorruptInstallerPlatform {
     uint32_t (*lastError)();
     String (*systemErrorText)(uint32_t error);
     void (*show)(const String& message, const String& title); // honours silent mode
-    [[noreturn]] void (*exit)(int code);
+    void (*exit)(int code);                                   // must not return
 };
 void SetCorruptInstallerPlatform(const CorruptInstallerPlatform& platform);
 CorruptInstallerPlatform DefaultCorruptInstallerPlatform();

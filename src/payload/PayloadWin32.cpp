@@ -107,7 +107,8 @@ void LocatePayloadOrExit(EnginePayload& payload) {
 
 void ReadDefinitionBlockOrExit(EnginePayload& payload) {
     const auto* image = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
-    ByteView mapped(image + payload.info.section.virtualAddress, MappedSectionLength(payload.info.section));
+    ByteView mapped(image + payload.info.section.virtualAddress,
+                    MappedSectionLength(payload.info.section, payload.info.fileSize));
     int code = ReadPayload(mapped, payload.info);
     if (code == kVersionMismatch)
         FatalError(

@@ -61,16 +61,16 @@ int LocateSetupSection(const ByteSource& file, SetupSection& out) {
     return kNoSetupSection;
 }
 
-uint32_t MappedSectionLength(const SetupSection& section) {
-    return section.virtualSize ? section.virtualSize : section.rawSize;
+uint32_t MappedSectionLength(const SetupSection& section, uint64_t fileSize) {
+    uint64_t length = section.rawSize;
+    if (section.virtualSize) length = std::min<uint64_t>(length, section.virtualSize);
+    uint64_t available = fileSize > section.rawOffset ? fileSize - section.rawOffset : 0;
+    return static_cast<uint32_t>(std::min(length, available));
 }
 
 bool ReadMappedSection(const ByteSource& file, const SetupSection& section, Bytes& out) {
-    uint32_t length = MappedSectionLength(section);
-    uint64_t available = file.Size() > section.rawOffset ? file.Size() - section.rawOffset : 0;
-    uint64_t fromFile = std::min<uint64_t>({length, section.rawSize, available});
-    out.assign(length, 0);
-    return file.ReadAt(section.rawOffset, out.data(), static_cast<size_t>(fromFile));
+    out.resize(MappedSectionLength(section, file.Size()));
+    return file.ReadAt(section.rawOffset, out.data(), out.size());
 }
 
 uint32_t EngineChecksum(ByteView enginePrefix, uint32_t peOffset) {

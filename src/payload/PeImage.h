@@ -46,12 +46,12 @@ struct SetupSection {
 // end of the file).
 int LocateSetupSection(const ByteSource& file, SetupSection& out);
 
-// The section's bytes as the loader maps them: the raw data, cut to the virtual size when
-// that is smaller and filled up with zeros to it when larger. Read from the file (the
-// builder's inspection); false when the file cannot be read there.
+// The part of the section the payload steps read: its raw data, cut to the virtual size
+// when that is smaller and to the end of the file. (Memory the loader fills with zeros past
+// the raw data holds no payload, so a field there counts as past the section.)
+uint32_t MappedSectionLength(const SetupSection& section, uint64_t fileSize);
+// Reads that part from the file (the builder's inspection); false when it cannot be read.
 bool ReadMappedSection(const ByteSource& file, const SetupSection& section, Bytes& out);
-// Length of the mapped section view the engine reads from memory.
-uint32_t MappedSectionLength(const SetupSection& section);
 
 // CRC-32 of the engine prefix (file offset 0 up to the `.setup` raw data) from the byte
 // after the PE checksum field to its end.

@@ -108,7 +108,7 @@ TEST(LocateSetupSection, FirstMatchWinsAndRawDataRules) {
     EXPECT_EQ(s.index, 1);
 }
 
-TEST(ReadMappedSection, CutToVirtualSizeAndZeroFilledBeyondRawData) {
+TEST(ReadMappedSection, CutToVirtualSizeRawSizeAndEndOfFile) {
     SetupSection s;
     Bytes file = WithSection(MakeFakeStub(), kPayload);
     ASSERT_EQ(Locate(file, &s), kPayloadOk);
@@ -116,11 +116,12 @@ TEST(ReadMappedSection, CutToVirtualSizeAndZeroFilledBeyondRawData) {
     s.virtualSize = 50;
     ASSERT_TRUE(ReadMappedSection(MemorySource(file), s, mapped));
     EXPECT_EQ(mapped, Bytes(50, 0xAB));
-    s.virtualSize = s.rawSize + 300;
+    s.virtualSize = 0xFFFFFFFF; // zero fill past the raw data holds no payload
     ASSERT_TRUE(ReadMappedSection(MemorySource(file), s, mapped));
-    ASSERT_EQ(mapped.size(), s.rawSize + 300);
-    EXPECT_EQ(mapped[99], 0xAB);
-    EXPECT_EQ(mapped[s.rawSize + 299], 0);
+    EXPECT_EQ(mapped.size(), s.rawSize);
+    Bytes cut(file.begin(), file.begin() + s.rawOffset + 60);
+    ASSERT_TRUE(ReadMappedSection(MemorySource(cut), s, mapped));
+    EXPECT_EQ(mapped, Bytes(60, 0xAB));
 }
 
 TEST(PrepareSetupSection, HeadersOfTheNewSection) {
