@@ -40,6 +40,10 @@ void CheckDefinitionChecksumOrExit(const EnginePayload& payload, ByteView plainD
 // payload.engineCopy when flag 0x20 is set. Failure: 35, 40, 1000 + n, 1100 to 1102, 42.
 void CheckEngineOrExit(EnginePayload& payload, int integrityMode);
 
+// The platform's trust verification of a file (generic verification action, no user
+// interface, no revocation check): 0 when the signature is valid, else the HRESULT.
+uint32_t VerifyFileTrust(const String& path);
+
 // The first three steps, in order.
 EnginePayload& ReadPayloadOrExit();
 

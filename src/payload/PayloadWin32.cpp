@@ -49,7 +49,18 @@ class HandleSource final : public ByteSource {
     HANDLE file_;
 };
 
-// The trust verification outcome of a file (an HRESULT; 0 when the signature is valid).
+void ExitOnCode(int code, bool withSystemError = false) {
+    if (code == kPayloadOk) return;
+    if (code == kNoSetupSection)
+        FatalError(
+            u"This program performs installations and uninstallations.\r\nThere is no installation data "
+            u"present.\r\nNo uninstallation parameters were specified.\r\n\r\nYou should not delete this "
+            u"program or execute it directly.");
+    CorruptInstaller(code, withSystemError);
+}
+
+} // namespace
+
 uint32_t VerifyFileTrust(const String& path) {
     WINTRUST_FILE_INFO fileInfo = {};
     fileInfo.cbStruct = sizeof fileInfo;
@@ -67,18 +78,6 @@ uint32_t VerifyFileTrust(const String& path) {
     WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     return static_cast<uint32_t>(outcome);
 }
-
-void ExitOnCode(int code, bool withSystemError = false) {
-    if (code == kPayloadOk) return;
-    if (code == kNoSetupSection)
-        FatalError(
-            u"This program performs installations and uninstallations.\r\nThere is no installation data "
-            u"present.\r\nNo uninstallation parameters were specified.\r\n\r\nYou should not delete this "
-            u"program or execute it directly.");
-    CorruptInstaller(code, withSystemError);
-}
-
-} // namespace
 
 EnginePayload& ThePayload() {
     static EnginePayload payload;
