@@ -65,6 +65,7 @@ class WindowTextTrace {
 struct BoxRun {
     bool shown = false;
     std::string title;
+    std::string screenshot; // the screen while the box was up
     RunResult result;
 };
 
@@ -77,6 +78,7 @@ BoxRun RunAndCloseBox(const std::vector<std::string>& args) {
     if (box) {
         run.shown = true;
         run.title = WindowName(*box);
+        run.screenshot = Screenshot(TempDir() + "/box.png");
         PressKey(*box, "Return");
     }
     run.result = process.Wait(60);
@@ -125,6 +127,7 @@ TEST(PayloadUnderWine, DamagedHeaderShowsTheCorruptInstallerBoxThenExits2) {
     BoxRun run = RunAndCloseBox({WriteInstaller(Sample(), BadMagic)});
     ASSERT_TRUE(run.shown) << "no message box appeared";
     EXPECT_EQ(run.title, "Error");
+    RecordProperty("screenshot", run.screenshot);
     ASSERT_FALSE(run.result.timedOut);
     EXPECT_EQ(run.result.exitCode, 2);
     EXPECT_NE(run.result.output.find(
