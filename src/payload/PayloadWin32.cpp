@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <softpub.h>
 #include <wintrust.h>
 
@@ -106,8 +108,13 @@ void LocatePayloadOrExit(EnginePayload& payload) {
 
 void ReadDefinitionBlockOrExit(EnginePayload& payload) {
     const auto* image = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
-    ByteView mapped(image + payload.info.section.virtualAddress,
-                    MappedSectionLength(payload.info.section, payload.info.fileSize));
+    // The view stays inside the loaded image: the section table read from the file (through
+    // the 16-bit header offset) need not be the one the loader used.
+    uint64_t imageSize = LoadLE32(image + LoadLE32(image + kPeOffsetField) + kPeSizeOfImage);
+    uint64_t start = std::min<uint64_t>(payload.info.section.virtualAddress, imageSize);
+    uint64_t length = std::min<uint64_t>(MappedSectionLength(payload.info.section, payload.info.fileSize),
+                                         imageSize - start);
+    ByteView mapped(image + start, static_cast<size_t>(length));
     int code = ReadPayload(mapped, payload.info);
     if (code == kVersionMismatch)
         FatalError(
