@@ -1,6 +1,7 @@
 // The engine's entry point: prepare the process, read the command line, then uninstall
 // or install.
 #include "app/Startup.h"
+#include "payload/InstallerState.h"
 #include "payload/Payload.h"
 
 #include <windows.h>
@@ -11,9 +12,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CommandLine commandLine = ReadCommandLineOrExit();
     if (commandLine.uninstall) ExitInstaller(0);
     EnginePayload& payload = ReadPayloadOrExit();
-    // Until the definition reader takes over (it tests the checksum after its first
-    // fields and gives the integrity mode), the whole plain definition is tested here.
-    CheckDefinitionChecksumOrExit(payload, payload.info.definition);
-    CheckEngineOrExit(payload, 0);
+    // The definition reader tests the checksum after its first fields.
+    ReadDefinitionOrExit(payload, commandLine);
+    const Definition& definition = Installer().definition;
+    CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
     ExitInstaller(0);
 }

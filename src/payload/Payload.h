@@ -36,9 +36,10 @@ void ReadDefinitionBlockOrExit(EnginePayload& payload);
 // Failure: code 25.
 void CheckDefinitionChecksumOrExit(const EnginePayload& payload, ByteView plainDefinition);
 
-// Inputs: the integrity mode of the definition. Outputs: payload.enginePrefix, and
-// payload.engineCopy when flag 0x20 is set. Failure: 35, 40, 1000 + n, 1100 to 1102, 42.
-void CheckEngineOrExit(EnginePayload& payload, int integrityMode);
+// Inputs: the integrity mode and the external-data byte of the definition. Outputs:
+// payload.enginePrefix, and payload.engineCopy when flag 0x20 is set.
+// Failure: 35, 40, 1000 + n, 1100 to 1102, 42.
+void CheckEngineOrExit(EnginePayload& payload, int integrityMode, bool externalData);
 
 // The platform's trust verification of a file (generic verification action, no user
 // interface, no revocation check): 0 when the signature is valid, else the HRESULT.

@@ -54,10 +54,11 @@ int CheckEngineChecksum(ByteView enginePrefix, const PayloadInfo& info) {
                : kCodeEngineChecksum;
 }
 
-int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadInfo& info, Bytes& copy) {
+int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadInfo& info, Bytes& copy,
+                   bool externalData) {
     uint64_t tailStart = uint64_t{info.section.rawOffset} + info.section.rawSize;
     Bytes tail;
-    if (tailStart < file.Size()) {
+    if (!externalData && tailStart < file.Size()) {
         tail.resize(static_cast<size_t>(file.Size() - tailStart));
         if (!file.ReadAt(tailStart, tail.data(), tail.size())) return kCodeEngineTail;
     }

@@ -49,7 +49,9 @@ int ReadEnginePrefix(const ByteSource& file, const PayloadInfo& info, Bytes& pre
 int CheckEngineChecksum(ByteView enginePrefix, const PayloadInfo& info);
 
 // The uninstaller's executable for payload flag 0x20: the engine prefix with the bytes that
-// follow the section's raw data, the section removed. kPayloadOk or kCodeEngineTail.
-int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadInfo& info, Bytes& copy);
+// follow the section's raw data, the section removed. With external data those bytes are
+// the rest of the file data stream and stay out of the copy. kPayloadOk or kCodeEngineTail.
+int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadInfo& info, Bytes& copy,
+                   bool externalData = false);
 
 } // namespace cs

@@ -128,7 +128,7 @@ void CheckDefinitionChecksumOrExit(const EnginePayload& payload, ByteView plainD
     if (!DefinitionChecksumMatches(payload.info, plainDefinition)) CorruptInstaller(kCodeDefinitionChecksum);
 }
 
-void CheckEngineOrExit(EnginePayload& payload, int integrityMode) {
+void CheckEngineOrExit(EnginePayload& payload, int integrityMode, bool externalData) {
     HandleSource source(static_cast<HANDLE>(payload.file));
     ExitOnCode(ReadEnginePrefix(source, payload.info, payload.enginePrefix), true);
     if (integrityMode == 1) ExitOnCode(CheckEngineChecksum(payload.enginePrefix, payload.info));
@@ -139,7 +139,9 @@ void CheckEngineOrExit(EnginePayload& payload, int integrityMode) {
         ExitOnCode(code, integrityMode == 2);
     }
     if (payload.info.header.flags & kFlagEngineWithoutPayload)
-        ExitOnCode(MakeEngineCopy(source, payload.enginePrefix, payload.info, payload.engineCopy), true);
+        ExitOnCode(
+            MakeEngineCopy(source, payload.enginePrefix, payload.info, payload.engineCopy, externalData),
+            true);
 }
 
 EnginePayload& ReadPayloadOrExit() {

@@ -106,10 +106,16 @@ TEST(PackInstaller, WhatIsWrittenReadsBackUnchanged) {
         Bytes prefix, copy;
         ASSERT_EQ(ReadEnginePrefix(file, info, prefix), kPayloadOk);
         EXPECT_EQ(CheckEngineChecksum(prefix, info), kPayloadOk);
-        if (!c.external) {
-            ASSERT_EQ(MakeEngineCopy(file, prefix, info, copy), kPayloadOk);
-            EXPECT_EQ(copy, stub);
+        ASSERT_EQ(MakeEngineCopy(file, prefix, info, copy, c.external), kPayloadOk);
+        if (info.section.rawSize % 0x1000 != 0) {
+            // A raw size that is not whole pages (a stream too short to fill the page): the
+            // copy's image size is rounded up to whole pages again, at least the stub's.
+            uint32_t imageSize = LoadLE32(&copy[0x80 + kPeSizeOfImage]);
+            EXPECT_EQ(imageSize % 0x1000, 0u);
+            EXPECT_GE(imageSize, LoadLE32(&stub[0x80 + kPeSizeOfImage]));
+            StoreLE32(&copy[0x80 + kPeSizeOfImage], LoadLE32(&stub[0x80 + kPeSizeOfImage]));
         }
+        EXPECT_EQ(copy, stub);
     }
 }
 
