@@ -2,6 +2,8 @@
 // a damaged one ends with exit code 2 (a box unless silent), the bare stub says it holds
 // no installation data.
 #include "builder/InstallerWriter.h"
+#include "payload/DefinitionReader.h"
+#include "payload/DefinitionTestSupport.h"
 #include "payload/PayloadHeader.h"
 #include "support/Wine.h"
 
@@ -34,11 +36,17 @@ std::string WriteInstaller(const PackInput& base, void (*damage)(Bytes&, const P
     return path;
 }
 
-PackInput Sample(uint32_t flags = 0) {
+// A valid installer: the smallest definition, two small files' sizes and a short stream.
+PackInput Sample(uint32_t flags = 0, int integrityMode = 0, bool external = false) {
+    Definition definition = test::MinimalDefinition();
+    definition.pages.integrityMode = integrityMode;
+    definition.externalData = external ? 1 : 0;
+    std::string bytes, error;
+    EXPECT_TRUE(WriteDefinition(definition, flags, bytes, error)) << error;
     PackInput input;
-    for (int i = 0; i < 4000; ++i)
-        input.definition.push_back(static_cast<uint8_t>("Corvantis "[i % 10]));
+    input.definition.assign(bytes.begin(), bytes.end());
     input.flags = flags;
+    input.externalData = external;
     input.fileSizes = {5, 6};
     input.dataStream = Bytes(11, 0x42);
     return input;
@@ -99,11 +107,30 @@ TEST(PayloadUnderWine, GoodInstallersOfEveryKindPass) {
         {"uninstaller copy without the section (flag 0x20)", kFlagEngineWithoutPayload | kFlagBlowfish, true},
     };
     for (const Case& c : cases) {
-        PackInput input = Sample(c.flags);
-        input.externalData = c.external;
-        RunResult r = RunWine({WriteInstaller(input), "/silent"}, 60);
+        RunResult r = RunWine({WriteInstaller(Sample(c.flags, 0, c.external)), "/silent"}, 60);
         ASSERT_FALSE(r.timedOut) << c.what << ": a box was shown: " << r.output;
         EXPECT_EQ(r.exitCode, 0) << c.what << r.output;
+    }
+}
+
+TEST(PayloadUnderWine, IntegrityModes) {
+    auto changedEngine = [](Bytes& file, const PackResult&) { file[0x400] ^= 1; };
+    struct Case {
+        const char* what;
+        int mode;
+        void (*damage)(Bytes&, const PackResult&);
+        int exitCode;
+    } cases[] = {
+        {"mode 1, engine as built", 1, nullptr, 0},
+        {"mode 1, an engine byte changed (40)", 1, changedEngine, 2},
+        {"mode 0 does not look", 0, changedEngine, 0},
+        {"mode 2, unsigned (1001)", 2, nullptr, 2},
+        {"mode 3, unsigned (1101)", 3, nullptr, 2},
+    };
+    for (const Case& c : cases) {
+        RunResult r = RunWine({WriteInstaller(Sample(0, c.mode), c.damage), "/silent"}, 60);
+        ASSERT_FALSE(r.timedOut) << c.what;
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << r.output;
     }
 }
 
