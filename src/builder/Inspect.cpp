@@ -1,6 +1,7 @@
 #include "builder/Inspect.h"
 
 #include "builder/Json.h"
+#include "core/Text.h"
 #include "payload/Crc32.h"
 #include "payload/PayloadCodes.h"
 
@@ -24,7 +25,9 @@ void WriteHeader(JsonWriter& j, const InspectReport& r) {
     const PayloadHeader& h = r.info.header;
     j.Key("header").BeginObject();
     j.Member("magic", Hex32(h.magic));
-    j.Member("version", std::string(h.version.c_str(), h.version.Length()));
+    // 8-bit text of code page 1252, shown as UTF-8 (the report is UTF-8 JSON).
+    String8 version = ToUtf8(FromCodePage(h.version.View(), kCodePage1252));
+    j.Member("version", std::string(version.c_str(), version.Length()));
     j.Member("flags", Hex32(h.flags));
     j.Member("definitionSize", h.definitionSize);
     j.Member("definitionChecksum", Hex32(h.definitionChecksum));

@@ -193,6 +193,18 @@ TEST(Inspect, EngineChecksumOfAChangedEngine) {
     EXPECT_NE(report.json.find("\"checksumMatches\": false"), std::string::npos);
 }
 
+TEST(Inspect, VersionTextIsShownAsJsonText) {
+    // "5\"\xE9" (a quote and e-acute in code page 1252) in place of "51.0".
+    Built b = Damaged([](Built& b) {
+        b.file[b.payload + 5] = '"';
+        b.file[b.payload + 6] = 0xE9;
+        b.file[b.payload + 7] = '\n';
+    });
+    InspectReport report = InspectInstaller(b.file);
+    EXPECT_EQ(report.code, kVersionMismatch);
+    EXPECT_NE(report.json.find("\"version\": \"5\\\"\xC3\xA9\\n\""), std::string::npos) << report.json;
+}
+
 TEST(Inspect, ReportShowsPlacementAndEveryHeaderField) {
     Built b = Build(3, 0x80, kFlagBlowfish | 0x20);
     std::string json = InspectInstaller(b.file).json;
