@@ -1,5 +1,6 @@
 // corvantis-build: makes installers and inspects them.
 //
+//   corvantis-build build PROJECT.toml -o OUT.exe [--stub STUB.exe]
 //   corvantis-build inspect INSTALLER.exe
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
@@ -7,10 +8,13 @@
 // file errors, 2 (inspect) the installer fails a check.
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
+#include "builder/Project.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -49,8 +53,36 @@ int RunInspect(const std::string& path) {
     cs::Bytes file;
     if (!ReadWholeFile(path, file)) return Fail("cannot read " + path);
     cs::InspectReport report = cs::InspectInstaller(file);
-    std::fputs(report.json.c_str(), stdout);
-    return report.code == 0 ? 0 : 2;
+    int definitionCode = 0;
+    std::string decoded = cs::DecodedDefinitionJson(report, definitionCode);
+    std::string json = report.json.substr(0, report.json.find_last_of('}'));
+    while (!json.empty() && (json.back() == '\n' || json.back() == ' ')) json.pop_back();
+    json += ",\n  \"decodedDefinition\": " + decoded + "\n}\n";
+    std::fputs(json.c_str(), stdout);
+    return report.code == 0 && definitionCode == 0 ? 0 : 2;
+}
+
+// The stub: --stub, else $CORVANTIS_STUB, else corvantis-setup.exe beside this program.
+std::string FindStub(const std::string& given, const char* argv0) {
+    if (!given.empty()) return given;
+    if (const char* env = std::getenv("CORVANTIS_STUB"); env && *env) return env;
+    std::filesystem::path beside = std::filesystem::path(argv0).parent_path() / "corvantis-setup.exe";
+    return beside.string();
+}
+
+int RunBuild(const std::string& projectPath, const std::string& output, const std::string& stubPath) {
+    cs::Project project;
+    std::string error;
+    if (!cs::LoadProject(projectPath, project, error)) return Fail(error);
+    cs::Bytes stub, installer;
+    if (!ReadWholeFile(stubPath, stub))
+        return Fail("cannot read the stub " + stubPath + " (give --stub or set CORVANTIS_STUB)");
+    if (!cs::BuildInstaller(project, stub, installer, error)) return Fail(error);
+    if (!WriteWholeFile(output, installer)) {
+        std::remove(output.c_str());
+        return Fail("cannot write " + output);
+    }
+    return 0;
 }
 
 struct PackOptions {
@@ -99,6 +131,13 @@ int main(int argc, char** argv) {
         app.add_subcommand("inspect", "Print what an installer holds, and the engine's verdict, as JSON");
     inspect->add_option("installer", inspectPath, "The installer executable")->required();
 
+    std::string buildProject, buildOutput, buildStub;
+    CLI::App* build = app.add_subcommand("build", "Make an installer from a project file (TOML)");
+    build->add_option("project", buildProject, "The project file")->required();
+    build->add_option("-o,--output", buildOutput, "The installer to write")->required();
+    build->add_option("--stub", buildStub, "The engine without payload (default: corvantis-setup.exe beside "
+                                           "this program, or $CORVANTIS_STUB)");
+
     PackOptions pack;
     CLI::App* packCommand =
         app.add_subcommand("pack", "Low level: make an installer from a stub and a plain definition file");
@@ -123,5 +162,6 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 1;
     }
     if (*inspect) return RunInspect(inspectPath);
+    if (*build) return RunBuild(buildProject, buildOutput, FindStub(buildStub, argv[0]));
     return RunPack(pack);
 }

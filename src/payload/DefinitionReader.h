@@ -49,6 +49,9 @@ bool WriteDefinition(const Definition& definition, uint32_t payloadFlags, std::s
 // and their string table (string number = index).
 std::string DefinitionToJson(const Definition& definition, uint32_t payloadFlags);
 
+// What a definition code means, in a few words.
+const char* DefinitionCodeText(int code);
+
 // Line ends of a language string normalised to "\r\n": a CR LF pair stays, any other CR or
 // LF becomes CR LF.
 String NormalizeLineEnds(const String& text);

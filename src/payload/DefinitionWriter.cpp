@@ -9,9 +9,7 @@
 
 namespace cs {
 
-namespace {
-
-const char* LimitText(int code) {
+const char* DefinitionCodeText(int code) {
     switch (code) {
     case kCodeStatusTime:
         return "minimum status display time must be below 10000 ms";
@@ -35,10 +33,16 @@ const char* LimitText(int code) {
         return "at most 1000 auto-close entries, none with the window class \"~~THE~END~~\"";
     case kCodeShortcutCount:
         return "at most 1000 shortcuts";
+    case kCodeChecksum:
+        return "definition checksum mismatch";
+    case kCodeEndMark:
+        return "the definition ends early or lacks its end mark";
     default:
         return "value out of range";
     }
 }
+
+namespace {
 
 class WriteIo {
   public:
@@ -89,7 +93,8 @@ class WriteIo {
     uint32_t PayloadFlags() const { return flags_; }
     int Fail(int code) {
         if (!checkLimits_) return 0;
-        if (error_.empty()) error_ = std::string(LimitText(code)) + " (code " + std::to_string(code) + ")";
+        if (error_.empty())
+            error_ = std::string(DefinitionCodeText(code)) + " (code " + std::to_string(code) + ")";
         return code;
     }
     int Check(bool ok, int code) { return ok ? 0 : Fail(code); }
@@ -298,7 +303,7 @@ bool WriteDefinition(const Definition& definition, uint32_t payloadFlags, std::s
     // The walk takes a mutable definition for the reader's sake; writing only reads it.
     int code = DefinitionFields(io, const_cast<Definition&>(definition));
     if (code != 0 || !io.error_.empty()) {
-        error = io.error_.empty() ? std::string(LimitText(code)) : io.error_;
+        error = io.error_.empty() ? std::string(DefinitionCodeText(code)) : io.error_;
         return false;
     }
     out = io.out_.Take();

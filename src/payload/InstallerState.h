@@ -41,4 +41,9 @@ struct InstallerState {
 // The process-wide record.
 InstallerState& Installer();
 
+struct EnginePayload;
+// Windows engine. Inputs: the payload's plain definition, the command line. Outputs: the
+// installer state. A violated rule ends the process through the corrupt-installer error.
+void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine);
+
 } // namespace cs

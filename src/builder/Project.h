@@ -1,0 +1,61 @@
+// The project file: a TOML description of one installer, written for people. Reading it
+// gives the whole installation definition (with the English texts and any further
+// languages), the payload flags and the files; BuildInstaller turns that into an installer.
+// docs/project-format.md documents every key.
+#pragma once
+
+#include "payload/Bytes.h"
+#include "payload/Definition.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cs {
+
+class Blowfish;
+
+// One file of the installation, as its record of the file data stream needs it.
+struct ProjectFile {
+    std::string source; // path on the build machine
+    int32_t kind = 0;
+    uint32_t flags = 0;
+    int32_t attributes = -1; // -1: leave them as created
+    DateValue date;
+    int32_t msiValue = 0;
+    String name, title, destination, icon, arguments, extra;
+};
+
+struct Project {
+    std::string path; // the project file, for messages
+    Definition definition;
+    uint32_t payloadFlags = 0;
+    std::vector<ProjectFile> files;
+    uint32_t xzPreset = 6;
+    uint32_t chunkSize = 1 << 20; // decoded bytes per data chunk
+};
+
+// Reads a project file. On failure returns false with "FILE:LINE: KEY: problem".
+bool LoadProject(const std::string& path, Project& project, std::string& error);
+// The same from text; `path` names the file in messages and its folder is the base of
+// relative source paths.
+bool LoadProjectText(std::string_view text, const std::string& path, Project& project, std::string& error);
+
+// The English table the builder ships, in the language-file form (res/lang/english.toml).
+std::string_view EnglishTableText();
+
+// The file data stream: one record per file (magic, kind, flags, attributes, size, date,
+// MSI value, six texts, contents), cut into chunks of `chunkSize` decoded bytes, each
+// xz-compressed when option word 1 bit 0x20 is set and sealed with `cipher` when given.
+bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stream,
+                     std::vector<int32_t>& sizes, std::string& error);
+
+// For "inspect": the installer's definition read by the engine's reader (in a neutral
+// environment), as a JSON member; `code` receives the reader's result (0 or its code).
+struct InspectReport;
+std::string DecodedDefinitionJson(const InspectReport& report, int& code);
+
+// The installer: the stub with a `.setup` section holding the definition and the files.
+bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error);
+
+} // namespace cs

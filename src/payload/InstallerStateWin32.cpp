@@ -1,0 +1,53 @@
+// The engine's definition step on Windows: the running system as the reader's environment,
+// the checksum test of the payload, and the corrupt-installer error for the reader's code.
+#include "core/Folders.h"
+#include "core/OsInfo.h"
+#include "payload/CorruptInstaller.h"
+#include "payload/DefinitionReader.h"
+#include "payload/InstallerState.h"
+#include "payload/Payload.h"
+
+#include <windows.h>
+
+namespace cs {
+
+namespace {
+
+String WindowsFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
+    return n > 0 && n <= MAX_PATH ? String(reinterpret_cast<const char16_t*>(buffer), n) : String();
+}
+
+bool DisableRedirection() {
+    using Disable = BOOL(WINAPI*)(PVOID*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto disable = reinterpret_cast<Disable>(
+        reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "Wow64DisableWow64FsRedirection") : nullptr));
+    static PVOID previous = nullptr;
+    return disable && disable(&previous);
+}
+
+} // namespace
+
+void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine) {
+    InstallerState& state = Installer();
+    state.commandLine = commandLine;
+    state.payloadFlags = payload.info.header.flags;
+    DefinitionEnvironment env;
+    env.newerThanServer2003 = CurrentIsNewerThanServer2003();
+    env.windowsFolder = WindowsFolder();
+    env.programFiles32 = GetFolder(FolderId::ProgramFiles);
+    env.programFiles64 = GetFolder(FolderId::ProgramFiles64);
+    env.desktopAllUsers = GetFolder(FolderId::CommonDesktop);
+    env.desktopUser = GetFolder(FolderId::Desktop);
+    env.disableRedirection = DisableRedirection;
+    const Bytes& plain = payload.info.definition;
+    env.checksumTest = [&payload, &plain] {
+        return DefinitionChecksumMatches(payload.info, plain) ? 0 : kCodeChecksum;
+    };
+    int code = ReadDefinition(plain.data(), plain.size(), env, state);
+    if (code != 0) CorruptInstaller(code);
+}
+
+} // namespace cs

@@ -1,0 +1,114 @@
+// The definition under Wine and through the builder's command line: the hello example
+// builds with one command and inspects to its definition; definitions beyond the engine's
+// limits are shown with their code by inspect and end the engine with exit code 2; a wrong
+// project file leaves no output behind.
+#include "builder/InstallerWriter.h"
+#include "payload/DefinitionReader.h"
+#include "payload/DefinitionTestSupport.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using namespace cs;
+using namespace cs::e2e;
+
+namespace {
+
+std::string SourceDir() { return CORVANTIS_SOURCE_DIR; }
+
+RunResult Builder(const std::vector<std::string>& args) {
+    std::vector<std::string> all{HostBin("corvantis-build")};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunNative(all, 120);
+}
+
+TEST(DefinitionE2E, HelloExampleBuildsInspectsAndRuns) {
+    std::string out = TempDir() + "/hello-setup.exe";
+    RunResult built = Builder({"build", SourceDir() + "/examples/hello/hello.toml", "-o", out, "--stub",
+                               WinBin("corvantis-setup.exe")});
+    ASSERT_EQ(built.exitCode, 0) << built.output;
+    RunResult inspected = Builder({"inspect", out});
+    EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
+    for (const char* text : {"\"decodedDefinition\"", "\"product_name\": \"Hello Corvantis\"",
+                             "\"target\": \"%InstallDir%\\\\hello.bat\"", "Greeting", "\"languages\": [",
+                             "\"default_folder\": \"C:\\\\Program Files (x86)\\\\Hello Corvantis\""})
+        EXPECT_NE(inspected.output.find(text), std::string::npos) << text << "\n" << inspected.output;
+    // The engine reads the definition to its end mark and passes its checks.
+    RunResult ran = RunWine({out, "/silent"}, 60);
+    EXPECT_FALSE(ran.timedOut);
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+}
+
+TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
+    std::string dir = TempDir();
+    std::string project = dir + "/bad.toml";
+    ASSERT_TRUE(WriteFile(project, "[product]\nname = \"Bad\"\n[wizard]\nbitmap_size = 101\n"));
+    std::string out = dir + "/bad.exe";
+    RunResult built = Builder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
+    EXPECT_EQ(built.exitCode, 1);
+    EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"), std::string::npos)
+        << built.output;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Installers whose definitions break one limit each: inspect names the code, and the engine
+// (silent, so no box waits) ends with exit code 2.
+TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
+    std::string stubBytes;
+    ASSERT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), stubBytes));
+    struct Case {
+        const char* what;
+        void (*set)(Definition&);
+        int code;
+    } cases[] = {
+        {"bitmap size 101", [](Definition& d) { d.bitmapSize = 101; }, 39},
+        {"21 licences", [](Definition& d) { d.licences.SetCount(21); }, 24},
+        {"status time 10000", [](Definition& d) { d.minStatusTime = 10000; }, 19},
+        {"1002 deletions",
+         [](Definition& d) {
+             d.deletions.SetCount(1002);
+             for (FileDeletion& e : d.deletions) e.pattern = "x";
+         },
+         38},
+        {"no language",
+         [](Definition& d) {
+             d.languages.names.Clear();
+             d.languages.strings.clear();
+         },
+         30},
+        {"fine at the edges",
+         [](Definition& d) {
+             d.bitmapSize = 100;
+             d.minStatusTime = 9999;
+             d.licences.SetCount(20);
+         },
+         0},
+    };
+    for (const Case& c : cases) {
+        Definition d = test::MinimalDefinition();
+        c.set(d);
+        std::string bytes, error;
+        ASSERT_TRUE(WriteDefinition(d, 0, bytes, error, false)) << error;
+        PackInput input;
+        input.stub.assign(stubBytes.begin(), stubBytes.end());
+        input.definition.assign(bytes.begin(), bytes.end());
+        PackResult packed;
+        ASSERT_TRUE(PackInstaller(input, packed, error)) << error;
+        std::string path = TempDir() + "/limit.exe";
+        ASSERT_TRUE(WriteFile(path, std::string(packed.installer.begin(), packed.installer.end())));
+        RunResult inspected = Builder({"inspect", path});
+        EXPECT_EQ(inspected.exitCode, c.code ? 2 : 0) << c.what;
+        std::string expected = c.code ? "\"result\": " + std::to_string(c.code) : std::string("\"result\": \"ok\"");
+        size_t decoded = inspected.output.find("\"decodedDefinition\"");
+        ASSERT_NE(decoded, std::string::npos) << inspected.output;
+        EXPECT_NE(inspected.output.find(expected, decoded), std::string::npos) << c.what << "\n" << inspected.output;
+        RunResult ran = RunWine({path, "/silent"}, 60);
+        EXPECT_FALSE(ran.timedOut) << c.what;
+        EXPECT_EQ(ran.exitCode, c.code ? 2 : 0) << c.what << "\n" << ran.output;
+    }
+}
+
+} // namespace
