@@ -260,4 +260,56 @@ TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
     EXPECT_NE(std::string(buffer, n).find("cannot read"), std::string::npos);
     fs::remove_all(dir);
 }
+
+// Runs a command line, returns its exit code and what it printed (stdout and stderr).
+int RunTool(const std::string& arguments, std::string& out) {
+    FILE* pipe = popen((std::string(CORVANTIS_BUILD_TOOL) + " " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    out.clear();
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    return WEXITSTATUS(pclose(pipe));
+}
+
+TEST(PackCommand, OptionsReachTheInstaller) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("cs-pack-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    Bytes stub = test::MakeFakeStub();
+    std::ofstream(dir / "stub.exe", std::ios::binary)
+        .write(reinterpret_cast<const char*>(stub.data()), stub.size());
+    std::ofstream(dir / "def.bin", std::ios::binary) << "a raw definition";
+    std::ofstream(dir / "stream.bin", std::ios::binary) << "0123456789";
+    const std::string common = "pack --stub " + (dir / "stub.exe").string() + " --definition " +
+                               (dir / "def.bin").string() + " -o " + (dir / "out.exe").string();
+    const std::string key(112, 'A');
+    std::string out;
+    ASSERT_EQ(RunTool(common + " --blowfish --key " + key + " --flags 0x20 --data-stream " +
+                          (dir / "stream.bin").string() + " --file-size 4 --file-size 6 --external-data",
+                      out),
+              0)
+        << out;
+    // The verdict line is the container's; the raw definition decides the exit code.
+    RunTool("inspect " + (dir / "out.exe").string(), out);
+    EXPECT_NE(out.find("\"result\": \"ok\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"flags\": \"0x00001020\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"cipherKey\": \"" + std::string(112, 'A') + "\""), std::string::npos);
+    EXPECT_NE(out.find("\"dataStreamSize\": 10"), std::string::npos);
+    EXPECT_NE(out.find("\"fileCount\": 2"), std::string::npos);
+
+    struct Bad {
+        std::string arguments, message;
+    } bad[] = {
+        {common + " --key " + key, "--key needs --blowfish"},
+        {common + " --blowfish --key ABC", "112 hex digits"},
+        {common + " --file-size 1932735284", "file size"}, // 0x73333334
+        {"pack --stub " + (dir / "missing.exe").string() + " --definition x -o y", "cannot read the stub"},
+    };
+    for (const Bad& b : bad) {
+        EXPECT_EQ(RunTool(b.arguments, out), 1) << b.arguments;
+        EXPECT_NE(out.find(b.message), std::string::npos) << out;
+    }
+    fs::remove_all(dir);
+}
 #endif
