@@ -82,7 +82,7 @@ void RecordFailure(const String& path) {
     g_failureSummary += FailureLines(path, static_cast<int32_t>(code));
     if (code == kErrorDiskFull) {
         g_diskFull = true;
-        if (g_system) g_system->DeleteFile(path);
+        if (g_system) g_system->RemoveFile(path);
     }
 }
 

@@ -32,7 +32,7 @@ class LogSystem {
     virtual String LanguageText(int number) = 0;
     virtual String SystemErrorText(uint32_t code) = 0; // user's language, then English if it differs
     virtual uint32_t LastError() = 0;
-    virtual void DeleteFile(const String& path) = 0;
+    virtual void RemoveFile(const String& path) = 0;
     // The log file: false when it cannot be opened (created when missing).
     virtual bool ReadLog(const String& path, String8& contents) = 0;
     virtual bool WriteLog(const String& path, const String8& contents) = 0;

@@ -40,7 +40,7 @@ class MemoryLogSystem : public LogSystem {
         return code == kErrorAccessDenied ? u"Access is denied." : u"Other error.";
     }
     uint32_t LastError() override { return lastError; }
-    void DeleteFile(const String& path) override { deleted = std::u16string(path.View()); }
+    void RemoveFile(const String& path) override { deleted = std::u16string(path.View()); }
     bool ReadLog(const String& path, String8& contents) override {
         if (unwritable) return false;
         const std::string& f = files[std::u16string(path.View())];

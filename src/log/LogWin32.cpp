@@ -1,0 +1,224 @@
+#include "log/LogWin32.h"
+
+#include "app/Startup.h"
+#include "core/Format.h"
+#include "core/TempFile.h"
+#include "core/Text.h"
+#include "payload/InstallerState.h"
+
+#include <aclapi.h>
+#include <shellapi.h>
+#include <windows.h>
+
+namespace cs {
+
+namespace {
+
+const wchar_t* W(const String& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+String MessageText(uint32_t code, DWORD language) {
+    wchar_t* buffer = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    String text;
+    if (n && buffer) text.Assign(reinterpret_cast<const char16_t*>(buffer), n);
+    LocalFree(buffer);
+    Trim(text);
+    return text;
+}
+
+bool ReadWhole(HANDLE file, String8& out) {
+    out.Clear();
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) out.Append(buffer, got);
+    return true;
+}
+
+bool WriteWhole(HANDLE file, const String8& data) {
+    size_t done = 0;
+    while (done < data.Length()) {
+        DWORD chunk = static_cast<DWORD>(data.Length() - done > 65536 ? 65536 : data.Length() - done);
+        DWORD wrote = 0;
+        if (!WriteFile(file, data.c_str() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
+        done += wrote;
+    }
+    return true;
+}
+
+void EnablePrivilege(const wchar_t* name) {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    TOKEN_PRIVILEGES tp{};
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid))
+        AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+    CloseHandle(token);
+}
+
+// Takes ownership of the file for the current user.
+void TakeOwnership(const String& path) {
+    EnablePrivilege(L"SeTakeOwnershipPrivilege");
+    EnablePrivilege(L"SeRestorePrivilege");
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    BYTE buffer[256];
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+        PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, user,
+                              nullptr, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
+// Removes every access-denied entry from the file's access list, so later runs by other
+// accounts can append.
+bool RemoveDenyEntries(const String& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool ok = true;
+    if (dacl) {
+        ACL_SIZE_INFORMATION info{};
+        GetAclInformation(dacl, &info, sizeof info, AclSizeInformation);
+        bool anyDenied = false;
+        for (DWORD i = 0; i < info.AceCount; ++i) {
+            ACE_HEADER* ace;
+            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE) anyDenied = true;
+        }
+        if (anyDenied) {
+            for (DWORD i = info.AceCount; i-- > 0;) {
+                ACE_HEADER* ace;
+                if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE)
+                    DeleteAce(dacl, i);
+            }
+            ok = SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                       nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+        }
+    }
+    LocalFree(descriptor);
+    return ok;
+}
+
+class LogSystemWin32 : public LogSystem {
+  public:
+    bool Start() {
+        spoolPath_ = MakeTempFileName();
+        if (spoolPath_.IsEmpty()) return false;
+        spool_ = CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        return spool_ != INVALID_HANDLE_VALUE;
+    }
+
+    void AppendToSpool(const char* data, size_t size) override {
+        if (spool_ == INVALID_HANDLE_VALUE) return;
+        SetFilePointer(spool_, 0, nullptr, FILE_END);
+        WriteWhole(spool_, String8(data, size));
+    }
+    String8 ReadSpool() override {
+        String8 contents;
+        if (spool_ != INVALID_HANDLE_VALUE) ReadWhole(spool_, contents);
+        return contents;
+    }
+    void DeleteSpool() override {
+        if (spool_ != INVALID_HANDLE_VALUE) CloseHandle(spool_);
+        spool_ = INVALID_HANDLE_VALUE;
+        if (!spoolPath_.IsEmpty()) DeleteFileW(W(spoolPath_));
+    }
+    String LanguageText(int number) override { return Installer().LanguageString(number); }
+    String SystemErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
+    uint32_t LastError() override { return GetLastError(); }
+    void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
+
+    bool ReadLog(const String& path, String8& contents) override {
+        HANDLE f = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return false;
+        ReadWhole(f, contents);
+        CloseHandle(f);
+        return true;
+    }
+    bool WriteLog(const String& path, const String8& contents) override {
+        HANDLE f = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (f == INVALID_HANDLE_VALUE) return false;
+        bool ok = WriteWhole(f, contents) && SetEndOfFile(f);
+        CloseHandle(f);
+        return ok;
+    }
+    void LoosenAccess(const String& path) override {
+        if (!RemoveDenyEntries(path)) {
+            TakeOwnership(path);
+            RemoveDenyEntries(path);
+        }
+    }
+    bool AskYesNo(const String& text, const String& title) override {
+        return ShowMessage(text, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+    void ShowCompletion() override {
+        String text = Installer().LanguageString(kLangCompletionText);
+        if (!text.IsEmpty()) ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
+    }
+    void OpenForViewing(const String& path) override {
+        String folder = ModulePath();
+        size_t slash = folder.View().find_last_of(u'\\');
+        if (slash != std::u16string_view::npos) folder.Truncate(slash);
+        auto open = [&](const wchar_t* verb) {
+            return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, W(path), nullptr, W(folder), SW_SHOWNORMAL)) > 32;
+        };
+        if (open(L"open")) return;
+        if (GetLastError() == ERROR_ACCESS_DENIED && open(L"runas")) return;
+        String command = Format(u"notepad.exe \"%s\"", path);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                           &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    void NotifyFailure() override {
+        if (failureNotifier_) failureNotifier_();
+    }
+    String Now() override {
+        SYSTEMTIME t;
+        GetLocalTime(&t);
+        return Format(u"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    }
+
+    void (*failureNotifier_)() = nullptr;
+
+  private:
+    HANDLE spool_ = INVALID_HANDLE_VALUE;
+    String spoolPath_;
+};
+
+LogSystemWin32& Instance() {
+    static LogSystemWin32 instance;
+    return instance;
+}
+
+} // namespace
+
+String WindowsSystemErrorText(uint32_t code) {
+    String local = MessageText(code, 0);
+    String english = MessageText(code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (local.IsEmpty()) return english;
+    if (!english.IsEmpty() && !(english == local)) local += String(u"\r\n") + english;
+    return local;
+}
+
+bool StartLog() {
+    SetLogSystem(&Instance());
+    return Instance().Start();
+}
+
+LogSystem& WindowsLogSystem() { return Instance(); }
+
+} // namespace cs
