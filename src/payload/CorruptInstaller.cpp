@@ -18,6 +18,11 @@ const char16_t kBuiltInMessage[] =
     u"(to prevent caching), then re-download it.  If the problem persists, check your system for "
     u"viruses.\r\n\r\nError code: %d";
 
+String SystemErrorCodeText(uint32_t error) {
+    if (static_cast<int32_t>(error) >= 0) return Format(u"%u", error);
+    return Format(u"0x%X", error);
+}
+
 String LanguageString(int number) {
     return g_hooks.languageString ? g_hooks.languageString(number) : String();
 }
@@ -27,21 +32,18 @@ String LanguageString(int number) {
 void SetCorruptInstallerHooks(const CorruptInstallerHooks& hooks) {
     g_hooks = hooks;
 }
+const CorruptInstallerHooks& GetCorruptInstallerHooks() {
+    return g_hooks;
+}
 void SetCorruptInstallerPlatform(const CorruptInstallerPlatform& platform) {
     g_platform = platform;
-}
-
-String ErrorCodeText(int32_t code) {
-    if (code >= 0) return Format(u"%d", code);
-    return Format(u"0x%X", static_cast<uint32_t>(code));
 }
 
 String CorruptInstallerMessage(int code, const String& languageText, uint32_t systemError,
                                const String& systemText) {
     String message = languageText.IsEmpty() ? Format(kBuiltInMessage, code) : languageText;
     if (systemError != 0)
-        message += Format(u"\r\nSystem error, code %s: %s", ErrorCodeText(static_cast<int32_t>(systemError)),
-                          systemText);
+        message += Format(u"\r\nSystem error, code %s: %s", SystemErrorCodeText(systemError), systemText);
     return message;
 }
 

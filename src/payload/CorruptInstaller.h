@@ -21,6 +21,7 @@ struct CorruptInstallerHooks {
     void (*notifyFailure)() = nullptr;                      // request the failure notification
 };
 void SetCorruptInstallerHooks(const CorruptInstallerHooks& hooks);
+const CorruptInstallerHooks& GetCorruptInstallerHooks();
 
 // What the routine needs of the system; the Windows build shows the program's message box
 // (nothing in silent mode) and ends through the exit routine. Tests replace it.
@@ -33,11 +34,9 @@ struct CorruptInstallerPlatform {
 void SetCorruptInstallerPlatform(const CorruptInstallerPlatform& platform);
 CorruptInstallerPlatform DefaultCorruptInstallerPlatform();
 
-// An error code as text: 0 or more in decimal, a negative code as "0x" and upper-case hex.
-String ErrorCodeText(int32_t code);
-
 // The message for a code: the language text when not empty, else the built-in text; with
-// a system error other than 0, the "System error" line.
+// a system error other than 0, the "System error" line (the error in decimal, or as "0x"
+// and upper-case hex when it is negative as a 32-bit number).
 String CorruptInstallerMessage(int code, const String& languageText, uint32_t systemError,
                                const String& systemText);
 

@@ -162,6 +162,31 @@ TEST(PayloadUnderWine, DamagedHeaderShowsTheCorruptInstallerBoxThenExits2) {
               std::string::npos);
 }
 
+TEST(PayloadUnderWine, AfterTheDefinitionTheBoxSpeaksItsLanguage) {
+    // Language strings 13 (message) and 21 (title); integrity mode 2 fails after the
+    // definition is read, on an unsigned installer (code 1001 with the system error).
+    Definition definition = test::MinimalDefinition(22);
+    definition.languages.strings[13] = u"Das Installationsprogramm ist defekt.";
+    definition.languages.strings[21] = u"Setup-Fehler";
+    definition.pages.integrityMode = 2;
+    std::string bytes, error;
+    ASSERT_TRUE(WriteDefinition(definition, 0, bytes, error)) << error;
+    PackInput input = Sample();
+    input.definition.assign(bytes.begin(), bytes.end());
+
+    WindowTextTrace trace;
+    Process process({WriteInstaller(input)});
+    std::optional<std::string> box = WaitForWindow("^Setup-Fehler$", 60);
+    ASSERT_TRUE(box.has_value()) << "no box titled with language string 21";
+    PressKey(*box, "Return");
+    RunResult r = process.Wait(60);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("L\"Das Installationsprogramm ist defekt.\\r\\nSystem error, code 0x800B0100: "),
+              std::string::npos)
+        << r.output.substr(0, 2000);
+}
+
 TEST(PayloadUnderWine, BareStubSaysThereIsNoInstallationData) {
     BoxRun run = RunAndCloseBox({WinBin("corvantis-setup.exe")});
     ASSERT_TRUE(run.shown) << "no message box appeared";

@@ -20,13 +20,8 @@ TEST(CorruptInstallerMessage, BuiltInTextLanguageTextAndSystemError) {
               u"Kaputt.\r\nSystem error, code 5: Access is denied.");
     EXPECT_EQ(CorruptInstallerMessage(1001, u"X", 0x800B0100, u"No signature."),
               u"X\r\nSystem error, code 0x800B0100: No signature.");
-}
-
-TEST(ErrorCodeText, DecimalOrHex) {
-    EXPECT_EQ(ErrorCodeText(0), u"0");
-    EXPECT_EQ(ErrorCodeText(1101), u"1101");
-    EXPECT_EQ(ErrorCodeText(-1), u"0xFFFFFFFF");
-    EXPECT_EQ(ErrorCodeText(static_cast<int32_t>(0x80070005)), u"0x80070005");
+    EXPECT_EQ(CorruptInstallerMessage(1001, u"X", 0x7FFFFFFF, u"Big."),
+              u"X\r\nSystem error, code 2147483647: Big.");
 }
 
 namespace {
