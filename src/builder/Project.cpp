@@ -364,6 +364,7 @@ bool ProjectReader::Read(std::string_view text, std::string& error) {
     d_.uninstallFonts = 2;
     d_.uninstallShared = 2;
     d_.stretchMode = 2;
+    d_.titlePosition = 1; // the product name at the top left of the background
     d_.topColor = 0x804000;
     d_.bottomColor = 0x000000;
     d_.pages = {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1};
