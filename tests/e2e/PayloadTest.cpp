@@ -4,7 +4,9 @@
 #include "builder/InstallerWriter.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionTestSupport.h"
+#include "payload/PayloadCodes.h"
 #include "payload/PayloadHeader.h"
+#include "payload/PayloadReader.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +187,33 @@ TEST(PayloadUnderWine, AfterTheDefinitionTheBoxSpeaksItsLanguage) {
     EXPECT_NE(r.output.find("L\"Das Installationsprogramm ist defekt.\\r\\nSystem error, code 0x800B0100: "),
               std::string::npos)
         << r.output.substr(0, 2000);
+}
+
+TEST(PayloadUnderWine, UninstallerCopyIsTheStubAndRuns) {
+    // The copy the engine makes for flag 0x20 is the stub again (zero-padded to the file
+    // alignment), and Windows runs it: as a bare stub it says it has no installation data.
+    PackInput input = Sample(kFlagEngineWithoutPayload);
+    std::string path = WriteInstaller(input);
+    std::string data;
+    ASSERT_TRUE(ReadFile(path, data));
+    Bytes file(data.begin(), data.end());
+    MemorySource source(file);
+    PayloadInfo info;
+    Bytes mapped, prefix, copy;
+    ASSERT_EQ(ReadPayloadFile(source, info, mapped), kPayloadOk);
+    ASSERT_EQ(ReadEnginePrefix(source, info, prefix), kPayloadOk);
+    ASSERT_EQ(MakeEngineCopy(source, prefix, info, copy), kPayloadOk);
+    Bytes stub = ReadStub();
+    ASSERT_GE(copy.size(), stub.size());
+    EXPECT_EQ(Bytes(copy.begin(), copy.begin() + static_cast<long>(stub.size())), stub);
+    EXPECT_EQ(Bytes(copy.begin() + static_cast<long>(stub.size()), copy.end()),
+              Bytes(copy.size() - stub.size(), 0));
+
+    std::string copyPath = TempDir() + "/uninstaller.exe";
+    ASSERT_TRUE(WriteFile(copyPath, std::string(copy.begin(), copy.end())));
+    RunResult r = RunWine({copyPath, "/silent"}, 60);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 255) << r.output;
 }
 
 TEST(PayloadUnderWine, BareStubSaysThereIsNoInstallationData) {
