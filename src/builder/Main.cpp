@@ -70,18 +70,21 @@ std::string FindStub(const std::string& given, const char* argv0) {
     return beside.string();
 }
 
+// A failed build leaves no installer at the output path, not even an older one, so that
+// nothing can take a stale installer for the result of this build.
 int RunBuild(const std::string& projectPath, const std::string& output, const std::string& stubPath) {
+    auto failed = [&](const std::string& message) {
+        std::remove(output.c_str());
+        return Fail(message);
+    };
     cs::Project project;
     std::string error;
-    if (!cs::LoadProject(projectPath, project, error)) return Fail(error);
+    if (!cs::LoadProject(projectPath, project, error)) return failed(error);
     cs::Bytes stub, installer;
     if (!ReadWholeFile(stubPath, stub))
-        return Fail("cannot read the stub " + stubPath + " (give --stub or set CORVANTIS_STUB)");
-    if (!cs::BuildInstaller(project, stub, installer, error)) return Fail(error);
-    if (!WriteWholeFile(output, installer)) {
-        std::remove(output.c_str());
-        return Fail("cannot write " + output);
-    }
+        return failed("cannot read the stub " + stubPath + " (give --stub or set CORVANTIS_STUB)");
+    if (!cs::BuildInstaller(project, stub, installer, error)) return failed(error);
+    if (!WriteWholeFile(output, installer)) return failed("cannot write " + output);
     return 0;
 }
 

@@ -47,6 +47,7 @@ TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
     std::string project = dir + "/bad.toml";
     ASSERT_TRUE(WriteFile(project, "[product]\nname = \"Bad\"\n[wizard]\nbitmap_size = 101\n"));
     std::string out = dir + "/bad.exe";
+    ASSERT_TRUE(WriteFile(out, "an installer of an earlier build"));
     RunResult built = Builder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 1);
     EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"), std::string::npos)
