@@ -1,8 +1,22 @@
 #include "payload/DefinitionStream.h"
 
+#include <bit>
 #include <cstring>
 
 namespace cs {
+
+namespace {
+
+// `count` UTF-16LE characters from bytes at any alignment; both targets are little-endian.
+String Utf16Le(const uint8_t* bytes, size_t count) {
+    static_assert(std::endian::native == std::endian::little);
+    if (count == 0) return {};
+    std::u16string chars(count, u'\0');
+    std::memcpy(chars.data(), bytes, 2 * count);
+    return String(chars.data(), count);
+}
+
+} // namespace
 
 const uint8_t* ByteReader::Take(size_t count) {
     if (count > size_ - pos_) {
@@ -47,11 +61,7 @@ String ByteReader::TextOfLength(uint64_t length) {
     if (length > kMaxTextLength) return {};
     const uint8_t* p = Take(static_cast<size_t>(length));
     if (!p || length < 2) return {};
-    size_t count = static_cast<size_t>(length) / 2; // an odd last byte cannot form a character
-    std::u16string chars(count, u'\0');
-    for (size_t i = 0; i < count; ++i)
-        chars[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
-    return String(chars.data(), count);
+    return Utf16Le(p, static_cast<size_t>(length) / 2); // an odd last byte cannot form a character
 }
 
 uint64_t ByteReader::TextLength() {
@@ -102,15 +112,17 @@ String8 ByteReader::ZText8() {
 }
 
 String ByteReader::ZText16() {
-    std::u16string chars;
-    for (;;) {
-        const uint8_t* p = Take(2);
-        if (!p) return {};
-        char16_t c = static_cast<char16_t>(p[0] | p[1] << 8);
-        if (c == 0) break;
-        chars.push_back(c);
+    const uint8_t* start = data_ + pos_;
+    size_t available = (size_ - pos_) / 2;
+    size_t count = 0;
+    while (count < available && (start[2 * count] | start[2 * count + 1]) != 0)
+        ++count;
+    if (count == available) { // no terminator
+        Take(size_ - pos_ + 1);
+        return {};
     }
-    return String(chars.data(), chars.size());
+    pos_ += 2 * (count + 1);
+    return Utf16Le(start, count);
 }
 
 DateValue ByteReader::Date() {
