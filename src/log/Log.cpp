@@ -2,14 +2,13 @@
 
 #include "core/Format.h"
 #include "core/Text.h"
+#include "payload/InstallerState.h"
 
 namespace cs {
 
 namespace {
 
 LogSystem* g_system = nullptr;
-String g_failureSummary;
-bool g_diskFull = false;
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 const char kSeparator[] = "\r\n\r\n**********************************************\r\n";
@@ -79,19 +78,19 @@ void LogFailure(const String& subject, int64_t code) { LogTextWide(FailureLines(
 
 void RecordFailure(const String& path) {
     uint32_t code = g_system ? g_system->LastError() : 0;
-    g_failureSummary += FailureLines(path, static_cast<int32_t>(code));
+    Installer().failureSummary += FailureLines(path, static_cast<int32_t>(code));
     if (code == kErrorDiskFull) {
-        g_diskFull = true;
+        Installer().diskFull = true;
         if (g_system) g_system->RemoveFile(path);
     }
 }
 
-String& FailureSummary() { return g_failureSummary; }
-bool DiskFull() { return g_diskFull; }
+String& FailureSummary() { return Installer().failureSummary; }
+bool DiskFull() { return Installer().diskFull; }
 
 void ResetLogState() {
-    g_failureSummary.Clear();
-    g_diskFull = false;
+    Installer().failureSummary.Clear();
+    Installer().diskFull = false;
 }
 
 String HeaderText(const LogHeader& h) {
@@ -137,7 +136,7 @@ String8 AppendLogBlock(const String8& existing, const LogHeader& header, const S
 bool FinishLog(const FinishOptions& o) {
     if (!g_system) return false;
     LogSystem& sys = *g_system;
-    bool failed = !g_failureSummary.IsEmpty();
+    bool failed = !Installer().failureSummary.IsEmpty();
     if (failed) sys.NotifyFailure();
     bool view = false;
     if (o.interactive && !o.automatic) {
@@ -152,7 +151,7 @@ bool FinishLog(const FinishOptions& o) {
         if (sys.ReadLog(o.logPath, existing)) {
             LogHeader header = o.header;
             if (header.installDate.IsEmpty()) header.installDate = sys.Now();
-            String8 contents = AppendLogBlock(existing, header, sys.ReadSpool(), g_failureSummary,
+            String8 contents = AppendLogBlock(existing, header, sys.ReadSpool(), Installer().failureSummary,
                                               sys.LanguageText(kLangCompletionText));
             written = sys.WriteLog(o.logPath, contents);
             if (written) sys.LoosenAccess(o.logPath);

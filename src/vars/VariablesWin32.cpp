@@ -1,0 +1,108 @@
+#include "vars/VariablesWin32.h"
+
+#include "app/Startup.h"
+#include "core/Random.h"
+#include "payload/InstallerState.h"
+
+#include <windows.h>
+
+namespace cs {
+
+namespace {
+
+const wchar_t* W(const String& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+bool OnRemoteDrive(const String& path) {
+    if (path.Length() < 2 || path[1] != u':') return false;
+    wchar_t root[4] = {static_cast<wchar_t>(path[0]), L':', L'\\', 0};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+String InstallerPath() {
+    wchar_t buffer[1025] = {};
+    DWORD n = GetModuleFileNameW(nullptr, buffer, 1025);
+    if (n == 0 || n > 1024) return {}; // longer than 1,024 characters or unreadable
+    return String(reinterpret_cast<const char16_t*>(buffer), n);
+}
+
+} // namespace
+
+VariableInputs CurrentVariableInputs() {
+    const InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    VariableInputs in;
+    in.installDir = state.installDir;
+    in.sharedDir = state.sharedDir;
+    in.uninstallSubdir = d.uninstallSubdir;
+    in.uninstallerPath = state.uninstallerPath;
+    in.productName = d.productName;
+    in.companyName = d.publisher;
+    in.productVersion = d.productVersion;
+    in.productVersion8 = state.productVersion8;
+    in.oldVersion = state.oldVersion;
+    in.language = state.language;
+    in.startMenuFolder = state.startMenuFolder;
+    in.desktopSubfolder = d.desktopFolder;
+    in.automatic = state.automatic;
+    in.allUsers = state.allUsers;
+    in.package64 = (d.optionWord2 & kOpt2Product64Bit) != 0;
+    in.portable = state.portable;
+    in.installType = state.installType;
+    in.installDirOnRemoteDrive = OnRemoteDrive(state.installDir);
+    in.installerPath = InstallerPath();
+    in.windowsDir = SystemFolders().Windows();
+    in.bootDriveLetter = SystemFolders().BootDriveLetter();
+    in.os = CurrentOsRecord();
+    in.osFacts = CurrentOsNameFacts();
+    in.folder = [](FolderId id) { return GetFolder(id); };
+    return in;
+}
+
+bool ExpandEnvironment(const String& text, String& out) {
+    static wchar_t buffer[kEnvironmentExpansionMaxChars + 1];
+    DWORD n = ExpandEnvironmentStringsW(W(text), buffer, kEnvironmentExpansionMaxChars + 1);
+    if (n == 0) return false;
+    buffer[kEnvironmentExpansionMaxChars] = 0;
+    out = reinterpret_cast<const char16_t*>(buffer);
+    return true;
+}
+
+void ExpandInstallerVariables(String& text) { ExpandVariables(text, CurrentVariableInputs(), ExpandEnvironment); }
+
+void ExpandInstallerPlaceholders(String& text) {
+    PlaceholderInputs in;
+    in.productName = Installer().definition.productName;
+    in.description = Installer().definition.productTitle;
+    in.windowsDir = SystemFolders().Windows();
+    in.buildDate = Installer().definition.buildDate;
+    in.formatDate = FormatUserDate;
+    ExpandWizardPlaceholders(text, in);
+}
+
+uint64_t DrawSessionNumber() {
+    uint8_t bytes[8] = {};
+    using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    auto gen = advapi ? reinterpret_cast<GenRandom>(reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036"))) : nullptr;
+    if (!gen || !gen(bytes, sizeof bytes)) {
+        SeedCoreRandom(GetTickCount());
+        for (int i = 0; i < 8; i += 2) {
+            uint16_t r = CoreRandom16();
+            bytes[i] = static_cast<uint8_t>(r);
+            bytes[i + 1] = static_cast<uint8_t>(r >> 8);
+        }
+    }
+    return SessionNumberFromBytes(bytes);
+}
+
+String FormatUserDate(const BuildDate& date) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(date.year);
+    t.wMonth = static_cast<WORD>(date.month);
+    t.wDay = static_cast<WORD>(date.day);
+    wchar_t buffer[128];
+    int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, buffer, 128);
+    return n > 1 ? String(reinterpret_cast<const char16_t*>(buffer), n - 1) : String();
+}
+
+} // namespace cs
