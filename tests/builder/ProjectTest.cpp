@@ -2,12 +2,16 @@
 // engine's reader, named options with raw words, languages, errors that name file, line and
 // key, and the file data stream.
 #include "builder/Project.h"
+#include "builder/Inspect.h"
+#include "builder/InstallerWriter.h"
 #include "builder/ProjectOptions.h"
 #include "payload/Crc32.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionStream.h"
 #include "payload/Xz.h"
 
+#include "payload/DefinitionTestSupport.h"
+#include "payload/FakePe.h"
 #include "support/TextPrint.h"
 
 #include <gtest/gtest.h>
@@ -538,6 +542,98 @@ TEST_F(ProjectFiles, DataStreamRecordsAcrossChunks) {
         EXPECT_EQ(r.Remaining(), 0u);
         EXPECT_FALSE(r.Exhausted());
     }
+}
+
+// The engine's reader as inspect runs it, over an installer made from a definition.
+int InspectedCode(const Definition& d, std::string* json = nullptr) {
+    std::string bytes, error;
+    EXPECT_TRUE(WriteDefinition(d, 0, bytes, error, false)) << error;
+    PackInput input;
+    input.stub = test::MakeFakeStub();
+    input.definition.assign(bytes.begin(), bytes.end());
+    PackResult packed;
+    EXPECT_TRUE(PackInstaller(input, packed, error)) << error;
+    InspectReport report = InspectInstaller(packed.installer);
+    EXPECT_EQ(report.code, 0);
+    int code = -1;
+    std::string decoded = DecodedDefinitionJson(report, code);
+    if (json) *json = decoded;
+    return code;
+}
+
+TEST(ProjectInspect, EveryLimitAtItsEdgeShowsItsCode) {
+    struct Case {
+        const char* what;
+        void (*set)(Definition&, bool over);
+        int code;
+    } cases[] = {
+        {"licences 20/21", [](Definition& d, bool over) { d.licences.SetCount(over ? 21 : 20); }, 24},
+        {"readmes 20/21", [](Definition& d, bool over) { d.readmes.SetCount(over ? 21 : 20); }, 26},
+        {"status time 9999/10000", [](Definition& d, bool over) { d.minStatusTime = over ? 10000 : 9999; },
+         19},
+        {"bitmap size 100/101", [](Definition& d, bool over) { d.bitmapSize = over ? 101 : 100; }, 39},
+        {"associations 1000/1001",
+         [](Definition& d, bool over) { d.associations.SetCount(over ? 1001 : 1000); }, 36},
+        {"shortcuts 1000/1001", [](Definition& d, bool over) { d.shortcuts.SetCount(over ? 1001 : 1000); },
+         48},
+        {"extra values 1000/1001",
+         [](Definition& d, bool over) { d.uninstallValues.SetCount(over ? 1001 : 1000); }, 37},
+        {"deletions 1001/1002",
+         [](Definition& d, bool over) {
+             d.deletions.SetCount(over ? 1002 : 1001);
+             for (FileDeletion& e : d.deletions)
+                 e.pattern = "x";
+         },
+         38},
+        {"auto-close 1000/1001",
+         [](Definition& d, bool over) {
+             d.autoClose.SetCount(over ? 1001 : 1000);
+             for (AutoCloseEntry& e : d.autoClose)
+                 e.windowClass = u"c";
+         },
+         41},
+        {"strings 10000/10001",
+         [](Definition& d, bool over) {
+             d.languages.stringCount = over ? 10001 : 10000;
+             d.languages.strings.resize(size_t(d.languages.stringCount));
+         },
+         31},
+        {"languages 1/0",
+         [](Definition& d, bool over) {
+             if (!over) return;
+             d.languages.names.Clear();
+             d.languages.strings.clear();
+         },
+         30},
+    };
+    for (const Case& c : cases)
+        for (bool over : {false, true}) {
+            Definition d = test::MinimalDefinition();
+            c.set(d, over);
+            std::string json;
+            EXPECT_EQ(InspectedCode(d, &json), over ? c.code : 0) << c.what;
+            std::string result = over ? "\"result\": " + std::to_string(c.code) : "\"result\": \"ok\"";
+            EXPECT_NE(json.find(result), std::string::npos) << c.what << json.substr(0, 200);
+        }
+}
+
+TEST(ProjectInspect, HelloExampleBuildsAndShowsItsDefinition) {
+    Project project;
+    std::string error;
+    ASSERT_TRUE(LoadProject(std::string(CORVANTIS_SOURCE_DIR) + "/examples/hello/hello.toml", project, error))
+        << error;
+    Bytes installer;
+    ASSERT_TRUE(BuildInstaller(project, test::MakeFakeStub(), installer, error)) << error;
+    InspectReport report = InspectInstaller(installer);
+    ASSERT_EQ(report.code, 0);
+    EXPECT_EQ(report.info.header.fileCount, 2);
+    int code = -1;
+    std::string json = DecodedDefinitionJson(report, code);
+    EXPECT_EQ(code, 0);
+    for (const char* text :
+         {"\"product_name\": \"Hello Corvantis\"", "\"product_version\": \"1.0.0\"", "\"shortcuts\": [",
+          "Corvantis Examples\\\\Hello,Greeting,1,", "\"licences\": [", "\"English\""})
+        EXPECT_NE(json.find(text), std::string::npos) << text << "\n" << json.substr(0, 400);
 }
 
 } // namespace

@@ -17,7 +17,9 @@ using namespace cs::e2e;
 
 namespace {
 
-std::string SourceDir() { return CORVANTIS_SOURCE_DIR; }
+std::string SourceDir() {
+    return CORVANTIS_SOURCE_DIR;
+}
 
 RunResult Builder(const std::vector<std::string>& args) {
     std::vector<std::string> all{HostBin("corvantis-build")};
@@ -50,7 +52,8 @@ TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
     ASSERT_TRUE(WriteFile(out, "an installer of an earlier build"));
     RunResult built = Builder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 1);
-    EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"), std::string::npos)
+    EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"),
+              std::string::npos)
         << built.output;
     EXPECT_FALSE(std::filesystem::exists(out));
 }
@@ -71,7 +74,8 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
         {"1002 deletions",
          [](Definition& d) {
              d.deletions.SetCount(1002);
-             for (FileDeletion& e : d.deletions) e.pattern = "x";
+             for (FileDeletion& e : d.deletions)
+                 e.pattern = "x";
          },
          38},
         {"no language",
@@ -102,10 +106,12 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
         ASSERT_TRUE(WriteFile(path, std::string(packed.installer.begin(), packed.installer.end())));
         RunResult inspected = Builder({"inspect", path});
         EXPECT_EQ(inspected.exitCode, c.code ? 2 : 0) << c.what;
-        std::string expected = c.code ? "\"result\": " + std::to_string(c.code) : std::string("\"result\": \"ok\"");
+        std::string expected =
+            c.code ? "\"result\": " + std::to_string(c.code) : std::string("\"result\": \"ok\"");
         size_t decoded = inspected.output.find("\"decodedDefinition\"");
         ASSERT_NE(decoded, std::string::npos) << inspected.output;
-        EXPECT_NE(inspected.output.find(expected, decoded), std::string::npos) << c.what << "\n" << inspected.output;
+        EXPECT_NE(inspected.output.find(expected, decoded), std::string::npos) << c.what << "\n"
+                                                                               << inspected.output;
         RunResult ran = RunWine({path, "/silent"}, 60);
         EXPECT_FALSE(ran.timedOut) << c.what;
         EXPECT_EQ(ran.exitCode, c.code ? 2 : 0) << c.what << "\n" << ran.output;
