@@ -56,7 +56,8 @@ int RunInspect(const std::string& path) {
     int definitionCode = 0;
     std::string decoded = cs::DecodedDefinitionJson(report, definitionCode);
     std::string json = report.json.substr(0, report.json.find_last_of('}'));
-    while (!json.empty() && (json.back() == '\n' || json.back() == ' ')) json.pop_back();
+    while (!json.empty() && (json.back() == '\n' || json.back() == ' '))
+        json.pop_back();
     json += ",\n  \"decodedDefinition\": " + decoded + "\n}\n";
     std::fputs(json.c_str(), stdout);
     return report.code == 0 && definitionCode == 0 ? 0 : 2;
@@ -138,8 +139,9 @@ int main(int argc, char** argv) {
     CLI::App* build = app.add_subcommand("build", "Make an installer from a project file (TOML)");
     build->add_option("project", buildProject, "The project file")->required();
     build->add_option("-o,--output", buildOutput, "The installer to write")->required();
-    build->add_option("--stub", buildStub, "The engine without payload (default: corvantis-setup.exe beside "
-                                           "this program, or $CORVANTIS_STUB)");
+    build->add_option("--stub", buildStub,
+                      "The engine without payload (default: corvantis-setup.exe beside "
+                      "this program, or $CORVANTIS_STUB)");
 
     PackOptions pack;
     CLI::App* packCommand =
