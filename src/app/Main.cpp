@@ -1,6 +1,7 @@
 // The engine's entry point: prepare the process, read the command line, then uninstall
 // or install.
 #include "app/Startup.h"
+#include "log/LogWin32.h"
 #include "payload/InstallerState.h"
 #include "payload/Payload.h"
 
@@ -11,10 +12,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     PrepareProcess();
     CommandLine commandLine = ReadCommandLineOrExit();
     if (commandLine.uninstall) ExitInstaller(0);
+    StartLog();
+    ConnectLogToCorruptInstallerError();
     EnginePayload& payload = ReadPayloadOrExit();
     // The definition reader tests the checksum after its first fields.
     ReadDefinitionOrExit(payload, commandLine);
     const Definition& definition = Installer().definition;
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
+    FinishInstallLog(false);
     ExitInstaller(0);
 }

@@ -2,6 +2,9 @@
 
 #include "app/Startup.h"
 #include "core/Format.h"
+#include "core/OsInfo.h"
+#include "payload/CorruptInstaller.h"
+#include "vars/Variables.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "payload/InstallerState.h"
@@ -220,5 +223,36 @@ bool StartLog() {
 }
 
 LogSystem& WindowsLogSystem() { return Instance(); }
+
+bool FinishInstallLog(bool interactive) {
+    const InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    FinishOptions options;
+    options.interactive = interactive;
+    options.automatic = state.automatic;
+    options.silent = state.Silent();
+    options.optionWord1 = d.optionWord1;
+    options.header.productName = d.productName;
+    options.header.withInstallType = (d.optionWord1 & kOpt1RegisterUninstaller) != 0;
+    options.header.installType = state.installType;
+    options.header.installLocation = state.installDir;
+    options.header.built = d.buildDate;
+    options.header.productVersion = d.productVersion;
+    options.header.oldVersion = state.oldVersion;
+    options.header.osDescription = CurrentOsName(0);
+    if (state.installDir.IsEmpty()) {
+        Instance().DeleteSpool();
+        return false;
+    }
+    options.logPath = LogPath(state.installDir, d.uninstallSubdir);
+    return FinishLog(options);
+}
+
+void ConnectLogToCorruptInstallerError() {
+    CorruptInstallerHooks hooks = GetCorruptInstallerHooks();
+    hooks.recordFailure = [](const String& message) { Installer().failureSummary += message + u"\r\n"; };
+    hooks.writeLog = [] { FinishInstallLog(false); };
+    SetCorruptInstallerHooks(hooks);
+}
 
 } // namespace cs

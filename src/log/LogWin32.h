@@ -12,4 +12,13 @@ bool StartLog();
 LogSystem& WindowsLogSystem();
 String WindowsSystemErrorText(uint32_t code);
 
+// The closing step over the installer state: the log goes into the uninstall data folder of
+// the installation folder. While no installation folder is known the log has no place to go:
+// nothing is written (rather than into whatever the current folder is) and the spool is
+// deleted.
+bool FinishInstallLog(bool interactive);
+
+// A corrupt installer appends its message to the failure summary and writes the log.
+void ConnectLogToCorruptInstallerError();
+
 } // namespace cs
