@@ -320,6 +320,8 @@ bool ReadLanguage(std::string_view text, const std::string& file, LanguageTexts&
     return !problems.Failed();
 }
 
+void ReadDeletionValue(Section& s, FileDeletion& e);
+
 class ProjectReader {
   public:
     ProjectReader(const std::string& path, Project& project)
@@ -470,7 +472,9 @@ void ProjectReader::ReadUninstall(Section s) {
         UninstallValue& value = d_.uninstallValues.Append();
         if (!v.Text("name", value.name) && !problems_.Failed()) v.Fail("name", "missing");
         if (value.name.ByteLength() > 0xFF) v.Fail("name", "at most 127 characters");
-        v.Choice("kind", value.kind, {"", "text", "expandable-text", "", "number"});
+        if (v.Choice("kind", value.kind, {"", "text", "expandable-text", "", "number"}, 4) &&
+            (value.kind == 0 || value.kind == 3))
+            v.Fail("kind", "expected \"text\", \"expandable-text\" or \"number\" (1, 2 or 4)");
         v.Text("value", value.value);
     });
     if (d_.uninstallValues.Count() > kMaxListEntries) s.Fail("values", "at most 1000 values");
@@ -667,7 +671,7 @@ void ProjectReader::ReadLists(Section& top) {
         s.Choice("condition", e.condition,
                  {"always", "date-equal", "date-from", "date-until", "size-equal", "size-at-least",
                   "size-at-most"});
-        s.Text8("value", e.value);
+        ReadDeletionValue(s, e);
         bool install = true, uninstall = false, atRestart = false, restartOnFailure = true;
         s.Bool("during_install", install);
         s.Bool("during_uninstall", uninstall);
@@ -692,6 +696,64 @@ void ProjectReader::ReadLists(Section& top) {
         e.passMask = (install ? 0x1 : 0) | (uninstall ? 0x2 : 0);
     });
     if (d_.autoClose.Count() > kMaxListEntries) top.Fail("auto_close", "at most 1000 auto-close entries");
+}
+
+bool ValidDate(int year, int month, int day) {
+    static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || day > days[month - 1]) return false;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return !(month == 2 && day == 29 && !leap);
+}
+
+// The value a deletion condition compares with: a date (a TOML date or date-time, or the
+// text "YYYY/MM/DD[ HH:MM:SS]") for the date conditions, a byte count for the size ones.
+// The engine stops an installation with an invalid date, so the builder refuses it here.
+void ReadDeletionValue(Section& s, FileDeletion& e) {
+    const toml::node* n = s.Take("value");
+    if (!n) {
+        if (e.condition >= 1 && e.condition <= 6) s.Fail("pattern", "the condition needs a value");
+        return;
+    }
+    char text[64];
+    if (e.condition >= 1 && e.condition <= 3) {
+        int y = 0, mo = 0, d = 0, h = -1, mi = 0, se = 0;
+        if (auto date = n->value<toml::date>()) {
+            y = date->year, mo = date->month, d = date->day;
+        } else if (auto dt = n->value<toml::date_time>()) {
+            y = dt->date.year, mo = dt->date.month, d = dt->date.day;
+            h = dt->time.hour, mi = dt->time.minute, se = dt->time.second;
+        } else if (auto str = n->value<std::string>()) {
+            char tail;
+            int fields = std::sscanf(str->c_str(), "%d/%d/%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail);
+            if (fields != 3 && fields != 6) y = mo = d = 0;
+            if (fields == 3) h = -1;
+        }
+        if (!ValidDate(y, mo, d)) {
+            s.Fail("value",
+                   "expected a valid date (2024-05-17, 2024-05-17T13:45:00 or \"2024/05/17 13:45:00\")");
+            return;
+        }
+        if (h < 0)
+            std::snprintf(text, sizeof text, "%d/%02d/%02d", y, mo, d);
+        else
+            std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, se);
+    } else if (e.condition >= 4 && e.condition <= 6) {
+        auto size = n->value<int64_t>();
+        if (!n->is_integer() || !size || *size < 0) {
+            s.Fail("value", "expected a size in bytes");
+            return;
+        }
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(*size));
+    } else {
+        auto str = n->value<std::string>();
+        if (!str) {
+            s.Fail("value", "expected a text");
+            return;
+        }
+        e.value = String8(str->data(), str->size());
+        return;
+    }
+    e.value = text;
 }
 
 DateValue FileDate(const fs::path& file) {

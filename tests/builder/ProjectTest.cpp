@@ -245,7 +245,7 @@ icon = "app.ico"
 [[deletion]]
 pattern = "%InstallDir%\\old.dll"
 condition = "size-at-least"
-value = "10"
+value = 10
 during_uninstall = true
 at_restart = true
 
@@ -385,6 +385,7 @@ option_word2 = 0x100
     EXPECT_EQ(d.associations[0].language, u"English");
     ASSERT_EQ(d.deletions.Count(), 1);
     EXPECT_EQ(d.deletions[0].condition, 5);
+    EXPECT_EQ(d.deletions[0].value, "10");
     EXPECT_EQ(d.deletions[0].flags, 0x1 | 0x2 | 0x4 | 0x8);
     ASSERT_EQ(d.autoClose.Count(), 1);
     EXPECT_EQ(d.autoClose[0].mode, 3);
@@ -426,6 +427,14 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
          "4: wizard.title_color: expected a colour"},
         {"[product]\nname = \"X\"\n[product.extra]\n", "3: product.extra: unknown key"},
         {"[product\nname = \"X\"\n", "1: "},
+        {"[product]\nname = \"X\"\n[[deletion]]\npattern = \"a\"\ncondition = \"date-equal\"\nvalue = "
+         "\"2023/02/29\"\n",
+         "6: deletion[0].value: expected a valid date"},
+        {"[product]\nname = \"X\"\n[[deletion]]\npattern = \"a\"\ncondition = \"size-equal\"\nvalue = "
+         "\"ten\"\n",
+         "6: deletion[0].value: expected a size in bytes"},
+        {"[product]\nname = \"X\"\n[[uninstall.values]]\nname = \"A\"\nkind = 3\n",
+         "5: uninstall.values[0].kind: expected \"text\""},
     };
     for (const Case& c : cases) {
         Project p;
@@ -472,6 +481,21 @@ TEST_F(ProjectFiles, LanguageFiles) {
     EXPECT_FALSE(Load("languages = [\"noname.toml\"]\n[product]\nname = \"X\"\n", p, error));
     EXPECT_NE(error.find("noname.toml:"), std::string::npos) << error;
     EXPECT_NE(error.find("language: missing"), std::string::npos) << error;
+}
+
+TEST_F(ProjectFiles, DeletionValuesAreWrittenInOneForm) {
+    Project p = LoadOk("[product]\nname = \"X\"\n"
+                       "[[deletion]]\npattern = \"a\"\ncondition = \"date-from\"\nvalue = 2024-02-29\n"
+                       "[[deletion]]\npattern = \"b\"\ncondition = 3\nvalue = 2024-05-17T13:45:09\n"
+                       "[[deletion]]\npattern = \"c\"\ncondition = \"date-equal\"\nvalue = \"2024/5/7\"\n"
+                       "[[deletion]]\npattern = \"%InstallDir%\\\\caf\u00e9.tmp\"\n");
+    const Array<FileDeletion>& list = p.definition.deletions;
+    ASSERT_EQ(list.Count(), 4);
+    EXPECT_EQ(list[0].value, "2024/02/29");
+    EXPECT_EQ(list[1].value, "2024/05/17 13:45:09");
+    EXPECT_EQ(list[2].value, "2024/05/07");
+    EXPECT_EQ(list[3].pattern, "|%InstallDir%\\caf\xC3\xA9.tmp"); // path form: "|" and UTF-8
+    EXPECT_EQ(list[3].flags, 0x2 | 0x4);
 }
 
 TEST(ProjectOptions, NamesAreUniqueAndBitsDoNotOverlap) {
