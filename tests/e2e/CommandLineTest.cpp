@@ -28,3 +28,12 @@ TEST(CommandLineUnderWine, UnexpectedParameterIsRejectedToo) {
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 15);
 }
+
+TEST(EngineBinary, Is32BitAndNeedsOnlySystemDlls) {
+    RunResult r = RunNative({"i686-w64-mingw32-objdump", "-p", WinBin("corvantis-setup.exe")}, 60);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("file format pei-i386"), std::string::npos);
+    EXPECT_NE(r.output.find("DLL Name: KERNEL32.dll"), std::string::npos);
+    for (const char* mingw : {"libgcc", "libstdc++", "libwinpthread", "zlib1", "liblzma"})
+        EXPECT_EQ(r.output.find(mingw), std::string::npos) << "the engine must not need " << mingw;
+}
