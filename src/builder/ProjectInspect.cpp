@@ -20,20 +20,15 @@ std::string DecodedDefinitionJson(const InspectReport& report, int& code) {
     state.payloadFlags = report.info.header.flags;
     const Bytes& plain = report.info.definition;
     code = ReadDefinition(plain.data(), plain.size(), env, state);
-    JsonWriter j;
-    j.BeginObject();
-    j.Key("result");
-    if (code == 0)
-        j.String("ok");
-    else
-        j.Int(code);
-    j.Member("problem", code == 0 ? "" : DefinitionCodeText(code));
-    std::string fields = DefinitionToJson(state.definition, state.payloadFlags);
+    // Laid out for its place as a member of inspect's top-level object.
+    std::string fields = DefinitionToJson(state.definition, state.payloadFlags, 4);
     while (!fields.empty() && fields.back() == '\n')
         fields.pop_back();
-    j.Key("fields").Raw(fields);
-    j.EndObject();
-    return j.Text();
+    std::string json = "{\n    \"result\": ";
+    json += code == 0 ? std::string("\"ok\"") : std::to_string(code);
+    json += ",\n    \"problem\": " + JsonWriter::Quote(code == 0 ? "" : DefinitionCodeText(code));
+    json += ",\n    \"fields\": " + fields + "\n  }";
+    return json;
 }
 
 } // namespace cs

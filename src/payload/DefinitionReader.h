@@ -46,8 +46,9 @@ bool WriteDefinition(const Definition& definition, uint32_t payloadFlags, std::s
                      std::string& error, bool checkLimits = true);
 
 // The definition as a JSON object (UTF-8): every field by name, the lists, the languages
-// and their string table (string number = index).
-std::string DefinitionToJson(const Definition& definition, uint32_t payloadFlags);
+// and their string table (string number = index). `indent` spaces go before every line
+// but the first, for an object nested in another.
+std::string DefinitionToJson(const Definition& definition, uint32_t payloadFlags, int indent = 0);
 
 // What a definition code means, in a few words.
 const char* DefinitionCodeText(int code);

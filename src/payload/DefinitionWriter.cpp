@@ -122,12 +122,14 @@ class JsonIo {
   public:
     static constexpr bool kReading = false;
 
-    explicit JsonIo(uint32_t payloadFlags) : flags_(payloadFlags) {
+    JsonIo(uint32_t payloadFlags, int indent) : flags_(payloadFlags), indent_(indent) {
         out_ = "{";
         stack_.push_back({false, true});
     }
     std::string Finish() {
-        out_ += "\n}\n";
+        out_ += "\n";
+        out_.append(indent_, ' ');
+        out_ += "}\n";
         return std::move(out_);
     }
 
@@ -223,7 +225,7 @@ class JsonIo {
         if (!level.first) out_ += ",";
         level.first = false;
         out_ += "\n";
-        out_.append(stack_.size() * 2, ' ');
+        out_.append(indent_ + stack_.size() * 2, ' ');
         if (!level.isList) {
             out_ += "\"";
             out_ += name;
@@ -236,7 +238,7 @@ class JsonIo {
         stack_.pop_back();
         if (!empty) {
             out_ += "\n";
-            out_.append(stack_.size() * 2, ' ');
+            out_.append(indent_ + stack_.size() * 2, ' ');
         }
         out_ += bracket;
     }
@@ -287,6 +289,7 @@ class JsonIo {
     std::string out_;
     std::vector<Level> stack_;
     uint32_t flags_;
+    size_t indent_;
 };
 
 } // namespace
@@ -310,8 +313,8 @@ bool WriteDefinition(const Definition& definition, uint32_t payloadFlags, std::s
     return true;
 }
 
-std::string DefinitionToJson(const Definition& definition, uint32_t payloadFlags) {
-    JsonIo io(payloadFlags);
+std::string DefinitionToJson(const Definition& definition, uint32_t payloadFlags, int indent) {
+    JsonIo io(payloadFlags, indent);
     DefinitionFields(io, const_cast<Definition&>(definition));
     io.Member("default_language", std::to_string(definition.languages.defaultLanguage));
     return io.Finish();
