@@ -4,6 +4,7 @@
 #include "log/LogWin32.h"
 #include "payload/InstallerState.h"
 #include "payload/Payload.h"
+#include "vars/VariablesWin32.h"
 
 #include <windows.h>
 
@@ -16,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ConnectLogToCorruptInstallerError();
     EnginePayload& payload = ReadPayloadOrExit();
     // The definition reader tests the checksum after its first fields.
-    ReadDefinitionOrExit(payload, commandLine);
+    ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
     const Definition& definition = Installer().definition;
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
     FinishInstallLog(false);

@@ -32,17 +32,17 @@ struct InstallerState {
 
     // Values of the run.
     String failureSummary;
-    bool diskFull = false;        // a failure reported a full disk
-    String installDir;            // where the files go
-    String sharedDir;             // the shared files folder
-    String uninstallerPath;       // the registered uninstaller program
-    String oldVersion;            // the version being overwritten; empty when none
-    int installType = 0;          // 0 new, 1 reinstall, 2 upgrade, 3 downgrade
-    String language;              // name of the chosen language
-    String startMenuFolder;       // chosen on the Start menu page
-    bool allUsers = false;        // installing for all users
-    bool portable = false;        // a portable installation
-    uint64_t session = 0;         // identifies this installation and its uninstallation
+    bool diskFull = false;  // a failure reported a full disk
+    String installDir;      // where the files go
+    String sharedDir;       // the shared files folder
+    String uninstallerPath; // the registered uninstaller program
+    String oldVersion;      // the version being overwritten; empty when none
+    int installType = 0;    // 0 new, 1 reinstall, 2 upgrade, 3 downgrade
+    String language;        // name of the chosen language
+    String startMenuFolder; // chosen on the Start menu page
+    bool allUsers = false;  // installing for all users
+    bool portable = false;  // a portable installation
+    uint64_t session = 0;   // identifies this installation and its uninstallation
 
     bool Silent() const { return commandLine.silent; }
     // Language string `number` in the current language; empty when out of range.
@@ -53,8 +53,11 @@ struct InstallerState {
 InstallerState& Installer();
 
 struct EnginePayload;
-// Windows engine. Inputs: the payload's plain definition, the command line. Outputs: the
-// installer state. A violated rule ends the process through the corrupt-installer error.
-void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine);
+// Windows engine. Inputs: the payload's plain definition, the command line, the installer
+// variables' expander (for the default folder and the wizard caption; none leaves them).
+// Outputs: the installer state. A violated rule ends the process through the
+// corrupt-installer error.
+void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,
+                          void (*expandVariables)(String&) = nullptr);
 
 } // namespace cs

@@ -30,7 +30,8 @@ bool DisableRedirection() {
 
 } // namespace
 
-void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine) {
+void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,
+                          void (*expandVariables)(String&)) {
     InstallerState& state = Installer();
     state.commandLine = commandLine;
     state.payloadFlags = payload.info.header.flags;
@@ -42,6 +43,7 @@ void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine
     env.desktopAllUsers = GetFolder(FolderId::CommonDesktop);
     env.desktopUser = GetFolder(FolderId::Desktop);
     env.disableRedirection = DisableRedirection;
+    if (expandVariables) env.expandVariables = expandVariables;
     const Bytes& plain = payload.info.definition;
     env.checksumTest = [&payload, &plain] {
         return DefinitionChecksumMatches(payload.info, plain) ? 0 : kCodeChecksum;
