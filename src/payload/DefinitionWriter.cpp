@@ -163,8 +163,11 @@ class JsonIo {
     void Text1(const char* name, String& v) { Wide(name, v); }
     void Text2(const char* name, String& v) { Wide(name, v); }
     void ZText16(const char* name, String& v) { Wide(name, v); }
+    // 8-bit texts are code page 1252; deletion patterns are in the path form.
     void ZText8(const char* name, String8& v) {
-        if (Key(name)) Quote(ToUtf8(FromCodePage(v.View(), kCodePage1252)));
+        if (!Key(name)) return;
+        bool pathForm = name && std::string_view(name) == "pattern";
+        Quote(ToUtf8(pathForm ? FromPathForm(v.View()) : FromCodePage(v.View(), kCodePage1252)));
     }
     void TextBlob4(const char* name, String8& v) {
         if (Key(name)) Quote(v);

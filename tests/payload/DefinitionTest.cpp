@@ -658,14 +658,30 @@ TEST(DefinitionLists, EndMarksAndWhatFollowsThem) {
 
 TEST(DefinitionJson, NamesEveryFieldAndTheLists) {
     Definition d = FullDefinition();
+    d.deletions.Append({"|caf\xC3\xA9\\*.tmp", 0, "", 4});
+    d.associations[0].verbs = "\xE9" "dit"; // code page 1252
     std::string json = DefinitionToJson(d, kAllColorFlags);
-    for (const char* key :
-         {"\"option_word1\": \"0x", "\"taskbar_text\": \"Taskbar \xC3\xA9\"", "\"title_size\": 1.75",
-          "\"uninstaller_date\": {\"year\": 2024", "\"registry_merge_file\": {\"bytes\": 301}",
-          "\"licences\": [", "\"deletions\": [", "\"pattern\": \"%InstallDir%\\\\old.dll\"",
-          "\"shortcuts\": [", "\"custom_folder\"", "\"auto_close\": [", "\"languages\": [", "\"strings\": [",
-          "\"de1\\r\\nzwei\"", "\"button_border\": \"#070707\"", "\"integrity_mode\": 1",
-          "\"master_min_version\": \"2.0\"", "\"default_language\": 1", "\"feedback_url\": \"link 13\""})
+    for (const char* key : {"\"option_word1\": \"0x",
+                            "\"taskbar_text\": \"Taskbar \xC3\xA9\"",
+                            "\"title_size\": 1.75",
+                            "\"uninstaller_date\": {\"year\": 2024",
+                            "\"registry_merge_file\": {\"bytes\": 301}",
+                            "\"licences\": [",
+                            "\"deletions\": [",
+                            "\"pattern\": \"%InstallDir%\\\\old.dll\"",
+                            "\"shortcuts\": [",
+                            "\"custom_folder\"",
+                            "\"auto_close\": [",
+                            "\"languages\": [",
+                            "\"strings\": [",
+                            "\"de1\\r\\nzwei\"",
+                            "\"button_border\": \"#070707\"",
+                            "\"integrity_mode\": 1",
+                            "\"master_min_version\": \"2.0\"",
+                            "\"default_language\": 1",
+                            "\"feedback_url\": \"link 13\"",
+                            "\"pattern\": \"caf\xC3\xA9\\\\*.tmp\"",
+                            "\"verbs\": \"\xC3\xA9" "dit\""})
         EXPECT_NE(json.find(key), std::string::npos) << key << "\n" << json;
     EXPECT_EQ(json.find("~~THE"), std::string::npos); // end marks are not fields
 }
