@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 using namespace cs;
@@ -116,6 +117,35 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
         EXPECT_FALSE(ran.timedOut) << c.what;
         EXPECT_EQ(ran.exitCode, c.code ? 2 : 0) << c.what << "\n" << ran.output;
     }
+}
+
+// A definition that breaks only its end mark has its language table loaded: the box takes
+// its title from language string 21 and its text from string 13.
+TEST(DefinitionE2E, CorruptBoxUsesTheDefinitionsTexts) {
+    std::string stubBytes;
+    ASSERT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), stubBytes));
+    Definition d = test::MinimalDefinition(22);
+    d.languages.At(13, 0) = u"Broken download";
+    d.languages.At(21, 0) = u"Hello Problem";
+    std::string bytes, error;
+    ASSERT_TRUE(WriteDefinition(d, 0, bytes, error)) << error;
+    bytes[bytes.size() - 1] ^= 0x55; // the end mark
+    PackInput input;
+    input.stub.assign(stubBytes.begin(), stubBytes.end());
+    input.definition.assign(bytes.begin(), bytes.end());
+    PackResult packed;
+    ASSERT_TRUE(PackInstaller(input, packed, error)) << error;
+    std::string path = TempDir() + "/endmark.exe";
+    ASSERT_TRUE(WriteFile(path, std::string(packed.installer.begin(), packed.installer.end())));
+
+    Process process({path});
+    std::optional<std::string> box = WaitForWindow("^Hello Problem$", 60);
+    ASSERT_TRUE(box.has_value()) << "no box titled by language string 21";
+    Screenshot(TempDir() + "/endmark-box.png");
+    PressKey(*box, "Return");
+    RunResult ran = process.Wait(60);
+    EXPECT_FALSE(ran.timedOut);
+    EXPECT_EQ(ran.exitCode, 2) << ran.output;
 }
 
 } // namespace
