@@ -64,7 +64,7 @@ class Section {
     }
     void Fail(const char* key, const std::string& what) {
         const toml::node* n = t_ ? t_->get(key) : nullptr;
-        p_.Report(n ? n->source() : t_->source(), KeyName(key), what);
+        p_.Report(n ? n->source() : t_ ? t_->source() : toml::source_region{}, KeyName(key), what);
     }
 
     bool Text(const char* key, String& out) {
