@@ -2,6 +2,7 @@
 #include "builder/Inspect.h"
 #include "builder/Json.h"
 #include "builder/Project.h"
+#include "builder/ProjectOptions.h"
 #include "payload/DefinitionReader.h"
 
 namespace cs {
@@ -27,6 +28,17 @@ std::string DecodedDefinitionJson(const InspectReport& report, int& code) {
     std::string json = "{\n    \"result\": ";
     json += code == 0 ? std::string("\"ok\"") : std::to_string(code);
     json += ",\n    \"problem\": " + JsonWriter::Quote(code == 0 ? "" : DefinitionCodeText(code));
+    // The named options whose bits are set, as the project file names them.
+    json += ",\n    \"options\": [";
+    const uint32_t words[3] = {state.definition.optionWord1, state.definition.optionWord2,
+                               state.payloadFlags};
+    bool first = true;
+    for (const NamedOption* o = kNamedOptions; o->name; ++o) {
+        if (!(words[int(o->word)] & o->bit)) continue;
+        json += std::string(first ? "" : ", ") + "\"" + o->name + "\"";
+        first = false;
+    }
+    json += "]";
     json += ",\n    \"fields\": " + fields + "\n  }";
     return json;
 }

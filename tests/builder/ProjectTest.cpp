@@ -656,7 +656,8 @@ TEST(ProjectInspect, HelloExampleBuildsAndShowsItsDefinition) {
     EXPECT_EQ(code, 0);
     for (const char* text :
          {"\"product_name\": \"Hello Corvantis\"", "\"product_version\": \"1.0.0\"", "\"shortcuts\": [",
-          "Corvantis Examples\\\\Hello,Greeting,1,", "\"licences\": [", "\"English\""})
+          "Corvantis Examples\\\\Hello,Greeting,1,", "\"licences\": [", "\"English\"",
+          "\"options\": [\"start_menu_uninstaller\", \"register_uninstaller\""})
         EXPECT_NE(json.find(text), std::string::npos) << text << "\n" << json.substr(0, 400);
 }
 
