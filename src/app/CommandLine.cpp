@@ -7,7 +7,9 @@ namespace cs {
 
 namespace {
 
-bool IsBlankChar(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsBlankChar(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 // True when text begins with prefix, ignoring case.
 bool BeginsWith(const String& text, const char16_t* prefix) {
@@ -17,7 +19,8 @@ bool BeginsWith(const String& text, const char16_t* prefix) {
 
 // Removes one pair of enclosing double quotes, when both are present.
 String WithoutQuotes(const String& value) {
-    if (value.Length() >= 2 && value[0] == u'"' && value.Last() == u'"') return value.Sub(1, value.Length() - 2);
+    if (value.Length() >= 2 && value[0] == u'"' && value.Last() == u'"')
+        return value.Sub(1, value.Length() - 2);
     return value;
 }
 
@@ -25,8 +28,9 @@ template <class S> void RemoveTrailing(S& text, typename S::Char c) {
     if (!text.IsEmpty() && text.Last() == c) text.Truncate(text.Length() - 1);
 }
 
-template <class S> S ReplaceAll(const S& text, std::basic_string_view<typename S::Char> from,
-                                std::basic_string_view<typename S::Char> to) {
+template <class S>
+S ReplaceAll(const S& text, std::basic_string_view<typename S::Char> from,
+             std::basic_string_view<typename S::Char> to) {
     S out;
     auto view = text.View();
     size_t at = 0;
@@ -86,7 +90,8 @@ Array<String> SplitAtoms(const String& line, int maxAtoms) {
     Array<String> atoms;
     const char16_t* p = line.c_str();
     while (atoms.Count() < maxAtoms) {
-        while (IsBlankChar(*p)) ++p;
+        while (IsBlankChar(*p))
+            ++p;
         if (!*p) break;
         String atom;
         while (*p && !IsBlankChar(*p)) {

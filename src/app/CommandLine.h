@@ -10,15 +10,15 @@ constexpr int kMaxCommandLineAtoms = 19;
 constexpr int kExitCodeUsage = 15;
 
 struct CommandLine {
-    bool automatic = false;   // /a or /silent: no questions
-    bool silent = false;      // /silent: no user interface at all
-    bool minimized = false;   // /MIN: background window starts minimized
-    bool uninstall = false;   // any switch that begins with "u"
-    String uninstallProduct;  // /u:"name"
-    String installDir;        // /d:"dir", without enclosing quotes and one trailing backslash
-    String8 installDir8;      // the same in the 8-bit path form
-    String productName;       // /n:"name"
-    String runProgram;        // /r:"program", grave accents turned into double quotes
+    bool automatic = false;    // /a or /silent: no questions
+    bool silent = false;       // /silent: no user interface at all
+    bool minimized = false;    // /MIN: background window starts minimized
+    bool uninstall = false;    // any switch that begins with "u"
+    String uninstallProduct;   // /u:"name"
+    String installDir;         // /d:"dir", without enclosing quotes and one trailing backslash
+    String8 installDir8;       // the same in the 8-bit path form
+    String productName;        // /n:"name"
+    String runProgram;         // /r:"program", grave accents turned into double quotes
     String8 batchAdditions[3]; // /b1: /b2: /b3:, in the ANSI code page, "~~" turned into line ends
 };
 

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "core/Fatal.h"
+#include "core/WinText.h"
 
 #include <windows.h>
 
@@ -10,10 +11,10 @@ namespace {
 
 bool g_silent = false;
 
-const wchar_t* W(const String& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
 // Until a definition is loaded, error boxes are titled "Error".
-String ErrorTitle() { return u"Error"; }
+String ErrorTitle() {
+    return u"Error";
+}
 
 void FatalHookShowAndExit(const String& message) {
     ShowMessage(message, ErrorTitle(), MB_ICONERROR | MB_OK);
@@ -22,7 +23,9 @@ void FatalHookShowAndExit(const String& message) {
 
 } // namespace
 
-void PrepareProcess() { AddFatalHook(FatalHookShowAndExit); }
+void PrepareProcess() {
+    AddFatalHook(FatalHookShowAndExit);
+}
 
 String ModulePath() {
     wchar_t path[1025] = {};
@@ -53,6 +56,8 @@ CommandLine ReadCommandLineOrExit() {
     return line;
 }
 
-void ExitInstaller(int code) { ExitProcess(static_cast<UINT>(code)); }
+void ExitInstaller(int code) {
+    ExitProcess(static_cast<UINT>(code));
+}
 
 } // namespace cs

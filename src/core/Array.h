@@ -14,7 +14,8 @@ template <class T> class Array {
   public:
     Array() = default;
     Array(std::initializer_list<T> items) {
-        for (const T& item : items) Append(item);
+        for (const T& item : items)
+            Append(item);
     }
     Array(const Array& other) { CopyFrom(other); }
     Array(Array&& other) noexcept { Swap(other); }
@@ -63,7 +64,8 @@ template <class T> class Array {
         if (index > count_) index = count_;
         T* element = new T(std::move(value));
         Reserve(count_ + 1);
-        for (int i = count_; i > index; --i) slots_[first_ + i] = slots_[first_ + i - 1];
+        for (int i = count_; i > index; --i)
+            slots_[first_ + i] = slots_[first_ + i - 1];
         slots_[first_ + index] = element;
         ++count_;
         return *element;
@@ -72,7 +74,8 @@ template <class T> class Array {
     void RemoveAt(int index) {
         CheckIndex(index);
         delete slots_[first_ + index];
-        for (int i = index; i + 1 < count_; ++i) slots_[first_ + i] = slots_[first_ + i + 1];
+        for (int i = index; i + 1 < count_; ++i)
+            slots_[first_ + i] = slots_[first_ + i + 1];
         --count_;
     }
 
@@ -126,7 +129,8 @@ template <class T> class Array {
 
   private:
     void CheckIndex(int index) const {
-        if (index < 0 || index >= count_) FatalError(u"Vector<%s>[%d]\r\nmax_index = %d", TypeName<T>(), index, count_ - 1);
+        if (index < 0 || index >= count_)
+            FatalError(u"Vector<%s>[%d]\r\nmax_index = %d", TypeName<T>(), index, count_ - 1);
     }
 
     // Makes room for n elements. A new buffer (n + n/2 slots, elements from slot n/4) when
@@ -138,14 +142,16 @@ template <class T> class Array {
             T** slots = new T*[capacity];
             int first = n / 4;
             int keep = count_ < n ? count_ : n;
-            for (int i = 0; i < keep; ++i) slots[first + i] = slots_[first_ + i];
+            for (int i = 0; i < keep; ++i)
+                slots[first + i] = slots_[first_ + i];
             delete[] slots_;
             slots_ = slots;
             capacity_ = capacity;
             first_ = first;
         } else if (capacity_ < n + first_) {
             int first = (capacity_ - n) / 2;
-            for (int i = 0; i < count_; ++i) slots_[first + i] = slots_[first_ + i];
+            for (int i = 0; i < count_; ++i)
+                slots_[first + i] = slots_[first_ + i];
             first_ = first;
         }
     }
@@ -163,7 +169,8 @@ template <class T> class Array {
     }
 
     void Destroy() {
-        for (int i = 0; i < count_; ++i) delete slots_[first_ + i];
+        for (int i = 0; i < count_; ++i)
+            delete slots_[first_ + i];
         delete[] slots_;
         slots_ = nullptr;
         count_ = first_ = capacity_ = 0;

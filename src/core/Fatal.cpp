@@ -21,7 +21,9 @@ FatalPlatform g_platform = DefaultFatalPlatform();
 
 } // namespace
 
-void SetFatalPlatform(const FatalPlatform& platform) { g_platform = platform; }
+void SetFatalPlatform(const FatalPlatform& platform) {
+    g_platform = platform;
+}
 
 bool AddFatalHook(FatalHook hook) {
     if (g_hookCount >= kMaxFatalHooks) return false;
@@ -29,7 +31,9 @@ bool AddFatalHook(FatalHook hook) {
     return true;
 }
 
-void ClearFatalHooks() { g_hookCount = 0; }
+void ClearFatalHooks() {
+    g_hookCount = 0;
+}
 
 void RaiseFatal(const String& message) {
     // A fatal error while one is being handled ends the process at once.

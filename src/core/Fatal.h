@@ -40,7 +40,7 @@ extern const char16_t kProgramTitle[];
 
 } // namespace cs
 
-#define CS_CHECK(condition)                                                                          \
-    do {                                                                                             \
-        if (!(condition)) ::cs::InternalFatal(__FILE__, __LINE__);                                  \
+#define CS_CHECK(condition)                                                                                  \
+    do {                                                                                                     \
+        if (!(condition)) ::cs::InternalFatal(__FILE__, __LINE__);                                           \
     } while (0)

@@ -2,6 +2,7 @@
 // shell32.dll by name, so a shell without them simply fails the step), the registry with its
 // 32-bit and 64-bit views, the environment and the kernel's folder queries.
 #include "core/Folders.h"
+#include "core/WinText.h"
 
 #include "core/OsInfo.h"
 
@@ -20,16 +21,6 @@ namespace {
 constexpr DWORD kMaxPathChars = 260;
 constexpr DWORD kUserNameMaxChars = 255;
 constexpr LONG kEventAssociationChanged = 0x08000000;
-
-const wchar_t* W(const String& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
-String FromW(const wchar_t* text, size_t length) {
-    return String(reinterpret_cast<const char16_t*>(text), length);
-}
-String FromW(const wchar_t* text) {
-    return String(reinterpret_cast<const char16_t*>(text));
-}
 
 using SHGetSpecialFolderPathWFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
 using SHGetKnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);

@@ -17,21 +17,25 @@ void Pad(String& out, size_t length, const Spec& spec, const String& body, bool 
     size_t fill = spec.width > 0 && static_cast<size_t>(spec.width) > length ? spec.width - length : 0;
     if (spec.left) {
         out.Append(body);
-        for (size_t k = 0; k < fill; ++k) out.Append(u' ');
+        for (size_t k = 0; k < fill; ++k)
+            out.Append(u' ');
         return;
     }
     if (spec.zero && numeric && spec.precision < 0) {
         // Zeros go after a sign or "0x" prefix.
         size_t prefix = 0;
         if (!body.IsEmpty() && (body[0] == u'-' || body[0] == u'+' || body[0] == u' ')) prefix = 1;
-        if (body.Length() > prefix + 1 && body[prefix] == u'0' && (body[prefix + 1] == u'x' || body[prefix + 1] == u'X'))
+        if (body.Length() > prefix + 1 && body[prefix] == u'0' &&
+            (body[prefix + 1] == u'x' || body[prefix + 1] == u'X'))
             prefix += 2;
         out.Append(body.c_str(), prefix);
-        for (size_t k = 0; k < fill; ++k) out.Append(u'0');
+        for (size_t k = 0; k < fill; ++k)
+            out.Append(u'0');
         out.Append(body.c_str() + prefix, body.Length() - prefix);
         return;
     }
-    for (size_t k = 0; k < fill; ++k) out.Append(u' ');
+    for (size_t k = 0; k < fill; ++k)
+        out.Append(u' ');
     out.Append(body);
 }
 
@@ -46,7 +50,8 @@ String Number(const Spec& spec, const FormatArg& arg) {
     switch (c) {
     case 'd':
     case 'i': {
-        long long v = arg.kind == FormatArg::Kind::Float ? static_cast<long long>(arg.f) : static_cast<long long>(arg.i);
+        long long v = arg.kind == FormatArg::Kind::Float ? static_cast<long long>(arg.f)
+                                                         : static_cast<long long>(arg.i);
         if (arg.kind == FormatArg::Kind::Unsigned) v = static_cast<long long>(arg.u);
         fmt += "lld";
         std::snprintf(buf, sizeof buf, fmt.c_str(), v);
@@ -56,16 +61,19 @@ String Number(const Spec& spec, const FormatArg& arg) {
     case 'x':
     case 'X':
     case 'o': {
-        unsigned long long v = arg.kind == FormatArg::Kind::Float ? static_cast<unsigned long long>(arg.f) : arg.u;
+        unsigned long long v =
+            arg.kind == FormatArg::Kind::Float ? static_cast<unsigned long long>(arg.f) : arg.u;
         // A negative 32-bit value prints as its 32-bit pattern, as the C runtime does.
-        if (arg.kind == FormatArg::Kind::Signed && arg.i < 0 && arg.i >= INT32_MIN) v = static_cast<uint32_t>(arg.i);
+        if (arg.kind == FormatArg::Kind::Signed && arg.i < 0 && arg.i >= INT32_MIN)
+            v = static_cast<uint32_t>(arg.i);
         fmt += "ll";
         fmt += c;
         std::snprintf(buf, sizeof buf, fmt.c_str(), v);
         break;
     }
     case 'p':
-        std::snprintf(buf, sizeof buf, "%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(arg.p)));
+        std::snprintf(buf, sizeof buf, "%08llX",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(arg.p)));
         break;
     default: { // floating point
         double v = arg.kind == FormatArg::Kind::Float      ? arg.f
@@ -111,17 +119,25 @@ String FormatArgs(const char16_t* format, const FormatArg* args, size_t count, s
         }
         Spec spec;
         for (;; ++p) {
-            if (*p == u'-') spec.left = true;
-            else if (*p == u'+') spec.plus = true;
-            else if (*p == u' ') spec.space = true;
-            else if (*p == u'0') spec.zero = true;
-            else if (*p == u'#') spec.alt = true;
-            else break;
+            if (*p == u'-')
+                spec.left = true;
+            else if (*p == u'+')
+                spec.plus = true;
+            else if (*p == u' ')
+                spec.space = true;
+            else if (*p == u'0')
+                spec.zero = true;
+            else if (*p == u'#')
+                spec.alt = true;
+            else
+                break;
         }
-        while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
+        while (*p >= u'0' && *p <= u'9')
+            spec.width = spec.width * 10 + (*p++ - u'0');
         if (*p == u'.') {
             spec.precision = 0;
-            for (++p; *p >= u'0' && *p <= u'9'; ++p) spec.precision = spec.precision * 10 + (*p - u'0');
+            for (++p; *p >= u'0' && *p <= u'9'; ++p)
+                spec.precision = spec.precision * 10 + (*p - u'0');
         }
         while (*p == u'h' || *p == u'l' || *p == u'L' || *p == u'z' || *p == u'j' || *p == u'I' ||
                *p == u'6' || *p == u'4' || *p == u'3' || *p == u'2')
@@ -145,8 +161,19 @@ String FormatArgs(const char16_t* format, const FormatArg* args, size_t count, s
             body.Append(static_cast<char16_t>(arg.kind == FormatArg::Kind::Unsigned ? arg.u : arg.i));
             numeric = false;
             break;
-        case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': case u'p':
-        case u'f': case u'F': case u'g': case u'G': case u'e': case u'E':
+        case u'd':
+        case u'i':
+        case u'u':
+        case u'x':
+        case u'X':
+        case u'o':
+        case u'p':
+        case u'f':
+        case u'F':
+        case u'g':
+        case u'G':
+        case u'e':
+        case u'E':
             body = Number(spec, arg);
             break;
         default:

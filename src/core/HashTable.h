@@ -64,13 +64,17 @@ template <class K, class V> class HashTable {
         Entry* e = new Entry{key, std::move(value)};
         e->chain = &chain;
         e->nextInChain = chain.first;
-        if (chain.first) chain.first->prevInChain = e;
-        else chain.last = e;
+        if (chain.first)
+            chain.first->prevInChain = e;
+        else
+            chain.last = e;
         chain.first = e;
         ++chain.count;
         e->nextAll = first_;
-        if (first_) first_->prevAll = e;
-        else last_ = e;
+        if (first_)
+            first_->prevAll = e;
+        else
+            last_ = e;
         first_ = e;
         ++count_;
         return true;
@@ -114,7 +118,8 @@ template <class K, class V> class HashTable {
         }
         first_ = last_ = nullptr;
         count_ = 0;
-        for (int i = 0; i < chains_.Count(); ++i) chains_[i] = List<K, V>();
+        for (int i = 0; i < chains_.Count(); ++i)
+            chains_[i] = List<K, V>();
     }
 
     int Count() const { return count_; }
@@ -122,7 +127,8 @@ template <class K, class V> class HashTable {
     // Entries newest first.
     Entry* First() const { return first_; }
     template <class F> void ForEach(F&& visit) const {
-        for (Entry* e = first_; e; e = e->nextAll) visit(e->key, e->value);
+        for (Entry* e = first_; e; e = e->nextAll)
+            visit(e->key, e->value);
     }
 
     int ChainIndex(const K& key) const {

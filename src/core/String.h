@@ -116,7 +116,9 @@ template <class Ch> class BasicString {
         Adopt(buffer, newBytes, capacity + 2);
         return *this;
     }
-    BasicString& Insert(size_t pos, const BasicString& text) { return Insert(pos, text.Data(), text.Length()); }
+    BasicString& Insert(size_t pos, const BasicString& text) {
+        return Insert(pos, text.Data(), text.Length());
+    }
 
     // Removes count characters from pos (both clamped).
     BasicString& Erase(size_t pos, size_t count = npos) {
@@ -155,7 +157,8 @@ template <class Ch> class BasicString {
     static size_t TextLength(const Ch* text) {
         size_t n = 0;
         if (text)
-            while (text[n]) ++n;
+            while (text[n])
+                ++n;
         return n;
     }
 

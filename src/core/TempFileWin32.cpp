@@ -1,5 +1,6 @@
 // The running system's file operations for temporary file names.
 #include "core/TempFile.h"
+#include "core/WinText.h"
 
 #include "core/Folders.h"
 #include "core/Random.h"
@@ -9,10 +10,6 @@
 namespace cs {
 
 namespace {
-
-const wchar_t* W(const String& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
 
 bool IsFolder(const String& path) {
     DWORD attributes = GetFileAttributesW(W(path));

@@ -5,22 +5,30 @@ namespace cs {
 
 namespace {
 
-bool IsTrimChar(char16_t c) { return c == u' ' || c == u'\r' || c == u'\n' || c == u'\t'; }
+bool IsTrimChar(char16_t c) {
+    return c == u' ' || c == u'\r' || c == u'\n' || c == u'\t';
+}
 
-char16_t Unit(char c) { return static_cast<unsigned char>(c); }
-char16_t Unit(char16_t c) { return c; }
+char16_t Unit(char c) {
+    return static_cast<unsigned char>(c);
+}
+char16_t Unit(char16_t c) {
+    return c;
+}
 
 template <class S> int TrimImpl(S& text, TrimSide side) {
     int removed = 0;
     if (side != TrimSide::Start) {
         size_t end = text.Length();
-        while (end > 0 && IsTrimChar(Unit(text[end - 1]))) --end;
+        while (end > 0 && IsTrimChar(Unit(text[end - 1])))
+            --end;
         removed += static_cast<int>(text.Length() - end);
         text.Truncate(end);
     }
     if (side != TrimSide::End) {
         size_t start = 0;
-        while (start < text.Length() && IsTrimChar(Unit(text[start]))) ++start;
+        while (start < text.Length() && IsTrimChar(Unit(text[start])))
+            ++start;
         removed += static_cast<int>(start);
         text.Erase(0, start);
     }
@@ -98,8 +106,12 @@ static int MapCase(String& text, char16_t (*map)(char16_t)) {
     return changed;
 }
 
-int ToLower(String& text) { return MapCase(text, ToLowerChar); }
-int ToUpper(String& text) { return MapCase(text, ToUpperChar); }
+int ToLower(String& text) {
+    return MapCase(text, ToLowerChar);
+}
+int ToUpper(String& text) {
+    return MapCase(text, ToUpperChar);
+}
 
 size_t Find(const String& text, const String& sub, size_t from) {
     if (text.IsEmpty() || sub.IsEmpty() || from >= text.Length()) return String::npos;
@@ -117,8 +129,12 @@ size_t FindNoCase(const String& text, const String& sub, size_t from) {
     return String::npos;
 }
 
-int Trim(String& text, TrimSide side) { return TrimImpl(text, side); }
-int Trim(String8& text, TrimSide side) { return TrimImpl(text, side); }
+int Trim(String& text, TrimSide side) {
+    return TrimImpl(text, side);
+}
+int Trim(String8& text, TrimSide side) {
+    return TrimImpl(text, side);
+}
 
 void Unquote(String& text, char16_t quote) {
     Trim(text);
@@ -129,8 +145,12 @@ void Unquote(String& text, char16_t quote) {
     Trim(text);
 }
 
-bool IsBlank(const String& text) { return IsBlankImpl(text); }
-bool IsBlank(const String8& text) { return IsBlankImpl(text); }
+bool IsBlank(const String& text) {
+    return IsBlankImpl(text);
+}
+bool IsBlank(const String8& text) {
+    return IsBlankImpl(text);
+}
 
 bool ToWide(std::string_view bytes, int codePage, String& out) {
     out.Clear();
@@ -181,13 +201,15 @@ String FromPathForm(std::string_view bytes) {
 
 String Widen(std::string_view latin1) {
     String out;
-    for (char c : latin1) out.Append(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    for (char c : latin1)
+        out.Append(static_cast<char16_t>(static_cast<unsigned char>(c)));
     return out;
 }
 
 String8 NarrowLatin1(const String& text) {
     String8 out;
-    for (char16_t c : text) out.Append(c < 256 ? static_cast<char>(c) : '?');
+    for (char16_t c : text)
+        out.Append(c < 256 ? static_cast<char>(c) : '?');
     return out;
 }
 

@@ -11,13 +11,19 @@ namespace cs {
 
 // Unsigned code-unit comparison; -1, 0 or +1. A null text is less than any other text.
 int CompareExact(const char16_t* a, const char16_t* b);
-inline int CompareExact(const String& a, const String& b) { return CompareExact(a.c_str(), b.c_str()); }
+inline int CompareExact(const String& a, const String& b) {
+    return CompareExact(a.c_str(), b.c_str());
+}
 
 // Case-ignoring comparison in the invariant locale (string sort); -1, 0 or +1.
 // count limits the characters compared; a count of 0 or less compares equal.
 int CompareNoCase(const char16_t* a, const char16_t* b, int count = -1);
-inline int CompareNoCase(const String& a, const String& b) { return CompareNoCase(a.c_str(), b.c_str()); }
-inline bool EqualsNoCase(const String& a, const char16_t* b) { return CompareNoCase(a.c_str(), b) == 0; }
+inline int CompareNoCase(const String& a, const String& b) {
+    return CompareNoCase(a.c_str(), b.c_str());
+}
+inline bool EqualsNoCase(const String& a, const char16_t* b) {
+    return CompareNoCase(a.c_str(), b) == 0;
+}
 
 // True when text equals, ignoring case, any entry of a null-terminated list.
 bool IsOneOf(const char16_t* text, const char16_t* const* list);
@@ -60,8 +66,12 @@ String FromCodePage(std::string_view bytes, int codePage);
 bool ToNarrow(const String& text, int codePage, String8& out);
 String8 ToCodePage(const String& text, int codePage);
 
-inline String FromUtf8(std::string_view bytes) { return FromCodePage(bytes, kCodePageUtf8); }
-inline String8 ToUtf8(const String& text) { return ToCodePage(text, kCodePageUtf8); }
+inline String FromUtf8(std::string_view bytes) {
+    return FromCodePage(bytes, kCodePageUtf8);
+}
+inline String8 ToUtf8(const String& text) {
+    return ToCodePage(text, kCodePageUtf8);
+}
 
 // The 8-bit path form: plain ASCII when every character is below 128, otherwise "|"
 // followed by the UTF-8 bytes.

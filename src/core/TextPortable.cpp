@@ -1,7 +1,7 @@
 // Portable code-page codecs (1252 and UTF-8) and the case-ignoring comparison rule used
 // where the platform's own calls are not available.
-#include "core/TextPlatform.h"
 #include "core/Text.h"
+#include "core/TextPlatform.h"
 
 namespace cs {
 
@@ -9,10 +9,10 @@ namespace {
 
 // Code page 1252 bytes 0x80 to 0x9F; 0 marks the five bytes the code page leaves undefined
 // (they map to the C1 control of the same value, as the platform does).
-constexpr char16_t k1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t k1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char16_t Decode1252(unsigned char b) {
     if (b < 0x80 || b >= 0xA0) return b;
@@ -117,7 +117,8 @@ bool PortableToWide(std::string_view bytes, int codePage, String& out) {
     out.Clear();
     if (codePage == kCodePageUtf8) return DecodeUtf8(bytes, out);
     if (codePage == kCodePage1252 || codePage == kCodePageAnsi || codePage == 28591) {
-        for (char b : bytes) out.Append(Decode1252(static_cast<unsigned char>(b)));
+        for (char b : bytes)
+            out.Append(Decode1252(static_cast<unsigned char>(b)));
         return true;
     }
     return false;

@@ -1,6 +1,6 @@
 // Windows build: comparison and conversion through the platform's own calls.
-#include "core/TextPlatform.h"
 #include "core/Text.h"
+#include "core/TextPlatform.h"
 
 #include <string>
 #include <windows.h>
@@ -9,8 +9,8 @@ namespace cs {
 
 int PlatformCompareNoCase(const char16_t* a, int lengthA, const char16_t* b, int lengthB) {
     int r = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE | SORT_STRINGSORT,
-                           reinterpret_cast<const wchar_t*>(a), lengthA,
-                           reinterpret_cast<const wchar_t*>(b), lengthB);
+                           reinterpret_cast<const wchar_t*>(a), lengthA, reinterpret_cast<const wchar_t*>(b),
+                           lengthB);
     if (r == 0) return PortableCompareNoCase(a, lengthA, b, lengthB);
     return r - CSTR_EQUAL;
 }

@@ -20,11 +20,14 @@ template <class T> struct TypeNameOf {
         return f;
     }
     static const char* Name() {
-        static const std::string name = std::string(std::is_class_v<T> ? "class " : "") + std::string(Plain());
+        static const std::string name =
+            std::string(std::is_class_v<T> ? "class " : "") + std::string(Plain());
         return name.c_str();
     }
 };
 
-template <class T> const char* TypeName() { return TypeNameOf<T>::Name(); }
+template <class T> const char* TypeName() {
+    return TypeNameOf<T>::Name();
+}
 
 } // namespace cs

@@ -17,7 +17,9 @@ void Spool(const String8& utf8) {
     if (g_system && !utf8.IsEmpty()) g_system->AppendToSpool(utf8.c_str(), utf8.Length());
 }
 
-bool HasByteOrderMark(const String8& text) { return text.View().substr(0, 3) == kByteOrderMark; }
+bool HasByteOrderMark(const String8& text) {
+    return text.View().substr(0, 3) == kByteOrderMark;
+}
 
 const char16_t* InstallTypeWord(int type) {
     switch (type) {
@@ -34,10 +36,16 @@ const char16_t* InstallTypeWord(int type) {
 
 } // namespace
 
-void SetLogSystem(LogSystem* system) { g_system = system; }
+void SetLogSystem(LogSystem* system) {
+    g_system = system;
+}
 
-void LogText8(const String8& text) { Spool(ToUtf8(FromCodePage(text.View(), kCodePage1252))); }
-void LogTextWide(const String& text) { Spool(ToUtf8(text)); }
+void LogText8(const String8& text) {
+    Spool(ToUtf8(FromCodePage(text.View(), kCodePage1252)));
+}
+void LogTextWide(const String& text) {
+    Spool(ToUtf8(text));
+}
 
 void LogPieces8(std::initializer_list<const char*> pieces) {
     String8 joined;
@@ -57,7 +65,9 @@ void LogPiecesWide(std::initializer_list<const char16_t*> pieces) {
     LogTextWide(joined);
 }
 
-void LogRaw(const String8& bytes) { Spool(bytes); }
+void LogRaw(const String8& bytes) {
+    Spool(bytes);
+}
 
 String ErrorCodeText(int64_t code) {
     if (code >= 0) return Format(u"%d", code);
@@ -74,7 +84,9 @@ String FailureLines(const String& subject, int64_t code) {
     return lines;
 }
 
-void LogFailure(const String& subject, int64_t code) { LogTextWide(FailureLines(subject, code)); }
+void LogFailure(const String& subject, int64_t code) {
+    LogTextWide(FailureLines(subject, code));
+}
 
 void RecordFailure(const String& path) {
     uint32_t code = g_system ? g_system->LastError() : 0;
@@ -85,8 +97,12 @@ void RecordFailure(const String& path) {
     }
 }
 
-String& FailureSummary() { return Installer().failureSummary; }
-bool DiskFull() { return Installer().diskFull; }
+String& FailureSummary() {
+    return Installer().failureSummary;
+}
+bool DiskFull() {
+    return Installer().diskFull;
+}
 
 void ResetLogState() {
     Installer().failureSummary.Clear();
@@ -105,7 +121,8 @@ String HeaderText(const LogHeader& h) {
     if (!h.productVersion.IsEmpty()) text += Format(u"Product version: %s\r\n", h.productVersion);
     if (!h.oldVersion.IsEmpty()) text += Format(u"Overwriting version: %s\r\n", h.oldVersion);
     text += Format(u"Operating system: %s\r\n", h.osDescription);
-    if (h.signatureResult >= 0) text += Format(u"Signature: code %d: %s\r\n", h.signatureResult, h.signatureText);
+    if (h.signatureResult >= 0)
+        text += Format(u"Signature: code %d: %s\r\n", h.signatureResult, h.signatureText);
     text += u"\r\n";
     return text;
 }
@@ -116,8 +133,10 @@ String8 AppendLogBlock(const String8& existing, const LogHeader& header, const S
     if (existing.IsEmpty()) {
         out.Append(kByteOrderMark);
     } else {
-        if (HasByteOrderMark(existing)) out = existing;
-        else out = String8(kByteOrderMark) + ToUtf8(FromCodePage(existing.View(), kCodePage1252));
+        if (HasByteOrderMark(existing))
+            out = existing;
+        else
+            out = String8(kByteOrderMark) + ToUtf8(FromCodePage(existing.View(), kCodePage1252));
         out.Append(kSeparator);
     }
     out += ToUtf8(HeaderText(header));

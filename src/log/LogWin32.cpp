@@ -3,25 +3,26 @@
 #include "app/Startup.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
-#include "payload/CorruptInstaller.h"
-#include "vars/Variables.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
+#include "core/WinText.h"
+#include "payload/CorruptInstaller.h"
 #include "payload/InstallerState.h"
+#include "vars/Variables.h"
+
+#include <windows.h>
 
 #include <aclapi.h>
 #include <shellapi.h>
-#include <windows.h>
 
 namespace cs {
 
 namespace {
 
-const wchar_t* W(const String& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
 String MessageText(uint32_t code, DWORD language) {
     wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     String text;
     if (n && buffer) text.Assign(reinterpret_cast<const char16_t*>(buffer), n);
@@ -35,7 +36,8 @@ bool ReadWhole(HANDLE file, String8& out) {
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) out.Append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        out.Append(buffer, got);
     return true;
 }
 
@@ -82,8 +84,8 @@ void TakeOwnership(const String& path) {
 bool RemoveDenyEntries(const String& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                              &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
     bool ok = true;
     if (dacl) {
@@ -92,7 +94,8 @@ bool RemoveDenyEntries(const String& path) {
         bool anyDenied = false;
         for (DWORD i = 0; i < info.AceCount; ++i) {
             ACE_HEADER* ace;
-            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE) anyDenied = true;
+            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE)
+                anyDenied = true;
         }
         if (anyDenied) {
             for (DWORD i = info.AceCount; i-- > 0;) {
@@ -100,8 +103,9 @@ bool RemoveDenyEntries(const String& path) {
                 if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE)
                     DeleteAce(dacl, i);
             }
-            ok = SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                       nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+            ok = SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT,
+                                       DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                                       nullptr) == ERROR_SUCCESS;
         }
     }
     LocalFree(descriptor);
@@ -113,8 +117,8 @@ class LogSystemWin32 : public LogSystem {
     bool Start() {
         spoolPath_ = MakeTempFileName();
         if (spoolPath_.IsEmpty()) return false;
-        spool_ = CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        spool_ = CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr);
         return spool_ != INVALID_HANDLE_VALUE;
     }
 
@@ -147,8 +151,8 @@ class LogSystemWin32 : public LogSystem {
         return true;
     }
     bool WriteLog(const String& path, const String8& contents) override {
-        HANDLE f = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+        HANDLE f = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (f == INVALID_HANDLE_VALUE) return false;
         bool ok = WriteWhole(f, contents) && SetEndOfFile(f);
         CloseHandle(f);
@@ -165,14 +169,16 @@ class LogSystemWin32 : public LogSystem {
     }
     void ShowCompletion() override {
         String text = Installer().LanguageString(kLangCompletionText);
-        if (!text.IsEmpty()) ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
+        if (!text.IsEmpty())
+            ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
     }
     void OpenForViewing(const String& path) override {
         String folder = ModulePath();
         size_t slash = folder.View().find_last_of(u'\\');
         if (slash != std::u16string_view::npos) folder.Truncate(slash);
         auto open = [&](const wchar_t* verb) {
-            return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, W(path), nullptr, W(folder), SW_SHOWNORMAL)) > 32;
+            return reinterpret_cast<INT_PTR>(
+                       ShellExecuteW(nullptr, verb, W(path), nullptr, W(folder), SW_SHOWNORMAL)) > 32;
         };
         if (open(L"open")) return;
         if (GetLastError() == ERROR_ACCESS_DENIED && open(L"runas")) return;
@@ -180,8 +186,8 @@ class LogSystemWin32 : public LogSystem {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                           &pi)) {
+        if (CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
@@ -192,7 +198,8 @@ class LogSystemWin32 : public LogSystem {
     String Now() override {
         SYSTEMTIME t;
         GetLocalTime(&t);
-        return Format(u"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+        return Format(u"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                      t.wSecond);
     }
 
     void (*failureNotifier_)() = nullptr;
@@ -222,7 +229,9 @@ bool StartLog() {
     return Instance().Start();
 }
 
-LogSystem& WindowsLogSystem() { return Instance(); }
+LogSystem& WindowsLogSystem() {
+    return Instance();
+}
 
 bool FinishInstallLog(bool interactive) {
     const InstallerState& state = Installer();

@@ -7,8 +7,12 @@ namespace cs {
 
 namespace {
 
-String Flag(bool on) { return on ? u"1" : u"0"; }
-String Number(long long n) { return Format(u"%d", n); }
+String Flag(bool on) {
+    return on ? u"1" : u"0";
+}
+String Number(long long n) {
+    return Format(u"%d", n);
+}
 
 // "X:" for a path that begins with a letter and a colon, else "".
 String DriveOf(const String& path) {
@@ -55,11 +59,13 @@ int VersionNumber(const String8& version, int index) {
         if (!dot) return 0;
         p = dot + 1;
     }
-    while (*p == '\t' || *p == '\n' || *p == '\r' || *p == ' ') ++p;
+    while (*p == '\t' || *p == '\n' || *p == '\r' || *p == ' ')
+        ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) value = static_cast<int>(static_cast<unsigned>(value) * 10u + (*p - '0'));
+    for (; *p >= '0' && *p <= '9'; ++p)
+        value = static_cast<int>(static_cast<unsigned>(value) * 10u + (*p - '0'));
     return negative ? -value : value;
 }
 
@@ -207,7 +213,8 @@ void ReplaceAll(String& text, const String& name, const String& value, bool case
 void ExpandVariables(String& text, const VariableInputs& in, const EnvironmentExpander& environment) {
     if (text.IsEmpty()) return;
     if (text.View().find(u'%') != std::u16string_view::npos)
-        for (const Variable& v : VariableTable(in)) ReplaceAll(text, v.name, v.value, v.caseSensitive);
+        for (const Variable& v : VariableTable(in))
+            ReplaceAll(text, v.name, v.value, v.caseSensitive);
     String expanded;
     if (environment && environment(text, expanded)) {
         expanded.Truncate(kEnvironmentExpansionMaxChars);
@@ -235,22 +242,28 @@ void ExpandNotificationUrl(String8& url, const String8& productVersion8, const N
     Trim(url);
     // The 8-bit text is Latin-1 for the search; the replacements are already 8-bit.
     String wide = Widen(url.View());
-    auto put = [&](const char16_t* name, const String8& value) { ReplaceAll(wide, name, Widen(value.View()), false); };
-    auto osName = [&](unsigned flags) { return PercentEncode(ToUtf8(OsNameTrimmed(in.os, in.osFacts, flags))); };
+    auto put = [&](const char16_t* name, const String8& value) {
+        ReplaceAll(wide, name, Widen(value.View()), false);
+    };
+    auto osName = [&](unsigned flags) {
+        return PercentEncode(ToUtf8(OsNameTrimmed(in.os, in.osFacts, flags)));
+    };
     put(u"%version%", PercentEncode(productVersion8));
     put(u"%Session%", NarrowLatin1(Format(u"%u", in.session)));
     put(u"%OSMajor%", NarrowLatin1(Format(u"%u", in.os.major)));
     put(u"%OSMinor%", NarrowLatin1(Format(u"%u", in.os.minor)));
     put(u"%OSName%", osName(kOsNameBare));
     put(u"%OSDescription%", osName(0));
-    put(u"%OSServer%", in.os.productType == kProductDomainController || in.os.productType == kProductServer ? "1" : "0");
+    put(u"%OSServer%",
+        in.os.productType == kProductDomainController || in.os.productType == kProductServer ? "1" : "0");
     put(u"%OS%", NarrowLatin1(Format(u"%d", OsCode(in.os, in.osFacts))));
     url = NarrowLatin1(wide);
 }
 
 uint64_t SessionNumberFromBytes(const uint8_t bytes[8]) {
     uint64_t n = 0;
-    for (int i = 7; i >= 0; --i) n = (n << 8) | bytes[i];
+    for (int i = 7; i >= 0; --i)
+        n = (n << 8) | bytes[i];
     return n & 0x7FFFFFFFFFFFFFFFull;
 }
 

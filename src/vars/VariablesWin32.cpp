@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "core/Random.h"
+#include "core/WinText.h"
 #include "payload/InstallerState.h"
 
 #include <windows.h>
@@ -9,8 +10,6 @@
 namespace cs {
 
 namespace {
-
-const wchar_t* W(const String& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 bool OnRemoteDrive(const String& path) {
     if (path.Length() < 2 || path[1] != u':') return false;
@@ -67,7 +66,9 @@ bool ExpandEnvironment(const String& text, String& out) {
     return true;
 }
 
-void ExpandInstallerVariables(String& text) { ExpandVariables(text, CurrentVariableInputs(), ExpandEnvironment); }
+void ExpandInstallerVariables(String& text) {
+    ExpandVariables(text, CurrentVariableInputs(), ExpandEnvironment);
+}
 
 void ExpandInstallerPlaceholders(String& text) {
     PlaceholderInputs in;
@@ -83,7 +84,9 @@ uint64_t DrawSessionNumber() {
     uint8_t bytes[8] = {};
     using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
     HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    auto gen = advapi ? reinterpret_cast<GenRandom>(reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036"))) : nullptr;
+    auto gen = advapi ? reinterpret_cast<GenRandom>(
+                            reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")))
+                      : nullptr;
     if (!gen || !gen(bytes, sizeof bytes)) {
         SeedCoreRandom(GetTickCount());
         for (int i = 0; i < 8; i += 2) {

@@ -44,8 +44,9 @@ TEST(ParseCommandLine, OnlyProgramPathGivesDefaults) {
 }
 
 TEST(ParseCommandLine, Switches) {
-    Parsed p = Parse(u"-A /MIN /n:\"My \"\"Best\"\" App\" /r:\"C:\\app.exe `arg one`\" /d:first /D:\"C:\\Program "
-                     u"Files\\Caf\u00E9\\\"");
+    Parsed p =
+        Parse(u"-A /MIN /n:\"My \"\"Best\"\" App\" /r:\"C:\\app.exe `arg one`\" /d:first /D:\"C:\\Program "
+              u"Files\\Caf\u00E9\\\"");
     ASSERT_TRUE(p.ok) << ToUtf8(p.reason).c_str();
     EXPECT_TRUE(p.line.automatic);
     EXPECT_FALSE(p.line.silent);
@@ -122,7 +123,8 @@ TEST(ParseCommandLine, SwitchesBeforeARejectionAreKept) {
 TEST(ParseCommandLine, LoneSlashIgnoredAndTwentiethAtomNeverExamined) {
     EXPECT_TRUE(Parse(u"/ - /a").ok);
     String nineteen;
-    for (int i = 0; i < 19; ++i) nineteen += u"/a ";
+    for (int i = 0; i < 19; ++i)
+        nineteen += u"/a ";
     Parsed p = Parse((nineteen + u"bogus").c_str());
     EXPECT_TRUE(p.ok);
     Parsed eighteen = Parse((nineteen.Sub(3) + u"bogus").c_str());
@@ -131,13 +133,14 @@ TEST(ParseCommandLine, LoneSlashIgnoredAndTwentiethAtomNeverExamined) {
 
 TEST(UsageText, ExactText) {
     String text = UsageText(u"Illegal command-line atom:\r\nx", u"setup.exe");
-    EXPECT_EQ(text, u"Illegal command-line atom:\r\nx\r\n\r\nUsage:\r\nsetup.exe [/a] [/b1:\"commands\"] "
-                    u"[/b2:\"commands\"] [/b3:\"commands\"] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"] "
-                    u"[/r:\"program\"] [/silent]\r\n\r\n/a                  \tAutomatic mode.\r\n/d:\"dir\"        "
-                    u"\tOverride installation path.\r\n/b1:\"commands\"\tAdd commands to the end of the "
-                    u"Pre-Installation Batch.\r\n/b2:\"commands\"\tAdd commands to the end of the "
-                    u"Post-Installation Batch.\r\n/b3:\"commands\"\tAdd commands to the end of the "
-                    u"Installation-Exit Batch.\r\n/n:\"name\"\tOverride product name.\r\n/u:\"name\"\tUninstall "
-                    u"product by name.\r\n/r:\"program\"\tRun the specified program after a successful "
-                    u"installation.\r\n/silent\tDisplay no user interface.");
+    EXPECT_EQ(text,
+              u"Illegal command-line atom:\r\nx\r\n\r\nUsage:\r\nsetup.exe [/a] [/b1:\"commands\"] "
+              u"[/b2:\"commands\"] [/b3:\"commands\"] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"] "
+              u"[/r:\"program\"] [/silent]\r\n\r\n/a                  \tAutomatic mode.\r\n/d:\"dir\"        "
+              u"\tOverride installation path.\r\n/b1:\"commands\"\tAdd commands to the end of the "
+              u"Pre-Installation Batch.\r\n/b2:\"commands\"\tAdd commands to the end of the "
+              u"Post-Installation Batch.\r\n/b3:\"commands\"\tAdd commands to the end of the "
+              u"Installation-Exit Batch.\r\n/n:\"name\"\tOverride product name.\r\n/u:\"name\"\tUninstall "
+              u"product by name.\r\n/r:\"program\"\tRun the specified program after a successful "
+              u"installation.\r\n/silent\tDisplay no user interface.");
 }

@@ -16,12 +16,14 @@ TEST(ArrayCapacity, SevenAppendsFollowTheGrowthRule) {
         EXPECT_EQ(a.Capacity(), capacities[i]) << "after append " << i + 1;
         EXPECT_EQ(a.FirstSlot(), firstSlots[i]) << "after append " << i + 1;
     }
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(a[i], i);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(a[i], i);
 }
 
 TEST(ArrayCapacity, CopyGetsHalfAgainWithFirstQuarterFree) {
     Array<int> a;
-    for (int i = 0; i < 8; ++i) a.Append(i);
+    for (int i = 0; i < 8; ++i)
+        a.Append(i);
     Array<int> copy(a);
     EXPECT_EQ(copy.Count(), 8);
     EXPECT_EQ(copy.Capacity(), 12);
@@ -49,7 +51,8 @@ TEST(ArrayEdit, InsertRemoveSetCount) {
     ASSERT_EQ(a.Count(), 5);
     const char16_t* expected[] = {u"a", u"b", u"c", u"d", u"e"};
     int i = 0;
-    for (const String& s : a) EXPECT_EQ(s, expected[i++]);
+    for (const String& s : a)
+        EXPECT_EQ(s, expected[i++]);
     a.RemoveAt(1);
     EXPECT_EQ(a[1], u"c");
     a.SetCount(2);

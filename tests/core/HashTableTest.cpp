@@ -45,7 +45,8 @@ TEST(HashTableTest, StringKeysAreCaseSensitive) {
 
 TEST(HashTableTest, WalkIsNewestFirstAndChainIsHashModulo) {
     HashTable<int, int> table(5);
-    for (int i = 0; i < 20; ++i) table.Set(i, i * i);
+    for (int i = 0; i < 20; ++i)
+        table.Set(i, i * i);
     std::vector<int> keys;
     table.ForEach([&](int key, int value) {
         EXPECT_EQ(value, key * key);

@@ -1,5 +1,5 @@
-#include "core/Format.h"
 #include "core/String.h"
+#include "core/Format.h"
 #include "core/Text.h"
 #include "core/TextPlatform.h"
 #include "support/TextPrint.h"
@@ -82,9 +82,9 @@ TEST(TextCase, Latin1Rule) {
     struct Case {
         char16_t in, lower, upper;
     } cases[] = {
-        {u'A', u'a', u'A'},       {u'z', u'z', u'Z'},           {0xC0, 0xE0, 0xC0},       {0xDE, 0xFE, 0xDE},
-        {0xD7, 0xD7, 0xD7},       {0xF7, 0xF7, 0xF7},           {0xFF, 0xFF, 0x178},      {0x178, 0xFF, 0x178},
-        {0xDF, 0xDF, 0xDF},       {0x100, 0x100, 0x100},        {u'1', u'1', u'1'},
+        {u'A', u'a', u'A'}, {u'z', u'z', u'Z'},    {0xC0, 0xE0, 0xC0},  {0xDE, 0xFE, 0xDE},
+        {0xD7, 0xD7, 0xD7}, {0xF7, 0xF7, 0xF7},    {0xFF, 0xFF, 0x178}, {0x178, 0xFF, 0x178},
+        {0xDF, 0xDF, 0xDF}, {0x100, 0x100, 0x100}, {u'1', u'1', u'1'},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ToLowerChar(c.in), c.lower) << std::hex << int(c.in);
@@ -126,11 +126,8 @@ TEST(TextTrim, Unquote) {
         const char16_t* in;
         const char16_t* out;
     } cases[] = {
-        {u"  \"a b\"  ", u"a b"},
-        {u"\"a b", u"\"a b"},
-        {u"\" padded \"", u"padded"},
-        {u"\"", u"\""},
-        {u"\"\"", u""},
+        {u"  \"a b\"  ", u"a b"}, {u"\"a b", u"\"a b"}, {u"\" padded \"", u"padded"},
+        {u"\"", u"\""},           {u"\"\"", u""},
     };
     for (const Case& c : cases) {
         String s(c.in);
@@ -178,7 +175,8 @@ TEST(TextConvert, ToWideTable) {
         {"\0a\0b", kCodePageUtf16BE, u"ab"},
     };
     for (const ConversionCase& c : cases) {
-        size_t n = c.codePage == kCodePageUtf16LE || c.codePage == kCodePageUtf16BE ? 4 : std::strlen(c.bytes);
+        size_t n =
+            c.codePage == kCodePageUtf16LE || c.codePage == kCodePageUtf16BE ? 4 : std::strlen(c.bytes);
         String out(u"junk");
         EXPECT_TRUE(ToWide(std::string_view(c.bytes, n), c.codePage, out));
         EXPECT_EQ(out, c.text) << "code page " << c.codePage;
@@ -212,7 +210,8 @@ TEST(TextConvert, PortableRuleMatchesPlatform) {
     // In the Windows build this compares the portable codec with MultiByteToWideChar and
     // WideCharToMultiByte; natively both sides are the portable codec.
     std::string all1252;
-    for (int b = 1; b < 256; ++b) all1252 += static_cast<char>(b);
+    for (int b = 1; b < 256; ++b)
+        all1252 += static_cast<char>(b);
     String platform, portable;
     ASSERT_TRUE(PlatformToWide(all1252, kCodePage1252, platform));
     ASSERT_TRUE(PortableToWide(all1252, kCodePage1252, portable));

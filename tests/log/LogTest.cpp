@@ -29,11 +29,16 @@ class MemoryLogSystem : public LogSystem {
     void DeleteSpool() override { spoolDeleted = true; }
     String LanguageText(int number) override {
         switch (number) {
-        case kLangFailureWord: return u"FAILED:";
-        case kLangViewLogQuestion: return u"Errors occurred. View %s?";
-        case kLangViewLogTitle: return u"Installation";
-        case kLangCompletionText: return u"Installation completed.";
-        default: return u"";
+        case kLangFailureWord:
+            return u"FAILED:";
+        case kLangViewLogQuestion:
+            return u"Errors occurred. View %s?";
+        case kLangViewLogTitle:
+            return u"Installation";
+        case kLangCompletionText:
+            return u"Installation completed.";
+        default:
+            return u"";
         }
     }
     String SystemErrorText(uint32_t code) override {
@@ -155,7 +160,8 @@ TEST_F(LogTest, OneFailureWritesTheLogEndingWithTheSummary) {
     sys.lastError = kErrorAccessDenied;
     RecordFailure(u"C:\\App\\locked.dll");
     EXPECT_TRUE(FinishLog(options));
-    const std::string tail = "*** FAILURE SUMMARY ***\r\nFAILED: C:\\App\\locked.dll\r\nCode 5: Access is denied.\r\n\r\n";
+    const std::string tail =
+        "*** FAILURE SUMMARY ***\r\nFAILED: C:\\App\\locked.dll\r\nCode 5: Access is denied.\r\n\r\n";
     ASSERT_GE(LogFile().size(), tail.size());
     EXPECT_EQ(LogFile().substr(LogFile().size() - tail.size()), tail);
     EXPECT_EQ(sys.notified, 1) << "a failure sends the failure notification";

@@ -16,8 +16,8 @@ using namespace cs;
 namespace {
 
 std::string ReadBytes(const String& path) {
-    HANDLE f = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return "<missing>";
     std::string data(1 << 16, '\0');
     DWORD got = 0;
@@ -61,7 +61,8 @@ TEST(LogWin32, TwoRunsOnDiskWithFailureAndSpoolRemoved) {
     ASSERT_TRUE(FinishLog(options));
     std::string first = ReadBytes(logPath);
     EXPECT_EQ(first.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_NE(first.find("Installation log for: Hello\r\nInstall date: 2026/12/10 01:02:03\r\n"), std::string::npos);
+    EXPECT_NE(first.find("Installation log for: Hello\r\nInstall date: 2026/12/10 01:02:03\r\n"),
+              std::string::npos);
     EXPECT_NE(first.find("first run line\r\n"), std::string::npos);
     EXPECT_EQ(first.find("*****"), std::string::npos);
 

@@ -56,7 +56,8 @@ TEST(VariableTable, SixtyOneRowsInOrderWithTwoCaseSensitive) {
     EXPECT_EQ(String(table[48].name), u"%Temp%");
     EXPECT_EQ(String(table[60].name), u"%OSServer%");
     int caseSensitive = 0;
-    for (const Variable& v : table) caseSensitive += v.caseSensitive;
+    for (const Variable& v : table)
+        caseSensitive += v.caseSensitive;
     EXPECT_EQ(caseSensitive, 2);
     EXPECT_TRUE(table[31].caseSensitive && table[32].caseSensitive);
 }
@@ -80,8 +81,7 @@ TEST(ExpandVariables, EachRowWithAKnownSource) {
         {u"%FavoritesAllDir%|%FavoritesDir%|%FontDir%", u"<CommonFavorites>|<Favorites>|<Fonts>"},
         {u"%Inetpub%", u"<WebServer>"},
         {u"%InstallDir%|%InstallDrive%", u"C:\\Program Files\\Hello|C:"},
-        {u"%InstallerDir%|%InstallerDrive%|%InstallerFilename%",
-         u"D:\\Downloads|D:|hello-setup.exe"},
+        {u"%InstallerDir%|%InstallerDrive%|%InstallerFilename%", u"D:\\Downloads|D:|hello-setup.exe"},
         {u"%InstallerFilepath%", u"D:\\Downloads\\hello-setup.exe"},
         {u"%UninstallerFilepath%", u"C:\\Program Files\\Hello\\uninstall\\uninstall.exe"},
         {u"%Language%", u"English"},
@@ -92,14 +92,16 @@ TEST(ExpandVariables, EachRowWithAKnownSource) {
         {u"%ProgramsDir%|%ProgramsDir32%|%ProgramsDir64%", u"<ProgramFiles>|<ProgramFiles>|<ProgramFiles64>"},
         {u"%SharedDir%", u"C:\\Program Files\\Common Files\\Hello"},
         {u"%SMProgramsAllDir%|%SMProgramsDir%", u"<CommonPrograms>|<Programs>"},
-        {u"%StartMenuAllDir%|%StartMenuChosen%|%StartMenuDir%", u"<CommonStartMenu>|<Programs>\\Hello Suite|<StartMenu>"},
+        {u"%StartMenuAllDir%|%StartMenuChosen%|%StartMenuDir%",
+         u"<CommonStartMenu>|<Programs>\\Hello Suite|<StartMenu>"},
         {u"%StartupAllDir%|%StartupDir%", u"<CommonStartup>|<Startup>"},
         {u"%SystemDir%|%Temp%|%WinDir%", u"<System>|<Temp>|C:\\windows"},
         {u"%UninstallDir%", u"C:\\Program Files\\Hello\\uninstall"},
         {u"%Version%|%VersionMajor%|%VersionMinor%|%VersionRevision%", u"5.12.0b|5|12|0"},
         {u"%OS%|%OSMajor%|%OSMinor%|%OSServer%", u"48|10|0|0"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Expand(c.text, in), c.expected) << ToUtf8(String(c.text)).c_str();
+    for (const Case& c : cases)
+        EXPECT_EQ(Expand(c.text, in), c.expected) << ToUtf8(String(c.text)).c_str();
 }
 
 TEST(ExpandVariables, CaseRules) {
@@ -136,7 +138,8 @@ TEST(ExpandVariables, EnvironmentStepAndUnknownNames) {
     ExpandVariables(kept, in, failing);
     EXPECT_EQ(kept, u"%PATH%") << "a failed environment step keeps the text";
     EnvironmentExpander huge = [](const String&, String& out) {
-        for (int i = 0; i < 40000; ++i) out.Append(u'x');
+        for (int i = 0; i < 40000; ++i)
+            out.Append(u'x');
         return true;
     };
     String cut(u"%X%");
@@ -172,8 +175,8 @@ TEST(VersionNumber, Rules) {
         const char* text;
         int major, minor, revision;
     } cases[] = {
-        {" 5.12.0b", 5, 12, 0}, {"7", 7, 0, 0},     {"10", 10, 0, 0}, {"-3.x", -3, 0, 0},
-        {"+2.\t4.9", 2, 4, 9},  {"", 0, 0, 0},      {"beta", 0, 0, 0}, {"1..3", 1, 0, 3},
+        {" 5.12.0b", 5, 12, 0}, {"7", 7, 0, 0}, {"10", 10, 0, 0},  {"-3.x", -3, 0, 0},
+        {"+2.\t4.9", 2, 4, 9},  {"", 0, 0, 0},  {"beta", 0, 0, 0}, {"1..3", 1, 0, 3},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(VersionNumber(c.text, 0), c.major) << c.text;
@@ -240,7 +243,9 @@ TEST(NotificationUrl, PercentEncodingAndValues) {
     in.os.minor = 1;
     in.os.build = 7601;
     in.os.productType = kProductWorkstation;
-    String8 url(" \t https://example.test/n?v=%VERSION%&s=%session%&os=%OS%&maj=%OSMajor%&min=%osminor%&srv=%OSServer%\r\n");
+    String8 url(" \t "
+                "https://example.test/"
+                "n?v=%VERSION%&s=%session%&os=%OS%&maj=%OSMajor%&min=%osminor%&srv=%OSServer%\r\n");
     ExpandNotificationUrl(url, "1.0 beta", in);
     EXPECT_EQ(url, "https://example.test/n?v=1.0%20beta&s=1234567890123&os=36&maj=6&min=1&srv=0");
     EXPECT_EQ(PercentEncode("a\"/%?&#<>()[];:@=+\\|~^'*!\x7F\xE9-_.,$z"),

@@ -15,7 +15,9 @@ using namespace cs;
 
 namespace {
 
-String FromW(const wchar_t* s) { return String(reinterpret_cast<const char16_t*>(s)); }
+String FromW(const wchar_t* s) {
+    return String(reinterpret_cast<const char16_t*>(s));
+}
 
 String Csidl(int csidl) {
     wchar_t path[MAX_PATH] = {};
@@ -69,7 +71,8 @@ TEST(VariablesOnWindows, EveryVariableMatchesTheSystem) {
     Array<Variable> table = VariableTable(CurrentVariableInputs());
     ASSERT_EQ(table.Count(), kVariableCount);
     String text;
-    for (const Variable& v : table) text += String(v.name) + u"|";
+    for (const Variable& v : table)
+        text += String(v.name) + u"|";
     ExpandInstallerVariables(text);
 
     Array<String> values;

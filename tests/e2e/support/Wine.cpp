@@ -34,7 +34,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workDir, in
         close(fds[1]);
         if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
         std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
@@ -74,10 +75,12 @@ RunResult Process::Wait(int timeoutSeconds) {
         pollfd p{outFd_, POLLIN, 0};
         poll(&p, 1, 50);
         ssize_t n;
-        while ((n = read(outFd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
+        while ((n = read(outFd_, buffer, sizeof buffer)) > 0)
+            output_.append(buffer, n);
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            while ((n = read(outFd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
+            while ((n = read(outFd_, buffer, sizeof buffer)) > 0)
+                output_.append(buffer, n);
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             pid_ = -1;
             break;
@@ -110,10 +113,12 @@ RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds) {
         pollfd p{fd, POLLIN, 0};
         poll(&p, 1, 20);
         ssize_t n;
-        while ((n = read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, n);
+        while ((n = read(fd, buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, n);
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
-            while ((n = read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, n);
+            while ((n = read(fd, buffer, sizeof buffer)) > 0)
+                result.output.append(buffer, n);
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             break;
         }
@@ -128,9 +133,15 @@ RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds) {
     return result;
 }
 
-std::string WinBin(const std::string& name) { return EnvOr("CORVANTIS_WIN32_BIN", CORVANTIS_DEFAULT_WIN32_BIN) + "/" + name; }
-std::string HostBin(const std::string& name) { return EnvOr("CORVANTIS_HOST_BIN", CORVANTIS_DEFAULT_HOST_BIN) + "/" + name; }
-std::string DriveC() { return EnvOr("WINEPREFIX", EnvOr("HOME", "/tmp") + "/.wine") + "/drive_c"; }
+std::string WinBin(const std::string& name) {
+    return EnvOr("CORVANTIS_WIN32_BIN", CORVANTIS_DEFAULT_WIN32_BIN) + "/" + name;
+}
+std::string HostBin(const std::string& name) {
+    return EnvOr("CORVANTIS_HOST_BIN", CORVANTIS_DEFAULT_HOST_BIN) + "/" + name;
+}
+std::string DriveC() {
+    return EnvOr("WINEPREFIX", EnvOr("HOME", "/tmp") + "/.wine") + "/drive_c";
+}
 
 std::string TempDir() {
     static int counter = 0;
@@ -144,8 +155,10 @@ std::string TempDir() {
 std::string ToWindowsPath(const std::string& linuxPath) {
     std::string path = std::filesystem::absolute(linuxPath).string();
     std::string drive = DriveC();
-    if (path.rfind(drive, 0) == 0) path = "C:" + path.substr(drive.size());
-    else path = "Z:" + path;
+    if (path.rfind(drive, 0) == 0)
+        path = "C:" + path.substr(drive.size());
+    else
+        path = "Z:" + path;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
@@ -165,7 +178,8 @@ std::optional<std::string> WaitForWindow(const std::string& nameRegex, int timeo
 
 std::string WindowName(const std::string& id) {
     std::string name = RunNative({"xdotool", "getwindowname", id}, 5).output;
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+        name.pop_back();
     return name;
 }
 

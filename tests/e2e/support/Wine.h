@@ -37,10 +37,10 @@ RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds = 60)
 // Runs a Linux command (argv form) the same way.
 RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds = 60);
 
-std::string WinBin(const std::string& name);  // file in the win32 bin folder
-std::string HostBin(const std::string& name); // file in the host bin folder
-std::string DriveC();                         // $WINEPREFIX/drive_c
-std::string TempDir();                        // a fresh folder under the build tree
+std::string WinBin(const std::string& name);             // file in the win32 bin folder
+std::string HostBin(const std::string& name);            // file in the host bin folder
+std::string DriveC();                                    // $WINEPREFIX/drive_c
+std::string TempDir();                                   // a fresh folder under the build tree
 std::string ToWindowsPath(const std::string& linuxPath); // "Z:\..." form
 
 // Waits for a window whose name matches the regular expression; returns its id.
