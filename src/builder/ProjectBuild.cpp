@@ -2,83 +2,57 @@
 // payload container.
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
-#include "payload/Blowfish.h"
-#include "payload/Crc32.h"
+#include "payload/DataStream.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionStream.h"
-#include "payload/Xz.h"
 
 #include <fstream>
 
 namespace cs {
 
-namespace {
-
-constexpr uint32_t kFileRecordMagic = 0x600FFEE1;
-
-void AppendBytes(Bytes& out, const std::string& bytes) {
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-// Cuts the decoded stream into stored chunks: length, CRC-32 of the stored bytes, bytes.
-bool AppendChunk(Bytes& stream, ByteView decoded, bool compress, uint32_t preset, const Blowfish* cipher,
-                 std::string& error) {
-    Bytes stored(decoded.begin(), decoded.end());
-    if (compress) {
-        Bytes packed;
-        if (!XzEncode(stored, packed, preset)) {
-            error = "xz compression of the file data failed";
-            return false;
-        }
-        stored.swap(packed);
-    }
-    if (cipher) stored = BlowfishSeal(*cipher, stored);
-    AppendLE32(stream, static_cast<uint32_t>(stored.size()));
-    AppendLE32(stream, Crc32(stored));
-    stream.insert(stream.end(), stored.begin(), stored.end());
-    return true;
-}
-
-} // namespace
-
 bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stream,
                      std::vector<int32_t>& sizes, std::string& error) {
     stream.clear();
     sizes.clear();
-    bool compress = (project.definition.optionWord1 & kOpt1CompressedData) != 0;
-    Bytes pending; // decoded bytes not yet cut into a chunk
-    auto flush = [&](bool all) {
-        while (pending.size() >= project.chunkSize || (all && !pending.empty())) {
-            size_t n = std::min<size_t>(pending.size(), project.chunkSize);
-            if (!AppendChunk(stream, ByteView(pending.data(), n), compress, project.xzPreset, cipher, error))
-                return false;
-            pending.erase(pending.begin(), pending.begin() + static_cast<ptrdiff_t>(n));
-        }
-        return true;
-    };
+    ChunkOptions options;
+    options.chunkSize = project.chunkSize;
+    options.compress = (project.definition.optionWord1 & kOpt1CompressedData) != 0;
+    options.xzPreset = project.xzPreset;
+    options.cipher = cipher;
+    ChunkWriter chunks(stream, options);
     for (const ProjectFile& f : project.files) {
         std::ifstream in(f.source, std::ios::binary);
         if (!in) {
             error = "cannot read " + f.source;
             return false;
         }
-        std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ByteWriter record;
-        record.U32(kFileRecordMagic);
-        record.I32(f.kind);
-        record.U32(f.flags);
-        record.I32(f.attributes);
-        record.I32(static_cast<int32_t>(contents.size()));
-        record.Date(f.date);
-        record.I32(f.msiValue);
-        for (const String* text : {&f.name, &f.title, &f.destination, &f.icon, &f.arguments, &f.extra})
-            record.Text(*text);
-        AppendBytes(pending, record.Data());
-        AppendBytes(pending, contents);
-        sizes.push_back(static_cast<int32_t>(contents.size()));
-        if (!flush(false)) return false;
+        Bytes contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (contents.size() > static_cast<size_t>(kMaxFileSize)) {
+            error = f.source + " is larger than 0x73333333 bytes";
+            return false;
+        }
+        FileRecord record;
+        record.kind = f.kind;
+        record.flags = f.flags;
+        record.attributes = static_cast<uint32_t>(f.attributes);
+        record.size = static_cast<int32_t>(contents.size());
+        record.date = f.date;
+        record.msiValue = static_cast<uint32_t>(f.msiValue);
+        record.name = f.name;
+        record.title = f.title;
+        record.destination = f.destination;
+        record.icon = f.icon;
+        record.arguments = f.arguments;
+        record.extra = f.extra;
+        Bytes head;
+        if (!AppendFileRecord(head, record)) {
+            error = f.source + ": a text of its record is too long";
+            return false;
+        }
+        if (!chunks.Add(head, error) || !chunks.Add(contents, error)) return false;
+        sizes.push_back(record.size);
     }
-    return flush(true);
+    return chunks.Finish(error);
 }
 
 bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error) {

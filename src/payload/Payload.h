@@ -13,6 +13,7 @@ struct EnginePayload {
     String path;          // full path of the running module
     void* file = nullptr; // the open file (HANDLE), kept for the data stream and the copy
     PayloadInfo info;
+    ByteView mapped;    // the `.setup` section as the loader mapped it (the part read)
     Bytes enginePrefix; // file offset 0 up to the `.setup` raw data
     Bytes engineCopy;   // the uninstaller's executable when payload flag 0x20 is set
 };

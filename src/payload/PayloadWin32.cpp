@@ -116,6 +116,7 @@ void ReadDefinitionBlockOrExit(EnginePayload& payload) {
     uint64_t length = std::min<uint64_t>(MappedSectionLength(payload.info.section, payload.info.fileSize),
                                          imageSize - start);
     ByteView mapped(image + start, static_cast<size_t>(length));
+    payload.mapped = mapped;
     int code = ReadPayload(mapped, payload.info);
     if (code == kVersionMismatch)
         FatalError(

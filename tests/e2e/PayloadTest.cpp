@@ -2,6 +2,7 @@
 // a damaged one ends with exit code 2 (a box unless silent), the bare stub says it holds
 // no installation data.
 #include "builder/InstallerWriter.h"
+#include "payload/DataStream.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionTestSupport.h"
 #include "payload/PayloadCodes.h"
@@ -49,8 +50,25 @@ PackInput Sample(uint32_t flags = 0, int integrityMode = 0, bool external = fals
     input.definition.assign(bytes.begin(), bytes.end());
     input.flags = flags;
     input.externalData = external;
-    input.fileSizes = {5, 6};
-    input.dataStream = Bytes(11, 0x42);
+    // Two small files in one chunk, sealed when the flags ask for Blowfish.
+    ChunkOptions options;
+    Blowfish cipher;
+    if (flags & kFlagBlowfish) {
+        input.key = DrawCipherKey();
+        cipher.SetKey(input.key->data(), input.key->size());
+        options.cipher = &cipher;
+    }
+    ChunkWriter chunks(input.dataStream, options);
+    for (int32_t size : {5, 6}) {
+        FileRecord record;
+        record.name = u"file";
+        record.size = size;
+        Bytes head;
+        EXPECT_TRUE(AppendFileRecord(head, record));
+        EXPECT_TRUE(chunks.Add(head, error) && chunks.Add(Bytes(size_t(size), 0x42), error)) << error;
+        input.fileSizes.push_back(size);
+    }
+    EXPECT_TRUE(chunks.Finish(error)) << error;
     return input;
 }
 
