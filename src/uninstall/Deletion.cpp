@@ -1,0 +1,278 @@
+#include "uninstall/Deletion.h"
+
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/Text.h"
+#include "payload/CorruptInstaller.h"
+
+namespace cs {
+
+namespace {
+
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorBadPathname = 161;
+
+bool IsLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool IsAbsolutePath(const String& path) {
+    if (path.Length() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
+    return path.Length() >= 2 && path[1] == u':' && IsLetter(path[0]);
+}
+
+// ASCII case-ignoring search in 8-bit text.
+size_t FindNoCase8(std::string_view text, std::string_view sub) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (sub.empty() || sub.size() > text.size()) return std::string_view::npos;
+    for (size_t i = 0; i + sub.size() <= text.size(); ++i) {
+        size_t j = 0;
+        while (j < sub.size() && lower(text[i + j]) == lower(sub[j]))
+            ++j;
+        if (j == sub.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+String WithoutTrailingBackslashes(String path) {
+    while (path.Length() > 3 && (path.Last() == u'\\' || path.Last() == u'/'))
+        path.Truncate(path.Length() - 1);
+    return path;
+}
+
+// A byte count: decimal digits only, blanks around them allowed.
+bool ParseSize(const String8& value, uint64_t& size) {
+    String8 text = value;
+    Trim(text);
+    if (text.IsEmpty() || text.Length() > 19) return false;
+    size = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        size = size * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- Rename list ------------------------------------------------------------------------
+
+bool AddRenameEntry(const String8& iniText, const String8& name, const String8& path, String8& out) {
+    std::string_view n = name.View();
+    while (!n.empty() && (n.front() == ' ' || n.front() == '\t' || n.front() == '\r' || n.front() == '\n'))
+        n.remove_prefix(1);
+    if (n.empty()) return false;
+    String8 entry(n.data(), n.size());
+    entry += "=";
+    entry += path;
+
+    out = iniText;
+    size_t header = FindNoCase8(iniText.View(), "[rename]");
+    if (header == std::string_view::npos) {
+        if (!out.IsEmpty() && out.Last() != '\n') out += "\r\n";
+        out += "[rename]\r\n";
+        out += entry;
+    } else {
+        String8 inserted = "\r\n";
+        inserted += entry;
+        out.Insert(header + 8, inserted);
+    }
+    return true;
+}
+
+// ---- Pending restart operations ---------------------------------------------------------
+
+Array<PendingOperation> ParsePendingOperations(const char16_t* data, size_t chars) {
+    Array<String> texts;
+    size_t start = 0;
+    for (size_t i = 0; i < chars; ++i) {
+        if (data[i] != 0) continue;
+        texts.Append(String(data + start, i - start));
+        start = i + 1;
+    }
+    if (start < chars) texts.Append(String(data + start, chars - start)); // no final NUL
+    Array<PendingOperation> operations;
+    for (int i = 0; i < texts.Count(); i += 2) {
+        if (texts[i].IsEmpty()) continue; // the list's terminator, or padding
+        PendingOperation& op = operations.Append();
+        op.source = texts[i];
+        if (i + 1 < texts.Count()) op.target = texts[i + 1];
+    }
+    return operations;
+}
+
+String JoinPendingOperations(const Array<PendingOperation>& operations) {
+    String joined;
+    const char16_t nul = 0;
+    for (const PendingOperation& op : operations) {
+        joined.Append(op.source);
+        joined.Append(&nul, 1);
+        joined.Append(op.target);
+        joined.Append(&nul, 1);
+    }
+    joined.Append(&nul, 1);
+    return joined;
+}
+
+String FromDriveLetter(const String& path) {
+    for (size_t i = 0; i + 1 < path.Length(); ++i)
+        if (IsLetter(path[i]) && path[i + 1] == u':') return path.Sub(i);
+    return {};
+}
+
+String PendingSourceFile(const String& source) {
+    size_t i = 0;
+    while (i < source.Length() && (source[i] == u'\\' || source[i] == u'?' || source[i] == u'!'))
+        ++i;
+    return source.Sub(i);
+}
+
+PendingVerdict JudgePending(const PendingOperation& operation, const Array<String>& files) {
+    bool target = !operation.target.IsEmpty();
+    String key = FromDriveLetter(target ? operation.target : operation.source);
+    if (key.IsEmpty()) return PendingVerdict::kKeep;
+    for (const String& file : files) {
+        String candidate = FromDriveLetter(file);
+        if (!candidate.IsEmpty() && CompareNoCase(candidate, key) == 0)
+            return target ? PendingVerdict::kCancelMove : PendingVerdict::kCancelDeletion;
+    }
+    return PendingVerdict::kKeep;
+}
+
+// ---- Conditional deletions ---------------------------------------------------------------
+
+ConditionResult EvaluateCondition(const FileDeletion& record, const FoundFile& file) {
+    auto holds = [](bool b) { return b ? ConditionResult::kHolds : ConditionResult::kDoesNotHold; };
+    switch (record.condition) {
+    case kConditionDateEqual:
+    case kConditionDateFrom:
+    case kConditionDateUntil: {
+        DateTime when;
+        if (DateTime::Parse(record.value.View(), when) != DateTime::kOk) return ConditionResult::kInvalidDate;
+        int order = DateTime::Compare(file.modified, when, when.hasTime);
+        if (record.condition == kConditionDateEqual) return holds(order == 0);
+        if (record.condition == kConditionDateFrom) return holds(order >= 0);
+        return holds(order <= 0);
+    }
+    case kConditionSizeEqual:
+    case kConditionSizeAtLeast:
+    case kConditionSizeAtMost: {
+        uint64_t size = 0;
+        if (!ParseSize(record.value, size)) return ConditionResult::kDoesNotHold;
+        if (record.condition == kConditionSizeEqual) return holds(file.size == size);
+        if (record.condition == kConditionSizeAtLeast) return holds(file.size >= size);
+        return holds(file.size <= size);
+    }
+    case kConditionNone:
+        return ConditionResult::kHolds;
+    default:
+        return ConditionResult::kDoesNotHold; // an unknown condition deletes nothing
+    }
+}
+
+String DeletionPatternPath(const String& expanded, const String& installDir) {
+    if (IsAbsolutePath(expanded)) return expanded;
+    return JoinPath(installDir, expanded);
+}
+
+int RunConditionalDeletionsWith(DeletionSystem& system, Array<FileDeletion>& records, bool installing,
+                                ConditionalDeletionState& state) {
+    const uint8_t pass = installing ? kDeletionDuringInstall : kDeletionDuringUninstall;
+    bool deletedSomething = false;
+    int failuresTotal = 0;
+    for (int i = 0; i < records.Count();) {
+        const FileDeletion& record = records[i];
+        if (!(record.flags & pass)) {
+            ++i;
+            continue;
+        }
+        String pattern = DeletionPatternPath(system.ExpandVariables(FromPathForm(record.pattern.View())),
+                                             system.InstallDir());
+        int failures = 0;
+        for (const FoundFile& file : system.FindFiles(pattern)) {
+            ConditionResult result = EvaluateCondition(record, file);
+            if (result == ConditionResult::kInvalidDate) CorruptInstaller(kCodeInvalidDeletionDate);
+            if (result != ConditionResult::kHolds) continue;
+            deletedSomething = true;
+            system.ClearAttributes(file.path);
+            bool restartOnly = (record.flags & kDeletionAtRestartOnly) != 0;
+            if (!restartOnly && system.DeleteNow(file.path)) {
+                if (installing) system.Log(Format(u"Deleted file: %s\r\n", file.path));
+                continue;
+            }
+            uint32_t error = restartOnly ? 0 : system.LastError();
+            if (record.flags & (kDeletionAtRestartOnly | kDeletionRestartOnFailure)) {
+                if (installing)
+                    system.Log(Format(u"File \"%s\" will be deleted after rebooting%s%s\r\n", file.path,
+                                      restartOnly ? u"" : u": ",
+                                      restartOnly ? String(u".") : system.ErrorText(error)));
+                if (system.ScheduleAtRestart(file.path)) {
+                    if (installing)
+                        state.optionWord1 |= kOpt1RebootRequired;
+                    else
+                        state.optionWord2 |= kOpt2RestartAfterUninstall;
+                } else {
+                    ++failures;
+                    if (installing)
+                        state.failureSummary += Format(u"Failed to register \"%s\" for deletion: %s\r\n",
+                                                       file.path, system.ErrorText(system.LastError()));
+                }
+            } else {
+                ++failures;
+                if (installing)
+                    system.Log(
+                        Format(u"Failed to delete file \"%s\": %s\r\n", file.path, system.ErrorText(error)));
+            }
+        }
+        failuresTotal += failures;
+        if (!installing && failures == 0)
+            records.RemoveAt(i);
+        else
+            ++i;
+    }
+    if (installing && deletedSomething) system.Log(u"\r\n");
+    return failuresTotal;
+}
+
+// ---- Folder trees ----------------------------------------------------------------------
+
+uint32_t FolderTreeRefusal(const String& path, const Array<String>& protectedFolders) {
+    if (path.Length() <= 3) return kErrorBadPathname;
+    String folder = WithoutTrailingBackslashes(path);
+    if (folder.Length() <= 3) return kErrorBadPathname;
+    for (const String& p : protectedFolders) {
+        String guarded = WithoutTrailingBackslashes(p);
+        if (guarded.IsEmpty()) continue;
+        if (CompareNoCase(guarded, folder) == 0) return kErrorAccessDenied;
+        // A folder that holds a protected one (its parent, grandparent, ...).
+        if (guarded.Length() > folder.Length() && guarded[folder.Length()] == u'\\' &&
+            CompareNoCase(guarded.c_str(), folder.c_str(), static_cast<int>(folder.Length())) == 0)
+            return kErrorAccessDenied;
+    }
+    return 0;
+}
+
+// ---- Self-removal ------------------------------------------------------------------------
+
+String SelfRemovalText(const String& programPath, const String& installDir, const String& uninstallSubdir,
+                       const String& batchPath) {
+    String text =
+        Format(u":Repeat\r\ndel \"%s\"\r\nif exist \"%s\" goto Repeat\r\n", programPath, programPath);
+    text += u"CHOICE /T 3 /D Y\r\n";
+    String sub = uninstallSubdir;
+    while (!sub.IsEmpty() && (sub[0] == u'\\' || sub[0] == u'/'))
+        sub.Erase(0, 1);
+    while (!sub.IsEmpty() && (sub.Last() == u'\\' || sub.Last() == u'/'))
+        sub.Truncate(sub.Length() - 1);
+    for (int lines = 0; !sub.IsEmpty() && lines < kSelfRemovalMaxFolderLines; ++lines) {
+        text += Format(u"rd \"%s\"\r\n", JoinPath(installDir, sub));
+        size_t cut = sub.View().find_last_of(u'\\');
+        if (cut == std::u16string_view::npos) break;
+        sub.Truncate(cut);
+    }
+    text += Format(u"rd \"%s\"\r\n", installDir);
+    text += Format(u"del \"%s\"\r\n", batchPath);
+    return text;
+}
+
+} // namespace cs

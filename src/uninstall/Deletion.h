@@ -1,0 +1,138 @@
+// Deleting files under conditions ordinary deletion does not meet: the option bits of
+// DeleteFileEx, the two restart mechanisms (the system's delayed move and the "wininit.ini"
+// rename list), cancelling pending restart operations, the conditional deletions of the
+// definition and of "Uninstall.dat", the guarded deletion of a folder tree, and the
+// self-removal batch "delunins.bat".
+//
+// This header holds the rules; DeletionWin32.cpp applies them to the system.
+#pragma once
+
+#include "core/Array.h"
+#include "core/DateTime.h"
+#include "core/String.h"
+#include "payload/Definition.h"
+
+#include <cstdint>
+
+namespace cs {
+
+// Options of DeleteFileEx.
+constexpr uint32_t kDeleteKeepReadOnly = 0x1;       // do not clear the read-only attribute first
+constexpr uint32_t kDeleteAtRestart = 0x2;          // schedule for the next restart instead
+constexpr uint32_t kDeleteRestartOnFailure = 0x10;  // failing for another reason than not-found: schedule
+constexpr uint32_t kDeleteToRecycleBin = 0x80;      // move to the Recycle Bin instead
+constexpr uint32_t kDeleteOnlyEmpty = 0x100;        // only a file of size 0
+constexpr uint32_t kDeleteMissingIsDeleted = 0x800; // a missing file or path counts as deleted
+
+// FileDeletion conditions and flags.
+enum DeletionCondition : uint8_t {
+    kConditionNone = 0,
+    kConditionDateEqual = 1,
+    kConditionDateFrom = 2,  // file date not before the value
+    kConditionDateUntil = 3, // file date not after the value
+    kConditionSizeEqual = 4,
+    kConditionSizeAtLeast = 5,
+    kConditionSizeAtMost = 6,
+};
+constexpr uint8_t kDeletionAtRestartOnly = 0x1;
+constexpr uint8_t kDeletionRestartOnFailure = 0x2;
+constexpr uint8_t kDeletionDuringInstall = 0x4;
+constexpr uint8_t kDeletionDuringUninstall = 0x8;
+
+// Corrupt-installer code of a conditional deletion whose date is not a date.
+constexpr int kCodeInvalidDeletionDate = 65;
+
+// ---- Rename list ("wininit.ini") -------------------------------------------------------
+
+constexpr const char16_t kRenameListFile[] = u"wininit.ini";
+
+// The file's new text with the entry "name=path" first after "[rename]" (header found
+// ignoring case; added at the end when missing). False for a name that is empty once
+// leading blanks, tabs and line breaks are skipped.
+bool AddRenameEntry(const String8& iniText, const String8& name, const String8& path, String8& out);
+
+// ---- Pending restart operations ---------------------------------------------------------
+
+constexpr const char16_t kSessionManagerKey[] = u"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char16_t kPendingRenameValue[] = u"PendingFileRenameOperations";
+
+struct PendingOperation {
+    String source;
+    String target; // empty: a deletion
+};
+
+// A REG_MULTI_SZ value (UTF-16, as stored) to pairs and back. A final unpaired text is a
+// deletion of that file.
+Array<PendingOperation> ParsePendingOperations(const char16_t* data, size_t chars);
+String JoinPendingOperations(const Array<PendingOperation>& operations); // with its double NUL
+
+// The path from its drive letter on ("\??\C:\x" gives "C:\x"); empty without a drive letter.
+String FromDriveLetter(const String& path);
+// A pending source as a file path: leading "\", "?" and "!" removed.
+String PendingSourceFile(const String& source);
+
+enum class PendingVerdict { kKeep, kCancelMove, kCancelDeletion };
+// A move whose target, or a deletion whose source, lies in files (compared from the drive
+// letter on, ignoring case) is cancelled; any other operation is kept.
+PendingVerdict JudgePending(const PendingOperation& operation, const Array<String>& files);
+
+// ---- Conditional deletions ---------------------------------------------------------------
+
+struct FoundFile {
+    String path;
+    uint64_t size = 0;
+    DateTime modified; // last-write time, local, with its time of day
+};
+
+enum class ConditionResult { kHolds, kDoesNotHold, kInvalidDate };
+ConditionResult EvaluateCondition(const FileDeletion& record, const FoundFile& file);
+
+// What the conditional deletions need of the system.
+class DeletionSystem {
+  public:
+    virtual ~DeletionSystem() = default;
+    virtual String ExpandVariables(const String& text) = 0;
+    virtual String InstallDir() = 0;
+    virtual Array<FoundFile> FindFiles(const String& pattern) = 0; // files only, not folders
+    virtual void ClearAttributes(const String& path) = 0;          // read-only, hidden, system
+    virtual bool DeleteNow(const String& path) = 0;                // DeleteFileEx without options
+    virtual bool ScheduleAtRestart(const String& path) = 0;
+    virtual uint32_t LastError() = 0;
+    virtual String ErrorText(uint32_t code) = 0;
+    virtual void Log(const String& text) = 0;
+};
+
+struct ConditionalDeletionState {
+    uint32_t optionWord1 = 0; // gains the restart-needed bit when installing
+    uint32_t optionWord2 = 0; // gains the restart-after-uninstall bit when uninstalling
+    String failureSummary;    // failures while installing
+};
+
+// Processes the records that apply to this pass. A date condition whose value is not a
+// date stops the run with the corrupt-installer error (code 65). While uninstalling, a record without
+// failures leaves the list, so that only failed ones are written back. Returns the count of
+// failures.
+int RunConditionalDeletionsWith(DeletionSystem& system, Array<FileDeletion>& records, bool installing,
+                                ConditionalDeletionState& state);
+
+// The pattern as a path: installer variables expanded, relative to the installation folder.
+String DeletionPatternPath(const String& expanded, const String& installDir);
+
+// ---- Folder trees ----------------------------------------------------------------------
+
+// Why a folder tree is not deleted: 0 when it may be; ERROR_BAD_PATHNAME (161) for a path
+// of 3 characters or less; ERROR_ACCESS_DENIED (5) for a protected folder or a folder that
+// holds one. Paths compare ignoring case, with trailing backslashes set aside.
+uint32_t FolderTreeRefusal(const String& path, const Array<String>& protectedFolders);
+
+// ---- Self-removal ------------------------------------------------------------------------
+
+constexpr const char16_t kSelfRemovalFileName[] = u"delunins.bat";
+constexpr int kSelfRemovalMaxFolderLines = 50;
+
+// The wide text of "delunins.bat": delete the program until it is gone, wait, remove the
+// uninstall data subfolder level by level, the installation folder, then the batch itself.
+String SelfRemovalText(const String& programPath, const String& installDir, const String& uninstallSubdir,
+                       const String& batchPath);
+
+} // namespace cs

@@ -1,0 +1,392 @@
+#include "uninstall/DeletionWin32.h"
+
+#include "app/Startup.h"
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/OsInfo.h"
+#include "core/Text.h"
+#include "core/WinText.h"
+#include "log/Log.h"
+#include "log/LogWin32.h"
+#include "payload/InstallerState.h"
+#include "vars/BatchWin32.h"
+#include "vars/VariablesWin32.h"
+
+#include <vector>
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace cs {
+
+namespace {
+
+bool IsNotFound(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool Exists(const String& path) {
+    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsNtFamily() {
+    return CurrentOsRecord().platform == kPlatformNt;
+}
+
+bool WininitExists() {
+    return Exists(JoinPath(SystemFolders().Windows(), u"wininit.exe"));
+}
+
+String8 AnsiShortPath(const String& path) {
+    return ToCodePage(ShortPathOf(path), kCodePageAnsi);
+}
+
+bool MoveToRecycleBin(const String& path) {
+    std::vector<wchar_t> from(W(path), W(path) + path.Length());
+    from.push_back(0);
+    from.push_back(0); // the list ends with a double NUL
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.data();
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    int r = SHFileOperationW(&operation);
+    if (r != 0) SetLastError(static_cast<DWORD>(r));
+    return r == 0;
+}
+
+bool ReadWholeFile(HANDLE file, String8& out) {
+    out.Clear();
+    char buffer[4096];
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) return false;
+        if (got == 0) return true;
+        out.Append(buffer, got);
+    }
+}
+
+// Reads a REG_MULTI_SZ value whole.
+LONG ReadMultiString(HKEY key, const wchar_t* name, std::vector<char16_t>& data) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0, size = 0;
+        LONG r = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+        if (r != ERROR_SUCCESS) return r;
+        if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
+        std::vector<BYTE> buffer(size + 2);
+        DWORD got = size;
+        r = RegQueryValueExW(key, name, nullptr, &type, buffer.data(), &got);
+        if (r == ERROR_MORE_DATA) continue;
+        if (r != ERROR_SUCCESS) return r;
+        data.assign(reinterpret_cast<const char16_t*>(buffer.data()),
+                    reinterpret_cast<const char16_t*>(buffer.data()) + got / 2);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_MORE_DATA;
+}
+
+class WindowsDeletionSystem : public DeletionSystem {
+  public:
+    String ExpandVariables(const String& text) override {
+        String expanded = text;
+        ExpandInstallerVariables(expanded);
+        return expanded;
+    }
+    String InstallDir() override { return Installer().installDir; }
+    Array<FoundFile> FindFiles(const String& pattern) override {
+        Array<FoundFile> files;
+        size_t slash = pattern.View().find_last_of(u"\\/");
+        String folder = slash == std::u16string_view::npos ? String() : pattern.Sub(0, slash);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(W(pattern), &found);
+        if (search == INVALID_HANDLE_VALUE) return files;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            FoundFile& file = files.Append();
+            file.path = JoinPath(folder, FromW(found.cFileName));
+            file.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            FILETIME local;
+            FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
+            file.modified = DateTime::FromFileTime((static_cast<uint64_t>(local.dwHighDateTime) << 32) |
+                                                   local.dwLowDateTime);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return files;
+    }
+    void ClearAttributes(const String& path) override {
+        DWORD attributes = GetFileAttributesW(W(path));
+        const DWORD unwanted = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & unwanted))
+            SetFileAttributesW(W(path), attributes & ~unwanted);
+    }
+    bool DeleteNow(const String& path) override { return DeleteFileEx(path, 0); }
+    bool ScheduleAtRestart(const String& path) override { return ScheduleDeletionAtRestart(path); }
+    uint32_t LastError() override { return GetLastError(); }
+    String ErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
+    void Log(const String& text) override { LogTextWide(text); }
+};
+
+bool DeleteTree(const String& folder, DWORD& lastError) {
+    bool ok = true;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(W(JoinPath(folder, u"*.*")), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            String name = FromW(found.cFileName);
+            if (name == String(u".") || name == String(u"..")) continue;
+            String child = JoinPath(folder, name);
+            bool done;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                done = DeleteFileEx(child, 0);
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                done = RemoveDirectoryW(W(child)) != 0; // a link: its target stays untouched
+            else
+                done = DeleteTree(child, lastError);
+            if (!done) {
+                ok = false;
+                if (GetLastError()) lastError = GetLastError();
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    if (!RemoveDirectoryW(W(folder))) {
+        ok = false;
+        lastError = GetLastError();
+    }
+    return ok;
+}
+
+} // namespace
+
+String ShortPathOf(const String& path) {
+    DWORD n = GetShortPathNameW(W(path), nullptr, 0);
+    if (n == 0) return path;
+    std::vector<wchar_t> buffer(n + 1);
+    DWORD got = GetShortPathNameW(W(path), buffer.data(), n + 1);
+    if (got == 0 || got > n) return path;
+    return FromW(buffer.data(), got);
+}
+
+bool AddRenameListEntry(const String& iniPath, const String8& name, const String8& path) {
+    HANDLE file = CreateFileW(W(iniPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    String8 text, updated;
+    bool ok = ReadWholeFile(file, text);
+    if (ok && !AddRenameEntry(text, name, path, updated)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        ok = false;
+    }
+    if (ok) {
+        DWORD wrote = 0;
+        ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+             WriteFile(file, updated.c_str(), static_cast<DWORD>(updated.Length()), &wrote, nullptr) &&
+             wrote == updated.Length() && SetEndOfFile(file);
+    }
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return ok;
+}
+
+bool AddToRenameList(const String8& name, const String8& path) {
+    return AddRenameListEntry(JoinPath(SystemFolders().Windows(), kRenameListFile), name, path);
+}
+
+bool ScheduleDeletionAtRestart(const String& path) {
+    if (IsNtFamily()) {
+        if (MoveFileExW(W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+        DWORD error = GetLastError();
+        if (!WininitExists()) {
+            SetLastError(error);
+            return false;
+        }
+    }
+    return AddToRenameList("NUL", AnsiShortPath(path));
+}
+
+bool DeleteFileEx(const String& path, uint32_t options) {
+    if (path.IsEmpty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (options & kDeleteOnlyEmpty) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(W(path), GetFileExInfoStandard, &data) &&
+            (data.nFileSizeHigh || data.nFileSizeLow)) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return false;
+        }
+    }
+    if (!(options & kDeleteKeepReadOnly)) {
+        DWORD attributes = GetFileAttributesW(W(path));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(W(path), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    if (options & kDeleteAtRestart) return ScheduleDeletionAtRestart(path);
+    if (options & kDeleteToRecycleBin) return MoveToRecycleBin(path);
+    if (DeleteFileW(W(path))) return true;
+    DWORD error = GetLastError();
+    if (IsNotFound(error)) {
+        if (options & kDeleteMissingIsDeleted) return true;
+    } else if (options & kDeleteRestartOnFailure) {
+        return ScheduleDeletionAtRestart(path);
+    }
+    SetLastError(error);
+    return false;
+}
+
+bool ReplaceAtRestart(const String& destination, const String& source) {
+    if (CompareNoCase(destination, source) == 0) return true;
+    if (!Exists(source)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    bool arranged = false;
+    if (IsNtFamily()) {
+        arranged =
+            MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (!arranged && WininitExists())
+            arranged = AddToRenameList(AnsiShortPath(destination), AnsiShortPath(source));
+    } else {
+        arranged = AddToRenameList(AnsiShortPath(destination), AnsiShortPath(source));
+    }
+    if (arranged) SetLastError(ERROR_BUSY);
+    return arranged;
+}
+
+void CancelPendingOperations(const Array<String>& files) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(String(kSessionManagerKey)), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return;
+    std::vector<char16_t> data;
+    if (ReadMultiString(key, W(String(kPendingRenameValue)), data) != ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
+    }
+    Array<PendingOperation> pending = ParsePendingOperations(data.data(), data.size());
+    bool uninstalling = Installer().commandLine.uninstall;
+    if (!pending.IsEmpty() && !uninstalling) LogText8("\r\n");
+    Array<PendingOperation> kept;
+    bool removed = false;
+    for (const PendingOperation& op : pending) {
+        switch (JudgePending(op, files)) {
+        case PendingVerdict::kCancelMove:
+            if (!uninstalling)
+                LogTextWide(Format(u"File \"%s\" was removed from the list of pending moves.\r\n",
+                                   FromDriveLetter(op.target)));
+            DeleteFileEx(PendingSourceFile(op.source), kDeleteToRecycleBin);
+            removed = true;
+            break;
+        case PendingVerdict::kCancelDeletion:
+            if (!uninstalling)
+                LogTextWide(Format(u"File \"%s\" was removed from the list of pending deletions.\r\n",
+                                   FromDriveLetter(op.source)));
+            removed = true;
+            break;
+        case PendingVerdict::kKeep:
+            kept.Append(op);
+            break;
+        }
+    }
+    if (removed) {
+        if (kept.IsEmpty()) {
+            RegDeleteValueW(key, W(String(kPendingRenameValue)));
+        } else {
+            String joined = JoinPendingOperations(kept);
+            RegSetValueExW(key, W(String(kPendingRenameValue)), 0, REG_MULTI_SZ,
+                           reinterpret_cast<const BYTE*>(joined.c_str()),
+                           static_cast<DWORD>(joined.Length() * sizeof(char16_t)));
+        }
+    }
+    RegCloseKey(key);
+}
+
+int RunConditionalDeletions(Array<FileDeletion>& records, bool installing) {
+    InstallerState& state = Installer();
+    ConditionalDeletionState run;
+    run.optionWord1 = state.definition.optionWord1;
+    run.optionWord2 = state.definition.optionWord2;
+    WindowsDeletionSystem system;
+    int failures = RunConditionalDeletionsWith(system, records, installing, run);
+    state.definition.optionWord1 = run.optionWord1;
+    state.definition.optionWord2 = run.optionWord2;
+    state.failureSummary += run.failureSummary;
+    return failures;
+}
+
+int RunConditionalDeletions(bool installing) {
+    return RunConditionalDeletions(Installer().definition.deletions, installing);
+}
+
+Array<String> ProtectedFolders() {
+    static const FolderId kProtected[] = {
+        // The Windows folder is asked for separately; these are the system's own folders...
+        FolderId::System, FolderId::System32, FolderId::ProgramFiles, FolderId::ProgramFiles64,
+        FolderId::CommonFiles, FolderId::CommonFiles64,
+        // ...and the users' folders, which hold what no product owns.
+        FolderId::Profile, FolderId::Temp, FolderId::AppData, FolderId::CommonAppData, FolderId::Desktop,
+        FolderId::CommonDesktop, FolderId::Documents, FolderId::CommonDocuments, FolderId::StartMenu,
+        FolderId::CommonStartMenu, FolderId::Programs, FolderId::CommonPrograms, FolderId::Startup,
+        FolderId::CommonStartup, FolderId::Fonts, FolderId::Favorites, FolderId::CommonFavorites};
+    Array<String> folders;
+    folders.Append(SystemFolders().Windows());
+    for (FolderId id : kProtected)
+        folders.Append(GetFolder(id));
+    return folders;
+}
+
+bool DeleteFolderTree(const String& folder) {
+    if (uint32_t refusal = FolderTreeRefusal(folder, {})) {
+        SetLastError(refusal);
+        return false;
+    }
+    std::vector<wchar_t> full(32768);
+    DWORD n = GetFullPathNameW(W(folder), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    String path = n && n < full.size() ? FromW(full.data(), n) : folder;
+    if (uint32_t refusal = FolderTreeRefusal(path, ProtectedFolders())) {
+        SetLastError(refusal);
+        return false;
+    }
+    DWORD lastError = 0;
+    if (DeleteTree(path, lastError)) return true;
+    SetLastError(lastError);
+    return false;
+}
+
+bool StartSelfRemoval() {
+    String temp = GetFolder(FolderId::Temp);
+    String batchPath = temp.IsEmpty() ? String(kSelfRemovalFileName) : JoinPath(temp, kSelfRemovalFileName);
+    const InstallerState& state = Installer();
+    String text =
+        SelfRemovalText(ModulePath(), state.installDir, state.definition.uninstallSubdir, batchPath);
+    String8 bytes = EncodeBatchText(text, CurrentOsRecord());
+    HANDLE file =
+        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD wrote = 0;
+    bool written = WriteFile(file, bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
+                   wrote == bytes.Length();
+    CloseHandle(file);
+    if (!written) return false;
+
+    // The batch's working folder is the temporary folder: a process whose working folder is
+    // inside the installation folder would keep that folder from being removed.
+    String commandLine = String(u"\"") + CommandInterpreter() + u"\" /c " + ShortPathOf(batchPath);
+    std::vector<wchar_t> mutableLine(W(commandLine), W(commandLine) + commandLine.Length() + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                       temp.IsEmpty() ? nullptr : W(temp), &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    }
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W(batchPath), nullptr,
+                                                   temp.IsEmpty() ? nullptr : W(temp), SW_HIDE)) > 32;
+}
+
+} // namespace cs

@@ -1,0 +1,156 @@
+#include "vars/BatchWin32.h"
+
+#include "app/Startup.h"
+#include "core/Format.h"
+#include "core/WinText.h"
+#include "log/Log.h"
+#include "log/LogWin32.h"
+#include "payload/InstallerState.h"
+#include "uninstall/DeletionWin32.h"
+#include "vars/VariablesWin32.h"
+
+#include <vector>
+#include <windows.h>
+
+namespace cs {
+
+namespace {
+
+bool FileExists(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteWholeFile(const String& path, const String8& bytes) {
+    HANDLE file =
+        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD wrote = 0;
+    bool ok = WriteFile(file, bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
+              wrote == bytes.Length();
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok) SetLastError(error ? error : ERROR_WRITE_FAULT);
+    return ok;
+}
+
+String8 ReadWholeFile(const String& path) {
+    String8 bytes;
+    HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        bytes.Append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+// Shown in an error box unless automatic, and logged.
+void ReportBatchFailure(const String& message) {
+    if (!Installer().automatic) ShowMessage(message, u"Error", MB_ICONERROR | MB_OK);
+    LogTextWide(message + u"\r\n");
+}
+
+// Waits for the process, keeping the calling thread's windows alive meanwhile.
+void WaitProcessingMessages(HANDLE process) {
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, 75, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+} // namespace
+
+String CommandInterpreter() {
+    std::vector<wchar_t> buffer(32768);
+    DWORD n = ExpandEnvironmentStringsW(L"%comspec%", buffer.data(), static_cast<DWORD>(buffer.size()));
+    String comspec;
+    if (n > 1 && n <= buffer.size()) comspec = FromW(buffer.data());
+    return CommandInterpreterPath(comspec, CurrentOsRecord(), SystemFolders().Windows(),
+                                  GetFolder(FolderId::System32), GetFolder(FolderId::System));
+}
+
+bool RunBatch(const String8& commands, bool hide, const String& label) {
+    if (commands.IsEmpty()) return true;
+    const InstallerState& state = Installer();
+    bool hidden = hide || state.Silent();
+    if (!label.IsEmpty()) LogPiecesWide({u"\r\nRunning ", label.c_str(), u"...\r\n"});
+
+    String interpreter = CommandInterpreter();
+    if (!FileExists(interpreter)) {
+        LogPiecesWide({u"The CLI ", interpreter.c_str(), u" does not exist!\r\n"});
+        return false;
+    }
+
+    BatchTextOptions options;
+    options.uninstaller = state.commandLine.uninstall;
+    options.filterPause = state.automatic || hidden;
+    options.os = CurrentOsRecord();
+    String8 text = BatchText(CurrentVariableInputs(), commands, options);
+
+    String folder = FolderExists(state.installDir) ? state.installDir : GetFolder(FolderId::Temp);
+    String batchPath = JoinPath(folder, kBatchFileName);
+    if (!WriteWholeFile(batchPath, text)) {
+        String error = WindowsSystemErrorText(GetLastError());
+        ReportBatchFailure(Format(u"Unable to create batch file \"%s\".\r\n\r\n%s", batchPath, error));
+        return false;
+    }
+
+    String capturePath;
+    if (!label.IsEmpty()) {
+        capturePath = JoinPath(folder, kBatchCaptureFileName);
+        HANDLE capture = CreateFileW(W(capturePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (capture == INVALID_HANDLE_VALUE) {
+            String error = WindowsSystemErrorText(GetLastError());
+            LogPiecesWide({u"Failed to create batch output capture file.  ", error.c_str(), u"\r\n"});
+            capturePath.Clear();
+        } else {
+            CloseHandle(capture);
+        }
+    }
+
+    String commandLine = BatchProcessCommandLine(interpreter, ShortPathOf(batchPath),
+                                                 capturePath.IsEmpty() ? String() : ShortPathOf(capturePath));
+    std::vector<wchar_t> mutableLine(W(commandLine), W(commandLine) + commandLine.Length() + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        W(folder), &startup, &process)) {
+        String error = WindowsSystemErrorText(GetLastError());
+        ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,
+                                  error, commandLine));
+        // Nothing ran: the files are not left behind in the installation folder.
+        if (!capturePath.IsEmpty()) DeleteFileEx(capturePath, kDeleteRestartOnFailure);
+        DeleteFileEx(batchPath, kDeleteRestartOnFailure);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    WaitProcessingMessages(process.hProcess);
+    CloseHandle(process.hProcess);
+
+    if (!capturePath.IsEmpty()) {
+        String8 output = CapturedOutputForLog(ReadWholeFile(capturePath));
+        if (!output.IsEmpty()) LogRaw(output);
+        DeleteFileEx(capturePath, kDeleteRestartOnFailure);
+    }
+    DeleteFileEx(batchPath, kDeleteRestartOnFailure);
+    return true;
+}
+
+} // namespace cs
