@@ -53,14 +53,19 @@ int RunInspect(const std::string& path) {
     cs::Bytes file;
     if (!ReadWholeFile(path, file)) return Fail("cannot read " + path);
     cs::InspectReport report = cs::InspectInstaller(file);
-    int definitionCode = 0;
-    std::string decoded = cs::DecodedDefinitionJson(report, definitionCode);
+    int definitionCode = 0, streamCode = 0;
+    cs::Definition definition;
+    std::string decoded = cs::DecodedDefinitionJson(report, definitionCode, &definition);
+    // The data stream's reading depends on the definition (compression, external data).
+    std::string stream = report.code == 0 && definitionCode == 0
+                             ? cs::DataStreamJson(file, report, definition, streamCode)
+                             : std::string("null");
     std::string json = report.json.substr(0, report.json.find_last_of('}'));
     while (!json.empty() && (json.back() == '\n' || json.back() == ' '))
         json.pop_back();
-    json += ",\n  \"decodedDefinition\": " + decoded + "\n}\n";
+    json += ",\n  \"decodedDefinition\": " + decoded + ",\n  \"dataStream\": " + stream + "\n}\n";
     std::fputs(json.c_str(), stdout);
-    return report.code == 0 && definitionCode == 0 ? 0 : 2;
+    return report.code == 0 && definitionCode == 0 && streamCode == 0 ? 0 : 2;
 }
 
 // The stub: --stub, else $CORVANTIS_STUB, else corvantis-setup.exe beside this program.

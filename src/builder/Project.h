@@ -51,9 +51,14 @@ bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stre
                      std::vector<int32_t>& sizes, std::string& error);
 
 // For "inspect": the installer's definition read by the engine's reader (in a neutral
-// environment), as a JSON member; `code` receives the reader's result (0 or its code).
+// environment), as a JSON member; `code` receives the reader's result (0 or its code);
+// `decoded` (when given) the definition read.
 struct InspectReport;
-std::string DecodedDefinitionJson(const InspectReport& report, int& code);
+std::string DecodedDefinitionJson(const InspectReport& report, int& code, Definition* decoded = nullptr);
+// For "inspect": the file data stream checked as the engine checks it (chunks, records,
+// file size table), as a JSON member; `code` receives the first code or 0.
+std::string DataStreamJson(ByteView file, const InspectReport& report, const Definition& definition,
+                           int& code);
 
 // The installer: the stub with a `.setup` section holding the definition and the files.
 bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error);

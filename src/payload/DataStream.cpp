@@ -4,6 +4,7 @@
 #include "payload/Crc32.h"
 #include "payload/DefinitionStream.h"
 #include "payload/PayloadCodes.h"
+#include "payload/PayloadReader.h"
 #include "payload/Xz.h"
 
 #include <algorithm>
@@ -297,6 +298,36 @@ int FileRecordReader::Next(size_t index, FileRecord& record, const std::function
     if (uint64_t(tableSize) > end - position) return kCodeRecordMagic;
     contents_ = position;
     next_ = position + uint64_t(tableSize);
+    return kPayloadOk;
+}
+
+int CheckDataStream(const ByteSource& file, const PayloadInfo& info, ByteView mapped, uint32_t optionWord1,
+                    bool external, DataStreamCheck& out) {
+    out = DataStreamCheck();
+    int code = PlaceDataStream(info.dataStreamOffset, info.header, mapped.size(), external,
+                               info.section.rawOffset, info.fileSize, out.placement);
+    if (code != kPayloadOk) return code;
+    Bytes read;
+    ByteView stream;
+    if (external) {
+        read.resize(static_cast<size_t>(out.placement.length));
+        if (!file.ReadAt(out.placement.offset, read.data(), read.size())) return kCodeStreamLength;
+        stream = read;
+    } else {
+        stream = mapped.subspan(static_cast<size_t>(out.placement.offset),
+                                static_cast<size_t>(out.placement.length));
+    }
+    MemorySink decoded;
+    code = ExtractDataStream(stream, info.header, optionWord1, info.cipher, decoded, {}, &out.stats);
+    if (code != kPayloadOk) return code;
+    MemoryExtractionSource source(decoded.bytes);
+    FileRecordReader records(source, info.header.fileSizes);
+    for (size_t i = 0; i < info.header.fileSizes.size(); ++i) {
+        FileRecord record;
+        code = records.Next(i, record);
+        if (code != kPayloadOk) return code;
+        out.files.push_back(std::move(record));
+    }
     return kPayloadOk;
 }
 

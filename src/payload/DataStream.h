@@ -199,6 +199,20 @@ class FileRecordReader {
     uint64_t contents_ = 0;
 };
 
+// The whole check of an installer's stream as the engine makes it (placement, checksum,
+// every chunk, every record against the file size table), for `inspect` and the tests. The
+// decoded stream is held in memory. Returns kPayloadOk or the first code; `files` holds the
+// records read before it.
+struct DataStreamCheck {
+    StreamPlacement placement;
+    DecodeStats stats;
+    std::vector<FileRecord> files;
+};
+class ByteSource;
+struct PayloadInfo;
+int CheckDataStream(const ByteSource& file, const PayloadInfo& info, ByteView mapped, uint32_t optionWord1,
+                    bool external, DataStreamCheck& out);
+
 // The progress figure after `consumed` of `total` stream bytes (28 to 59).
 int DecodeProgress(uint64_t consumed, int64_t total);
 

