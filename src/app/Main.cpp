@@ -2,6 +2,7 @@
 // or install.
 #include "app/Startup.h"
 #include "log/LogWin32.h"
+#include "payload/Extraction.h"
 #include "payload/InstallerState.h"
 #include "payload/Payload.h"
 #include "vars/VariablesWin32.h"
@@ -20,6 +21,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
     const Definition& definition = Installer().definition;
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
+    ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1);
     FinishInstallLog(false);
+    DeleteExtractionFile();
     ExitInstaller(0);
 }
