@@ -1,5 +1,7 @@
 // The engine's entry point: prepare the process, read the command line, then uninstall
 // or install.
+#include "app/Refusals.h"
+#include "app/Sequence.h"
 #include "app/Startup.h"
 #include "log/LogWin32.h"
 #include "payload/Extraction.h"
@@ -21,8 +23,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
     const Definition& definition = Installer().definition;
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
+    RunRefusalsOrExit();
+    HandleExistingInstallationOrExit();
     ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1);
-    FinishInstallLog(false);
     DeleteExtractionFile();
-    ExitInstaller(0);
+    EndInstallation(FinalExitCode(definition.optionWord1, Installer().diskFull));
 }
