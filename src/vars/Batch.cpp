@@ -83,6 +83,18 @@ const String& ValueOf(const Array<Variable>& table, const char16_t* name) {
     return none;
 }
 
+// cmd.exe reads "%" in a batch line as the start of a reference and drops a lone one; doubled,
+// it reaches the variable as one "%", so the batch sees the value ExpandVariables gives.
+String EscapePercent(const String& value) {
+    if (value.View().find(u'%') == std::u16string_view::npos) return value;
+    String escaped;
+    for (char16_t c : value) {
+        escaped += c;
+        if (c == u'%') escaped += c;
+    }
+    return escaped;
+}
+
 bool IsLineBlank(char c) {
     return c == ' ' || c == '\r' || c == '\n' || c == '\t';
 }
@@ -108,7 +120,7 @@ String BatchVariableLines(const VariableInputs& in, bool uninstaller) {
         text += line.quoted ? u"SET \"" : u"SET ";
         text += line.name;
         text += u"=";
-        text += ValueOf(table, line.name);
+        text += EscapePercent(ValueOf(table, line.name));
         text += line.quoted ? u"\"\r\n" : u"\r\n";
     }
     return text;

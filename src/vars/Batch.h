@@ -18,7 +18,8 @@ struct BatchTextOptions {
     OsRecord os;              // picks the encoding
 };
 
-// "@echo off\r\n" and the SET lines, wide, in their fixed order.
+// "@echo off\r\n" and the SET lines, wide, in their fixed order. A "%" in a value is
+// written "%%", which cmd.exe reads back as one "%".
 String BatchVariableLines(const VariableInputs& in, bool uninstaller);
 
 // The commands (code page 1252) without the lines that are only "PAUSE" once blanks and one

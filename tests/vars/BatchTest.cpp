@@ -5,6 +5,7 @@
 #include "vars/SearchPath.h"
 
 #include "core/Folders.h"
+#include "core/Text.h"
 #include "support/TextPrint.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +172,16 @@ TEST(BatchText, CharactersOutsideCodePage1252) {
     EXPECT_EQ(Text(EncodeBatchText(text, Windows(6, 0))), "@chcp 1252 >nul\r\necho ?\xE9\r\n");
     EXPECT_EQ(Text(EncodeBatchText(text, Windows(6, 1))),
               "@chcp 65001 >nul\r\necho \xE4\xB8\xAD\xC3\xA9\r\n");
+}
+
+TEST(BatchText, PercentInAValueIsDoubled) {
+    VariableInputs in = Inputs();
+    in.productName = u"100% Pure";
+    in.installDir = u"C:\\%TEMP%";
+    String lines = BatchVariableLines(in, false);
+    EXPECT_NE(Find(lines, u"SET \"ProductName=100%% Pure\"\r\n"), String::npos);
+    EXPECT_NE(Find(lines, u"SET \"InstallDir=C:\\%%TEMP%%\"\r\n"), String::npos);
+    EXPECT_NE(Find(lines, u"SET InstallDrive=C:\r\n"), String::npos);
 }
 
 TEST(BatchText, UninstallerLeavesOutExisting) {

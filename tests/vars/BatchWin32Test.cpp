@@ -75,7 +75,7 @@ class BatchTest : public testing::Test {
         s.installDir = JoinPath(root_, u"Inst");
         CreateDirectoryW(W(s.installDir), nullptr);
         s.sharedDir = JoinPath(root_, u"Shared");
-        s.definition.productName = u"Batch Demo";
+        s.definition.productName = u"Batch 100% Demo";
         s.definition.publisher = u"Corvantis Samples";
         s.definition.productVersion = u"3.1.4";
         s.productVersion8 = "3.1.4";
@@ -213,7 +213,7 @@ TEST_F(BatchTest, SetValuesAreTheVariablesValues) {
         EXPECT_EQ(set[key], Narrow(expected)) << key;
     }
     EXPECT_EQ(set["EXISTING"], "2");
-    EXPECT_EQ(set["PRODUCTNAME"], "Batch Demo");
+    EXPECT_EQ(set["PRODUCTNAME"], "Batch 100% Demo");
     EXPECT_FALSE(Exists(JoinPath(Installer().installDir, kBatchFileName)));
     EXPECT_EQ(NewLog(), "") << "without a label only failures are logged";
 }
