@@ -896,6 +896,8 @@ void ProjectReader::ReadOptions(Section s) {
         if (s.Int("option_word2", raw, 0, 0xFFFFFFFFLL)) words[1] |= raw;
         raw = 0;
         if (s.Int("payload_flags", raw, 0, 0xFFFFFFFFLL)) words[2] |= raw;
+        s.Int("chunk_size", project_.chunkSize, 4096, 0x10000000);
+        s.Int("xz_preset", project_.xzPreset, 0, 9);
         s.Finish();
     }
     // Fields whose presence follows a bit must be written when their values were given.

@@ -143,7 +143,6 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     if (code == kExtractionWriteFailed)
         FatalError(u"Failed to write to the extraction file.\r\n\r\n%s", SystemText(GetLastError()));
     if (code != kPayloadOk) CorruptInstaller(code);
-    FlushFileBuffers(state.file);
     state.source = std::make_unique<FileSource>(state.file);
     state.records = std::make_unique<FileRecordReader>(*state.source, info.header.fileSizes);
 }

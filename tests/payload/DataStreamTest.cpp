@@ -482,3 +482,32 @@ TEST(FileRecords, ChecksAndPositions) {
         EXPECT_EQ(code, c.code) << c.what;
     }
 }
+
+// The chunk size and the xz preset come from the project file, within their limits.
+TEST(ProjectStreamOptions, ChunkSizeAndPresetFromTheProjectFile) {
+    struct Case {
+        const char* options;
+        bool ok;
+        uint32_t chunkSize, preset;
+    } cases[] = {
+        {"", true, kDefaultChunkSize, 6},
+        {"chunk_size = 4096\nxz_preset = 0", true, 4096, 0},
+        {"chunk_size = 0x10000000\nxz_preset = 9", true, 0x10000000, 9},
+        {"chunk_size = 4095", false, 0, 0},
+        {"chunk_size = 0x10000001", false, 0, 0},
+        {"xz_preset = 10", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Project p;
+        std::string error;
+        bool ok = LoadProjectText(std::string("[product]\nname = \"X\"\n[options]\n") + c.options + "\n",
+                                  "/nowhere/p.toml", p, error);
+        EXPECT_EQ(ok, c.ok) << c.options << ": " << error;
+        if (ok && c.ok) {
+            EXPECT_EQ(p.chunkSize, c.chunkSize) << c.options;
+            EXPECT_EQ(p.xzPreset, c.preset) << c.options;
+        } else if (!c.ok) {
+            EXPECT_NE(error.find(std::string(c.options).substr(0, 6)), std::string::npos) << error;
+        }
+    }
+}
