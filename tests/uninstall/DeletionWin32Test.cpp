@@ -468,11 +468,11 @@ TEST_F(DeletionTest, SelfRemovalWaitsForTheProgramThenRemovesTheFoldersAndItself
     CreateDirectoryW(W(JoinPath(install, u"Data")), nullptr);
     CreateDirectoryW(W(data), nullptr);
     String program = JoinPath(data, u"unins000.exe");
-    ASSERT_TRUE(CopyFileW(W(JoinPath(ProgramFolder(), u"selfremoval_probe.exe")), W(program), FALSE));
+    ASSERT_TRUE(CopyFileW(W(JoinPath(ProgramFolder(), u"deletion_probe.exe")), W(program), FALSE));
     String batch = JoinPath(TempFolder(), kSelfRemovalFileName);
     DeleteFileW(W(batch));
 
-    String commandLine = Format(u"\"%s\" \"%s\" \"Data\\Uninstall\" 2500", program, install);
+    String commandLine = Format(u"\"%s\" selfremove \"%s\" \"Data\\Uninstall\" 2500", program, install);
     std::vector<wchar_t> line(W(commandLine), W(commandLine) + commandLine.Length() + 1);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
