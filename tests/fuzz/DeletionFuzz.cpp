@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cs::String text(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
         cs::Array<cs::PendingOperation> ops = cs::ParsePendingOperations(text.c_str(), text.Length());
         cs::Array<cs::String> files = {u"C:\\App\\x.dll", u"\\\\srv\\s\\y"};
-        for (const cs::PendingOperation& op : ops) cs::JudgePending(op, files);
+        for (const cs::PendingOperation& op : ops)
+            cs::JudgePending(op, files);
         cs::String joined = cs::JoinPendingOperations(ops);
         cs::Array<cs::PendingOperation> again = cs::ParsePendingOperations(joined.c_str(), joined.Length());
         if (again.Count() != ops.Count()) abort();
