@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
+#include "core/SecurityWin32.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "core/WinText.h"
@@ -12,7 +13,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
 #include <shellapi.h>
 
 namespace cs {
@@ -50,66 +50,6 @@ bool WriteWhole(HANDLE file, const String8& data) {
         done += wrote;
     }
     return true;
-}
-
-void EnablePrivilege(const wchar_t* name) {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES tp{};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid))
-        AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-    CloseHandle(token);
-}
-
-// Takes ownership of the file for the current user.
-void TakeOwnership(const String& path) {
-    EnablePrivilege(L"SeTakeOwnershipPrivilege");
-    EnablePrivilege(L"SeRestorePrivilege");
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
-    BYTE buffer[256];
-    DWORD size = 0;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
-        PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-        SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, user,
-                              nullptr, nullptr, nullptr);
-    }
-    CloseHandle(token);
-}
-
-// Removes every access-denied entry from the file's access list, so later runs by other
-// accounts can append.
-bool RemoveDenyEntries(const String& path) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool ok = true;
-    if (dacl) {
-        ACL_SIZE_INFORMATION info{};
-        GetAclInformation(dacl, &info, sizeof info, AclSizeInformation);
-        bool anyDenied = false;
-        for (DWORD i = 0; i < info.AceCount; ++i) {
-            ACE_HEADER* ace;
-            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE)
-                anyDenied = true;
-        }
-        if (anyDenied) {
-            for (DWORD i = info.AceCount; i-- > 0;) {
-                ACE_HEADER* ace;
-                if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_DENIED_ACE_TYPE)
-                    DeleteAce(dacl, i);
-            }
-            ok = SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT,
-                                       DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                                       nullptr) == ERROR_SUCCESS;
-        }
-    }
-    LocalFree(descriptor);
-    return ok;
 }
 
 class LogSystemWin32 : public LogSystem {
@@ -158,12 +98,7 @@ class LogSystemWin32 : public LogSystem {
         CloseHandle(f);
         return ok;
     }
-    void LoosenAccess(const String& path) override {
-        if (!RemoveDenyEntries(path)) {
-            TakeOwnership(path);
-            RemoveDenyEntries(path);
-        }
-    }
+    void LoosenAccess(const String& path) override { OpenAccessListTakingOwnership(path, false); }
     bool AskYesNo(const String& text, const String& title) override {
         return ShowMessage(text, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
     }

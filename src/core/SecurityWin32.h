@@ -1,0 +1,21 @@
+// Access rights of files and folders: the steps the log and the folder loosening share.
+#pragma once
+
+#include "core/String.h"
+
+#include <windows.h>
+
+namespace cs {
+
+void EnablePrivilege(const wchar_t* name);
+// Makes the current user the owner (with the take-ownership and restore privileges);
+// returns the system's result code.
+DWORD TakeOwnership(const String& path);
+// Removes every access-denied entry from the object's access list and, when `everyone` is
+// set, grants Everyone full access inherited by files and sub-folders. Returns the system's
+// result code.
+DWORD OpenAccessList(const String& path, bool everyone);
+// OpenAccessList, and once more after taking ownership when access is denied.
+DWORD OpenAccessListTakingOwnership(const String& path, bool everyone);
+
+} // namespace cs
