@@ -145,49 +145,64 @@ int DecodeProgress(uint64_t consumed, int64_t total) {
            static_cast<int>(static_cast<int64_t>(consumed) * kProgressDecodeSpan / total);
 }
 
-int DecodeChunks(ByteView stream, bool decrypt, bool decompress, const Blowfish& cipher, ExtractionSink& sink,
-                 int64_t announcedSize, const std::function<void(int)>& setProgress, DecodeStats* stats) {
-    size_t pos = 0;
-    while (pos < stream.size()) {
-        size_t remaining = stream.size() - pos;
+namespace {
+
+constexpr size_t kChecksumPiece = 1 << 20;
+
+bool ReadPiece(const ByteSource& source, uint64_t offset, void* buffer, size_t size, ReadFailure* failure) {
+    if (source.ReadAt(offset, buffer, size)) return true;
+    if (failure) *failure = ReadFailure{offset, size};
+    return false;
+}
+
+} // namespace
+
+int DecodeChunks(const ByteSource& source, uint64_t offset, uint64_t length, bool decrypt, bool decompress,
+                 const Blowfish& cipher, ExtractionSink& sink, int64_t announcedSize,
+                 const std::function<void(int)>& setProgress, DecodeStats* stats, ReadFailure* readFailure) {
+    uint64_t pos = 0;
+    Bytes stored; // the one chunk held: its stored bytes, then its decoded bytes
+    while (pos < length) {
+        uint64_t remaining = length - pos;
         // A tail too short for a chunk header cannot hold the length it would announce.
         if (remaining < kChunkHeaderBytes) return kCodeChunkOverrun;
-        int32_t length = static_cast<int32_t>(LoadLE32(stream.data() + pos));
-        if (length < 1) return kCodeChunkLength;
-        if (static_cast<size_t>(length) > remaining - kChunkHeaderBytes) return kCodeChunkOverrun;
-        uint32_t checksum = LoadLE32(stream.data() + pos + 4);
-        ByteView stored = stream.subspan(pos + kChunkHeaderBytes, static_cast<size_t>(length));
-        if (Crc32(stored) != checksum) return kCodeChunkChecksum;
+        uint8_t head[kChunkHeaderBytes];
+        if (!ReadPiece(source, offset + pos, head, sizeof head, readFailure)) return kExtractionReadFailed;
+        int32_t n = static_cast<int32_t>(LoadLE32(head));
+        if (n < 1) return kCodeChunkLength;
+        if (static_cast<uint64_t>(n) > remaining - kChunkHeaderBytes) return kCodeChunkOverrun;
+        stored.resize(static_cast<size_t>(n));
+        if (!ReadPiece(source, offset + pos + kChunkHeaderBytes, stored.data(), stored.size(), readFailure))
+            return kExtractionReadFailed;
+        if (Crc32(stored) != LoadLE32(head + 4)) return kCodeChunkChecksum;
 
-        Bytes opened, decoded;
-        ByteView plain = stored;
         if (decrypt) {
-            opened = BlowfishOpen(cipher, stored);
+            Bytes opened = BlowfishOpen(cipher, stored);
             // A chunk the builder wrote never decrypts to nothing: an empty result is a
             // chunk whose blocks or length trailer are wrong.
             if (opened.empty()) return kCodeChunkDecompress;
-            plain = opened;
+            stored.swap(opened);
         }
         if (decompress) {
-            if (!XzDecode(plain, decoded)) return kCodeChunkDecompress;
-            Bytes().swap(opened); // one chunk held at a time
-            plain = decoded;
+            Bytes decoded;
+            if (!XzDecode(stored, decoded)) return kCodeChunkDecompress;
+            stored.swap(decoded);
         }
-        if (!plain.empty() && !sink.Write(plain.data(), plain.size())) return kExtractionWriteFailed;
+        if (!stored.empty() && !sink.Write(stored.data(), stored.size())) return kExtractionWriteFailed;
         if (stats) {
             ++stats->chunks;
-            stats->decodedBytes += plain.size();
-            stats->largestDecodedChunk = std::max(stats->largestDecodedChunk, plain.size());
+            stats->decodedBytes += stored.size();
+            stats->largestDecodedChunk = std::max(stats->largestDecodedChunk, stored.size());
         }
-        pos += kChunkHeaderBytes + static_cast<size_t>(length);
+        pos += kChunkHeaderBytes + static_cast<uint64_t>(n);
         if (setProgress) setProgress(DecodeProgress(pos, announcedSize));
     }
     return kPayloadOk;
 }
 
-int ExtractDataStream(ByteView stream, const PayloadHeader& header, uint32_t optionWord1,
-                      const Blowfish& cipher, ExtractionSink& sink, const ExtractionSteps& steps,
-                      DecodeStats* stats) {
+int ExtractDataStream(const ByteSource& source, uint64_t offset, uint64_t length, const PayloadHeader& header,
+                      uint32_t optionWord1, const Blowfish& cipher, ExtractionSink& sink,
+                      const ExtractionSteps& steps, DecodeStats* stats, ReadFailure* readFailure) {
     auto status = [&](int number) {
         if (steps.showStatus) steps.showStatus(number);
     };
@@ -200,19 +215,36 @@ int ExtractDataStream(ByteView stream, const PayloadHeader& header, uint32_t opt
     wait();
     status(kStatusCheckingData);
     progress(kProgressLengthChecked);
-    if (Crc32(stream) != header.dataStreamChecksum) return kCodeStreamChecksum;
+    // One checksum pass over the whole stream, in pieces, before anything is decoded.
+    uint32_t crc = 0;
+    {
+        Bytes piece(static_cast<size_t>(std::min<uint64_t>(length, kChecksumPiece)));
+        for (uint64_t at = 0; at < length; at += piece.size()) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(length - at, piece.size()));
+            if (!ReadPiece(source, offset + at, piece.data(), n, readFailure)) return kExtractionReadFailed;
+            crc = Crc32Update(crc, piece.data(), n);
+        }
+    }
+    if (crc != header.dataStreamChecksum) return kCodeStreamChecksum;
     wait();
     progress(kProgressChecksumChecked);
     if (steps.runDeletionList) steps.runDeletionList();
     progress(kProgressDeletionsDone);
     status(kStatusDeletingFiles);
     if (steps.createTarget && !steps.createTarget()) return kExtractionCreateFailed;
-    int code =
-        DecodeChunks(stream, (header.flags & kFlagBlowfish) != 0, (optionWord1 & kOpt1CompressedData) != 0,
-                     cipher, sink, header.dataStreamSize, steps.setProgress, stats);
+    int code = DecodeChunks(source, offset, length, (header.flags & kFlagBlowfish) != 0,
+                            (optionWord1 & kOpt1CompressedData) != 0, cipher, sink, header.dataStreamSize,
+                            steps.setProgress, stats, readFailure);
     if (code != kPayloadOk) return code;
     status(kStatusExtracted);
     return kPayloadOk;
+}
+
+int ExtractDataStream(ByteView stream, const PayloadHeader& header, uint32_t optionWord1,
+                      const Blowfish& cipher, ExtractionSink& sink, const ExtractionSteps& steps,
+                      DecodeStats* stats) {
+    MemorySource source(stream);
+    return ExtractDataStream(source, 0, stream.size(), header, optionWord1, cipher, sink, steps, stats);
 }
 
 bool MemoryExtractionSource::Seek(uint64_t position) {

@@ -13,6 +13,7 @@
 
 #include "core/String.h"
 #include "payload/Blowfish.h"
+#include "payload/ByteSource.h"
 #include "payload/Bytes.h"
 #include "payload/Definition.h"
 #include "payload/PayloadHeader.h"
@@ -147,18 +148,32 @@ struct DecodeStats {
     size_t largestDecodedChunk = 0; // the most decoded bytes held at one time
 };
 
-// Steps 2 to 7 of the extraction over the located stream: checksum (55), deletion list,
-// the target created, then every chunk decoded into the sink (61, 63, 62, 60, or
-// kExtractionWriteFailed), with the progress figures. `createTarget` false gives
-// kExtractionCreateFailed.
+// Steps 2 to 7 of the extraction over the located stream, read from `source` at `offset`
+// (`length` bytes) piece by piece: the checksum (55), the deletion list, the target created,
+// then every chunk decoded into the sink (61, 63, 62, 60) with the progress figures. Only one
+// chunk is held, stored and decoded, at a time. Besides the codes: kExtractionCreateFailed
+// (createTarget false), kExtractionWriteFailed (the sink refused bytes) and
+// kExtractionReadFailed (the source could not give bytes; `readFailure` tells which).
 constexpr int kExtractionCreateFailed = -11;
+constexpr int kExtractionReadFailed = -12;
+struct ReadFailure {
+    uint64_t offset = 0;
+    size_t size = 0;
+};
+int ExtractDataStream(const ByteSource& source, uint64_t offset, uint64_t length, const PayloadHeader& header,
+                      uint32_t optionWord1, const Blowfish& cipher, ExtractionSink& sink,
+                      const ExtractionSteps& steps, DecodeStats* stats = nullptr,
+                      ReadFailure* readFailure = nullptr);
+// The same over a stream in memory.
 int ExtractDataStream(ByteView stream, const PayloadHeader& header, uint32_t optionWord1,
                       const Blowfish& cipher, ExtractionSink& sink, const ExtractionSteps& steps,
                       DecodeStats* stats = nullptr);
 
 // Only the chunk decoding of step 6.
-int DecodeChunks(ByteView stream, bool decrypt, bool decompress, const Blowfish& cipher, ExtractionSink& sink,
-                 int64_t announcedSize, const std::function<void(int)>& setProgress, DecodeStats* stats);
+int DecodeChunks(const ByteSource& source, uint64_t offset, uint64_t length, bool decrypt, bool decompress,
+                 const Blowfish& cipher, ExtractionSink& sink, int64_t announcedSize,
+                 const std::function<void(int)>& setProgress, DecodeStats* stats,
+                 ReadFailure* readFailure = nullptr);
 
 // The extraction file read back.
 class ExtractionSource {
@@ -208,7 +223,6 @@ struct DataStreamCheck {
     DecodeStats stats;
     std::vector<FileRecord> files;
 };
-class ByteSource;
 struct PayloadInfo;
 int CheckDataStream(const ByteSource& file, const PayloadInfo& info, ByteView mapped, uint32_t optionWord1,
                     bool external, DataStreamCheck& out);

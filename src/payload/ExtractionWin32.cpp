@@ -83,22 +83,33 @@ String SystemText(DWORD error) {
     return DefaultCorruptInstallerPlatform().systemErrorText(error);
 }
 
-// External data: the stream is the rest of the installer's file, read with one read.
-Bytes ReadExternalStream(const EnginePayload& payload, const StreamPlacement& where) {
-    Bytes buffer(static_cast<size_t>(where.length));
-    HANDLE file = static_cast<HANDLE>(payload.file);
-    LARGE_INTEGER to;
-    to.QuadPart = static_cast<LONGLONG>(where.offset);
-    DWORD got = 0;
-    bool ok =
-        SetFilePointerEx(file, to, nullptr, FILE_BEGIN) &&
-        (buffer.empty() || ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) &&
-        got == buffer.size();
-    if (!ok)
-        FatalError(u"Error code 2: failed to read archive data\r\nsize=%d pos=%d",
-                   static_cast<int>(where.length), static_cast<int>(where.offset));
-    return buffer;
-}
+// The installer's own file, read at any offset: the stream is read from it piece by piece
+// (the same bytes as the mapped section holds, or the rest of the file with external data),
+// so that the process holds one chunk, not the whole stream.
+class InstallerFileSource final : public ByteSource {
+  public:
+    explicit InstallerFileSource(HANDLE file) : file_(file) {}
+    uint64_t Size() const override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+    }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) return false;
+        auto* out = static_cast<uint8_t*>(buffer);
+        while (size > 0) {
+            DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), got = 0;
+            if (!ReadFile(file_, out, want, &got, nullptr) || got == 0) return false;
+            out += got;
+            size -= got;
+        }
+        return true;
+    }
+
+  private:
+    HANDLE file_;
+};
 
 bool CreateExtractionFile(ExtractionState& state) {
     state.path = MakeTempFileName();
@@ -122,21 +133,21 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     int code = PlaceDataStream(info.dataStreamOffset, info.header, payload.mapped.size(), externalData,
                                info.section.rawOffset, info.fileSize, where);
     if (code != kPayloadOk) CorruptInstaller(code);
-    Bytes external;
-    ByteView stream;
-    if (externalData) {
-        external = ReadExternalStream(payload, where);
-        stream = external;
-    } else {
-        stream = payload.mapped.subspan(static_cast<size_t>(where.offset), static_cast<size_t>(where.length));
-    }
+    // The file offset of the stream: a mapped stream lies in the section's raw data.
+    uint64_t offset = externalData ? where.offset : info.section.rawOffset + where.offset;
+    InstallerFileSource source(static_cast<HANDLE>(payload.file));
 
     ExtractionState& state = State();
     ExtractionSteps run = steps;
     run.createTarget = [&state] { return CreateExtractionFile(state); };
     FileSink sink(state.file);
     state.stats = DecodeStats();
-    code = ExtractDataStream(stream, info.header, optionWord1, info.cipher, sink, run, &state.stats);
+    ReadFailure failure;
+    code = ExtractDataStream(source, offset, static_cast<uint64_t>(where.length), info.header, optionWord1,
+                             info.cipher, sink, run, &state.stats, &failure);
+    if (code == kExtractionReadFailed)
+        FatalError(u"Error code 2: failed to read archive data\r\nsize=%d pos=%d",
+                   static_cast<int>(failure.size), static_cast<int>(failure.offset));
     if (code == kExtractionCreateFailed)
         FatalError(u"Failed to create the temporary extraction file, code %d",
                    static_cast<int>(GetLastError()));
