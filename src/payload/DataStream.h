@@ -124,6 +124,9 @@ struct ExtractionSteps {
     std::function<void(int)> setProgress;
     std::function<void()> runDeletionList;
     std::function<bool()> createTarget; // creates the extraction file; false is fatal
+    // Registers a file for deletion at the next restart (the engine's default: the system's
+    // delayed move); the main sequence passes the deletion module's scheduler.
+    std::function<bool(const String&)> deleteAtRestart;
 };
 
 // Where decoded bytes go.

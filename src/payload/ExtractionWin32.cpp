@@ -111,7 +111,7 @@ class InstallerFileSource final : public ByteSource {
     HANDLE file_;
 };
 
-bool CreateExtractionFile(ExtractionState& state) {
+bool CreateExtractionFile(ExtractionState& state, const ExtractionSteps& steps) {
     state.path = MakeTempFileName();
     if (state.path.IsEmpty()) return false;
     state.file = CreateFileW(W(state.path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -119,7 +119,10 @@ bool CreateExtractionFile(ExtractionState& state) {
     if (state.file == INVALID_HANDLE_VALUE) return false;
     // Removed at the next restart even when the run does not reach its end.
     DWORD error = GetLastError();
-    MoveFileExW(W(state.path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (steps.deleteAtRestart)
+        steps.deleteAtRestart(state.path);
+    else
+        MoveFileExW(W(state.path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     SetLastError(error);
     return true;
 }
@@ -139,7 +142,7 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
 
     ExtractionState& state = State();
     ExtractionSteps run = steps;
-    run.createTarget = [&state] { return CreateExtractionFile(state); };
+    run.createTarget = [&state, &steps] { return CreateExtractionFile(state, steps); };
     FileSink sink(state.file);
     state.stats = DecodeStats();
     ReadFailure failure;
