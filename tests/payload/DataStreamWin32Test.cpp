@@ -150,6 +150,27 @@ TEST(ExtractionWin32, ExtractsReadsBackAndDeletes) {
     }
 }
 
+// The main sequence's hooks: the deletion list runs before the file is made, and the
+// restart scheduler it passes receives the extraction file.
+TEST(ExtractionWin32, StepsTheSequencePasses) {
+    Installer setup(false, kOpt1CompressedData);
+    std::vector<std::string> events;
+    String scheduled;
+    ExtractionSteps steps;
+    steps.runDeletionList = [&] { events.push_back("deletions"); };
+    steps.showStatus = [&](int n) { events.push_back("status " + std::to_string(n)); };
+    steps.deleteAtRestart = [&](const String& path) {
+        events.push_back("restart");
+        scheduled = path;
+        return true;
+    };
+    ExtractOrExit(setup.payload, kOpt1CompressedData, false, steps);
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"status 62", "deletions", "status 29", "restart", "status 54"}));
+    EXPECT_EQ(scheduled, ExtractionFilePath());
+    DeleteExtractionFile();
+}
+
 TEST(ExtractionWin32DeathTest, DamageEndsWithItsCode) {
     struct Case {
         const char* what;
