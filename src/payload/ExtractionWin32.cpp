@@ -148,6 +148,12 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     ReadFailure failure;
     code = ExtractDataStream(source, offset, static_cast<uint64_t>(where.length), info.header, optionWord1,
                              info.cipher, sink, run, &state.stats, &failure);
+    if (code != kPayloadOk) {
+        // A partly written extraction file is of no use: it goes now, not at the next restart.
+        DWORD error = GetLastError();
+        DeleteExtractionFile();
+        SetLastError(error);
+    }
     if (code == kExtractionReadFailed)
         FatalError(u"Error code 2: failed to read archive data\r\nsize=%d pos=%d",
                    static_cast<int>(failure.size), static_cast<int>(failure.offset));
@@ -167,7 +173,10 @@ void NextFileOrExit(EnginePayload& payload, size_t index, FileRecord& record,
     ExtractionState& state = State();
     CS_CHECK(state.records != nullptr);
     int code = state.records->Next(index, record, setProgress);
-    if (code != kPayloadOk) CorruptInstaller(code);
+    if (code != kPayloadOk) {
+        DeleteExtractionFile();
+        CorruptInstaller(code);
+    }
     // The file installation reads from the handle's position.
     state.source->Seek(state.records->ContentsOffset());
 }
