@@ -7,6 +7,7 @@
 #include "payload/Extraction.h"
 #include "payload/InstallerState.h"
 #include "payload/Payload.h"
+#include "uninstall/DeletionWin32.h"
 #include "vars/VariablesWin32.h"
 
 #include <windows.h>
@@ -25,7 +26,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
     RunRefusalsOrExit();
     HandleExistingInstallationOrExit();
-    ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1);
+    ExtractionSteps extraction;
+    extraction.runDeletionList = [] { RunConditionalDeletions(true); };
+    extraction.deleteAtRestart = ScheduleDeletionAtRestart;
+    ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1, extraction);
     DeleteExtractionFile();
     EndInstallation(FinalExitCode(definition.optionWord1, Installer().diskFull));
 }
