@@ -19,18 +19,6 @@ namespace cs {
 
 namespace {
 
-String MessageText(uint32_t code, DWORD language) {
-    wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    String text;
-    if (n && buffer) text.Assign(reinterpret_cast<const char16_t*>(buffer), n);
-    LocalFree(buffer);
-    Trim(text);
-    return text;
-}
-
 bool ReadWhole(HANDLE file, String8& out) {
     out.Clear();
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
@@ -150,14 +138,6 @@ LogSystemWin32& Instance() {
 }
 
 } // namespace
-
-String WindowsSystemErrorText(uint32_t code) {
-    String local = MessageText(code, 0);
-    String english = MessageText(code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    if (local.IsEmpty()) return english;
-    if (!english.IsEmpty() && !(english == local)) local += String(u"\r\n") + english;
-    return local;
-}
 
 bool StartLog() {
     SetLogSystem(&Instance());

@@ -2,6 +2,7 @@
 // the installer state's language table and the system's message tables.
 #pragma once
 
+#include "core/SystemErrorWin32.h"
 #include "log/Log.h"
 
 namespace cs {
@@ -10,7 +11,6 @@ namespace cs {
 // False when no spool could be made; the log writers then drop their lines.
 bool StartLog();
 LogSystem& WindowsLogSystem();
-String WindowsSystemErrorText(uint32_t code);
 
 // The closing step over the installer state: the log goes into the uninstall data folder of
 // the installation folder. While no installation folder is known the log has no place to go:
