@@ -2,7 +2,9 @@
 
 #include "core/Fatal.h"
 #include "core/TempFile.h"
+#include "core/WinText.h"
 #include "payload/CorruptInstaller.h"
+#include "payload/HandleSourceWin32.h"
 #include "payload/PayloadCodes.h"
 
 #include <windows.h>
@@ -12,10 +14,6 @@
 namespace cs {
 
 namespace {
-
-const wchar_t* W(const String& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
 
 struct ExtractionState {
     String path;
@@ -52,64 +50,34 @@ class FileSink final : public ExtractionSink {
     const HANDLE& file_;
 };
 
+// The extraction file read back record by record, through the same handle reader.
 class FileSource final : public ExtractionSource {
   public:
-    explicit FileSource(HANDLE file) : file_(file) {}
-    uint64_t Size() override {
-        LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
+    explicit FileSource(HANDLE file) : handle_(file), file_(file) {}
+    uint64_t Size() override { return file_.Size(); }
+    // Moves the handle too: after "Next file" the caller reads the contents through it.
     bool Seek(uint64_t position) override {
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(position);
-        return SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) != 0;
+        if (!SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return false;
+        position_ = position;
+        return true;
     }
     bool Read(void* buffer, size_t size) override {
-        auto* out = static_cast<uint8_t*>(buffer);
-        while (size > 0) {
-            DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), got = 0;
-            if (!ReadFile(file_, out, want, &got, nullptr) || got == 0) return false;
-            out += got;
-            size -= got;
-        }
+        if (!file_.ReadAt(position_, buffer, size)) return false;
+        position_ += size;
         return true;
     }
 
   private:
-    HANDLE file_;
+    HANDLE handle_;
+    HandleSource file_;
+    uint64_t position_ = 0;
 };
 
 String SystemText(DWORD error) {
     return DefaultCorruptInstallerPlatform().systemErrorText(error);
 }
-
-// The installer's own file, read at any offset: the stream is read from it piece by piece
-// (the same bytes as the mapped section holds, or the rest of the file with external data),
-// so that the process holds one chunk, not the whole stream.
-class InstallerFileSource final : public ByteSource {
-  public:
-    explicit InstallerFileSource(HANDLE file) : file_(file) {}
-    uint64_t Size() const override {
-        LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) return false;
-        auto* out = static_cast<uint8_t*>(buffer);
-        while (size > 0) {
-            DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), got = 0;
-            if (!ReadFile(file_, out, want, &got, nullptr) || got == 0) return false;
-            out += got;
-            size -= got;
-        }
-        return true;
-    }
-
-  private:
-    HANDLE file_;
-};
 
 bool CreateExtractionFile(ExtractionState& state, const ExtractionSteps& steps) {
     state.path = MakeTempFileName();
@@ -138,7 +106,9 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     if (code != kPayloadOk) CorruptInstaller(code);
     // The file offset of the stream: a mapped stream lies in the section's raw data.
     uint64_t offset = externalData ? where.offset : info.section.rawOffset + where.offset;
-    InstallerFileSource source(static_cast<HANDLE>(payload.file));
+    // The stream is read from the installer's own file piece by piece (the same bytes as the
+    // mapped section, or the rest of the file with external data): one chunk at a time.
+    HandleSource source(static_cast<HANDLE>(payload.file));
 
     ExtractionState& state = State();
     ExtractionSteps run = steps;

@@ -1,3 +1,5 @@
+#include "core/WinText.h"
+#include "payload/HandleSourceWin32.h"
 #include "payload/Payload.h"
 
 #include "app/Startup.h"
@@ -17,40 +19,6 @@
 namespace cs {
 
 namespace {
-
-const wchar_t* W(const String& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
-
-// The engine's own file read at any offset through its handle.
-class HandleSource final : public ByteSource {
-  public:
-    explicit HandleSource(HANDLE file) : file_(file) {}
-    uint64_t Size() const override {
-        LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) return false;
-        auto* out = static_cast<uint8_t*>(buffer);
-        while (size > 0) {
-            DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), got = 0;
-            if (!ReadFile(file_, out, want, &got, nullptr)) return false;
-            if (got == 0) {
-                SetLastError(ERROR_HANDLE_EOF);
-                return false;
-            }
-            out += got;
-            size -= got;
-        }
-        return true;
-    }
-
-  private:
-    HANDLE file_;
-};
 
 void ExitOnCode(int code, bool withSystemError = false) {
     if (code == kPayloadOk) return;
