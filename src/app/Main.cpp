@@ -1,5 +1,6 @@
-// The engine's entry point: prepare the process, read the command line, then uninstall
-// or install.
+// The engine's entry point: prepare the process, read the command line, then uninstall or
+// install, phase by phase.
+#include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
 #include "app/Startup.h"
@@ -12,24 +13,52 @@
 
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    using namespace cs;
-    PrepareProcess();
-    CommandLine commandLine = ReadCommandLineOrExit();
-    if (commandLine.uninstall) ExitInstaller(0);
+namespace {
+
+using namespace cs;
+
+// The log and the background requests take part in every end of the run, the corrupt
+// installer's among them.
+void ConnectExitSteps() {
     StartLog();
-    ConnectLogToCorruptInstallerError();
-    EnginePayload& payload = ReadPayloadOrExit();
-    // The definition reader tests the checksum after its first fields.
-    ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
+    ConnectLogToCorruptInstallerError(RequestFailureNotification);
+    AddExitStep([] { FinishInstallLog(false); });
+    AddExitStep(WaitForNotifications);
+}
+
+void ExtractFiles(EnginePayload& payload) {
     const Definition& definition = Installer().definition;
-    CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
-    RunRefusalsOrExit();
-    HandleExistingInstallationOrExit();
     ExtractionSteps extraction;
     extraction.runDeletionList = [] { RunConditionalDeletions(true); };
     extraction.deleteAtRestart = ScheduleDeletionAtRestart;
     ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1, extraction);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    PrepareProcess();
+    LoadNetworkingLibraries();
+    CommandLine commandLine = ReadCommandLineOrExit();
+    if (commandLine.uninstall) ExitInstaller(0);
+    ConnectExitSteps();
+
+    EnginePayload& payload = ReadPayloadOrExit();
+    // The definition reader tests the checksum after its first fields.
+    ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
+    const Definition& definition = Installer().definition;
+    RequestNotification(definition.links[kLinkInstallUrl]);
+    CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
+
+    ChooseLanguage();
+    RunRefusalsOrExit();
+    FindExistingInstallation();
+    RunClosingPass();
+    SettleExistingInstallationOrExit();
+    ChooseInstallFolderOrExit();
+    PrepareInstallation();
+    ExtractFiles(payload);
+    RunInstallationActions();
     DeleteExtractionFile();
     EndInstallation(FinalExitCode(definition.optionWord1, Installer().diskFull));
 }

@@ -1,14 +1,20 @@
 #include "app/Sequence.h"
 
+#include "app/Notification.h"
 #include "app/Refusals.h"
+#include "app/SequenceRules.h"
+#include "app/SequenceSupportWin32.h"
 #include "app/Startup.h"
+#include "core/Folders.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
+#include "payload/CorruptInstaller.h"
 #include "payload/InstallerState.h"
+#include "vars/VariablesWin32.h"
 
 #include <windows.h>
 
@@ -19,24 +25,9 @@ namespace {
 const char16_t kUninstallRoot[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char16_t kMutexName[] = u"Corvantis HVX";
 constexpr int kStringUninstallFirst = 9;
+constexpr int kStringRunUninstaller = 104;
 constexpr int kStringDowngrade = 106;
-constexpr int kStringErrorTitle = 21;
-
-String Text(int number) { return Installer().LanguageString(number); }
-
-String ErrorTitle() {
-    String title = Text(kStringErrorTitle);
-    return title.IsEmpty() ? String(u"Error") : title;
-}
-
-// A language text with %s filled (texts without a placeholder stay as they are).
-String TextWith(int number, const String& value) { return Format(Text(number).c_str(), value); }
-
-[[noreturn]] void Refuse(int code, const String& message, unsigned icon, bool show = true) {
-    LogTextWide(message + u"\r\n");
-    if (show) ShowMessage(message, ErrorTitle(), MB_OK | icon);
-    EndInstallation(code);
-}
+constexpr int kStringWizardCaption = 114;
 
 String ReadValue(HKEY key, const char16_t* name) {
     wchar_t buffer[4096] = {};
@@ -49,7 +40,7 @@ String ReadValue(HKEY key, const char16_t* name) {
 
 struct UninstallEntry {
     bool found = false;
-    String location, version, quietUninstall, uninstall, noDowngradeBelow;
+    String location, version, quietUninstall, uninstall, noDowngradeBelow, startMenu, sharedFiles;
 };
 
 UninstallEntry ReadUninstallEntry(const String& keyName) {
@@ -64,20 +55,29 @@ UninstallEntry ReadUninstallEntry(const String& keyName) {
     entry.quietUninstall = ReadValue(key, u"QuietUninstallString");
     entry.uninstall = ReadValue(key, u"UninstallString");
     entry.noDowngradeBelow = ReadValue(key, u"NoDowngradeBelow");
+    entry.startMenu = ReadValue(key, u"ProductStartMenu");
+    entry.sharedFiles = ReadValue(key, u"SharedFiles");
     RegCloseKey(key);
     return entry;
 }
 
-bool FolderExists(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return !path.IsEmpty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The installed copy, kept between finding it and settling what to do with it.
+UninstallEntry g_existing;
+
+// A folder named by a registry reference, or a folder text with installer variables.
+String FolderFromReference(const String& reference) {
+    RegistryReference ref;
+    if (ParseRegistryReference(reference, ref)) return SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
+    String folder = reference;
+    ExpandInstallerVariables(folder);
+    return folder;
 }
 
 void CheckMasterOrExit() {
     const Definition& d = Installer().definition;
     UninstallEntry entry = ReadUninstallEntry(d.masterKeyName);
     MasterProduct master{entry.found, entry.location, entry.version};
-    bool defaultIsMaster = CompareNoCase(d.defaultFolder.c_str(), u"<master>") == 0;
+    bool defaultIsMaster = EqualsNoCase(d.defaultFolder, u"<master>");
     switch (CheckMaster(master, defaultIsMaster, d.masterMinVersion)) {
     case MasterVerdict::Missing:
         Refuse(kExitMasterMissing, TextWith(kStringMasterMissing, d.masterDisplayName), MB_ICONERROR);
@@ -117,21 +117,93 @@ bool AcquireInstallerMutex() {
 }
 
 // The offer to uninstall the old version first; a refusal or a missing command ends with
-// refusalCode.
-[[noreturn]] void OfferUninstallFirst(const UninstallEntry& entry, const String& message, int refusalCode) {
+// refusalCode. Until the program's own message box exists, Yes stands for string 104.
+[[noreturn]] void OfferUninstallFirst(const String& message, int refusalCode) {
     const InstallerState& state = Installer();
-    String command = entry.quietUninstall.IsEmpty() ? entry.uninstall : entry.quietUninstall;
+    String command = g_existing.quietUninstall.IsEmpty() ? g_existing.uninstall : g_existing.quietUninstall;
     if (command.IsEmpty()) Refuse(refusalCode, message, MB_ICONERROR, !state.automatic);
     if (state.automatic || state.Silent()) RunOldUninstaller(command);
-    if (ShowMessage(message, ErrorTitle(), MB_YESNO | MB_ICONQUESTION) == IDYES) RunOldUninstaller(command);
+    String question = message + u"\r\n\r\n" + Text(kStringRunUninstaller) + u"?";
+    if (ShowMessage(question, ErrorTitle(), MB_YESNO | MB_ICONQUESTION) == IDYES) RunOldUninstaller(command);
     EndInstallation(refusalCode);
+}
+
+// The upgrade questions; the first button continues, anything else cancels.
+void AskAboutUpgradeOrCancel(const UpgradeKind& kind) {
+    InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    bool interactive = !state.automatic && !state.Silent();
+    if (interactive && !(d.optionWord1 & kOpt1NoUpgradeQuestion)) {
+        String text = UpgradeQuestionText(Text(kind.statusString), state.existingFolder, Text(kStringUpgradeQuestion));
+        if (ShowMessage(text, Text(kStringUpgradeTitle), MB_YESNO | MB_ICONQUESTION) != IDYES) CancelInstallation();
+    }
+    if (interactive && AskBeforeUpgrade((d.optionWord2 & kOpt2AskBeforeUpgrade) != 0, g_existing.version,
+                                        FromCodePage(d.upgradeWithoutAskingFrom.View(), kCodePage1252))) {
+        if (ShowMessage(Text(kStringUpgradeAskAgain), Text(kStringUpgradeAskAgainTitle), MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
+            CancelInstallation();
+    }
 }
 
 } // namespace
 
-void EndInstallation(int code) {
-    FinishInstallLog(false);
+String Text(int number) {
+    String text = Installer().LanguageString(number);
+    ExpandInstallerPlaceholders(text);
+    return text;
+}
+
+String TextWith(int number, const String& value) {
+    return Format(Text(number).c_str(), value);
+}
+
+void Refuse(int code, const String& message, unsigned icon, bool show) {
+    LogTextWide(message + u"\r\n");
+    if (show) ShowMessage(message, ErrorTitle(), MB_OK | icon);
+    EndInstallation(code);
+}
+
+void WaitProcessingMessages(unsigned milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) return;
+        Sleep(std::min<DWORD>(50, milliseconds - elapsed));
+    }
+}
+
+void EndInstallation(int code, bool interactive) {
+    FinishInstallLog(interactive);
     ExitInstaller(code);
+}
+
+void CancelInstallation() {
+    const InstallerState& state = Installer();
+    RequestNotification(state.definition.links[kLinkCancelUrl]);
+    int message = state.installationBegun ? kStringCancelledDuringInstall : kStringCancelled;
+    LogTextWide(u"Cancelled by the user.\r\n");
+    ShowMessage(Text(message), Text(kStringCancelledTitle), MB_OK | MB_ICONWARNING);
+    EndInstallation(kExitCancelled);
+}
+
+void SetStatus(int stringNumber, int progress) {
+    InstallerState& state = Installer();
+    state.status = stringNumber;
+    state.progress = progress;
+}
+
+void ChooseLanguage() {
+    InstallerState& state = Installer();
+    Definition& d = state.definition;
+    state.language = d.languages.names.Count() ? d.languages.names[state.currentLanguage] : String();
+    String caption = Text(kStringWizardCaption);
+    if (!caption.IsEmpty()) d.wizardCaption = caption;
+    SetErrorTitle(Text(kStringErrorTitle));
 }
 
 void RunRefusalsOrExit() {
@@ -152,22 +224,37 @@ void RunRefusalsOrExit() {
         Refuse(kExitAlreadyRunning, Text(kStringAlreadyRunning), MB_ICONERROR);
 }
 
-void HandleExistingInstallationOrExit() {
+void FindExistingInstallation() {
     InstallerState& state = Installer();
     const Definition& d = state.definition;
     if (!(d.optionWord1 & kOpt1RegisterUninstaller)) return;
-    UninstallEntry entry = ReadUninstallEntry(d.uninstallKeyName);
-    if (!entry.found || !FolderExists(entry.location)) return;
-    state.oldVersion = entry.version;
+    g_existing = ReadUninstallEntry(d.uninstallKeyName);
+    if (!g_existing.found) return;
+    if (g_existing.location.IsEmpty() && !d.locationReference.IsEmpty())
+        g_existing.location = FolderFromReference(d.locationReference);
+    state.installedStartMenu = g_existing.startMenu;
+    state.installedSharedFiles = g_existing.sharedFiles;
+    if (IsExistingFolder(g_existing.location)) state.existingFolder = NormalizeFolderPath(g_existing.location);
+}
+
+void SettleExistingInstallationOrExit() {
+    InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    if (!(d.optionWord1 & kOpt1RegisterUninstaller) || state.existingFolder.IsEmpty()) return;
+    state.oldVersion = g_existing.version;
     if (d.optionWord1 & kOpt1UninstallOldFirst) {
-        bool inPlace = !d.reinstallInPlaceFrom.IsEmpty() && CompareVersions(entry.version, d.reinstallInPlaceFrom) >= 0;
-        if (!inPlace) OfferUninstallFirst(entry, Text(kStringUninstallFirst), kExitUninstallRefused);
+        bool inPlace =
+            !d.reinstallInPlaceFrom.IsEmpty() && CompareVersions(g_existing.version, d.reinstallInPlaceFrom) >= 0;
+        if (!inPlace) OfferUninstallFirst(Text(kStringUninstallFirst), kExitUninstallRefused);
     }
-    if (!entry.noDowngradeBelow.IsEmpty() && CompareVersions(d.productVersion, entry.noDowngradeBelow) < 0)
-        OfferUninstallFirst(entry, TextWith(kStringDowngrade, entry.noDowngradeBelow), kExitDowngradeRefused);
-    int order = CompareVersions(entry.version, d.productVersion);
-    state.installType = order == 0 ? 1 : order < 0 ? 2 : 3;
-    state.installDir = entry.location;
+    if (!g_existing.noDowngradeBelow.IsEmpty() && CompareVersions(d.productVersion, g_existing.noDowngradeBelow) < 0)
+        OfferUninstallFirst(TextWith(kStringDowngrade, g_existing.noDowngradeBelow), kExitDowngradeRefused);
+    UpgradeKind kind = DecideUpgradeKind((d.optionWord2 & kOpt2CompareVersions) != 0, g_existing.version,
+                                         d.productVersion);
+    state.installType = kind.kind;
+    SetStatus(kind.statusString, 0);
+    AskAboutUpgradeOrCancel(kind);
+    state.installDir = state.existingFolder;
 }
 
 } // namespace cs

@@ -1,30 +1,75 @@
 #include "app/Startup.h"
 
 #include "core/Fatal.h"
+#include "core/SecurityWin32.h"
 #include "core/WinText.h"
 
 #include <windows.h>
+#include <ole2.h>
 
 namespace cs {
 
 namespace {
 
-bool g_silent = false;
+constexpr int kProgramIconId = 1;
+constexpr int kMaxExitSteps = 16;
 
-// Until a definition is loaded, error boxes are titled "Error".
-String ErrorTitle() {
-    return u"Error";
-}
+bool g_silent = false;
+bool g_oleStarted = false;
+String g_errorTitle = u"Error";
+CrashHandler g_crashHandler = nullptr;
+ProgramResources g_resources;
+void (*g_exitSteps[kMaxExitSteps])() = {};
+int g_exitStepCount = 0;
 
 void FatalHookShowAndExit(const String& message) {
     ShowMessage(message, ErrorTitle(), MB_ICONERROR | MB_OK);
     ExitInstaller(kFatalExitCode);
 }
 
+LONG WINAPI UnhandledExceptionFilterHook(EXCEPTION_POINTERS* pointers) {
+    return g_crashHandler ? g_crashHandler(pointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+HICON LoadProgramIcon(int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), 0));
+}
+
+// The subclassing entry points exist by name from comctl32 version 6 on.
+void LookUpSubclassing() {
+    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    if (!comctl) return;
+    g_resources.setWindowSubclass = reinterpret_cast<void*>(GetProcAddress(comctl, "SetWindowSubclass"));
+    g_resources.defSubclassProc = reinterpret_cast<void*>(GetProcAddress(comctl, "DefSubclassProc"));
+}
+
 } // namespace
 
 void PrepareProcess() {
+    g_oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    EnablePrivilege(SE_TAKE_OWNERSHIP_NAME);
+    g_resources.largeIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
+    g_resources.smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
     AddFatalHook(FatalHookShowAndExit);
+    SetUnhandledExceptionFilter(UnhandledExceptionFilterHook);
+    LookUpSubclassing();
+}
+
+const ProgramResources& Resources() {
+    return g_resources;
+}
+
+void SetCrashHandler(CrashHandler handler) {
+    g_crashHandler = handler;
+}
+
+void SetErrorTitle(const String& title) {
+    g_errorTitle = title.IsEmpty() ? String(u"Error") : title;
+}
+
+const String& ErrorTitle() {
+    return g_errorTitle;
 }
 
 String ModulePath() {
@@ -56,7 +101,22 @@ CommandLine ReadCommandLineOrExit() {
     return line;
 }
 
+void AddExitStep(void (*step)()) {
+    if (g_exitStepCount == kMaxExitSteps) InternalFatal(__FILE__, __LINE__);
+    g_exitSteps[g_exitStepCount++] = step;
+}
+
+// A step that ends the process itself (a fatal error inside a step) comes back here: the
+// steps are taken off the list before they run, so none runs twice.
 void ExitInstaller(int code) {
+    while (g_exitStepCount > 0) {
+        void (*step)() = g_exitSteps[0];
+        for (int i = 1; i < g_exitStepCount; ++i)
+            g_exitSteps[i - 1] = g_exitSteps[i];
+        --g_exitStepCount;
+        step();
+    }
+    if (g_oleStarted) OleUninitialize();
     ExitProcess(static_cast<UINT>(code));
 }
 

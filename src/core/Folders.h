@@ -149,6 +149,11 @@ FolderResolver& SystemFolders();
 inline String GetFolder(FolderId id) {
     return SystemFolders().Resolve(id);
 }
+// Whether the path names an existing folder.
+bool IsExistingFolder(const String& path);
+// Makes the folder and every missing parent, from the top down past the drive or the server
+// and share; true when the folder exists afterwards (the system's error is left set).
+bool MakeFolderPath(const String& path);
 // Tells the shell that file associations changed (SHChangeNotify, event 0x8000000).
 void NotifyAssociationsChanged();
 #endif

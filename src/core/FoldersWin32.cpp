@@ -204,6 +204,32 @@ FolderResolver& SystemFolders() {
     return resolver;
 }
 
+bool IsExistingFolder(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return !path.IsEmpty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolderPath(const String& path) {
+    if (IsExistingFolder(path)) return true;
+    size_t start = 0;
+    if (path.Length() >= 2 && path[0] == u'\\' && path[1] == u'\\') {
+        start = 2;
+        for (int part = 0; part < 2 && start < path.Length(); ++part) {
+            while (start < path.Length() && path[start] != u'\\')
+                ++start;
+            ++start;
+        }
+    }
+    for (size_t i = start; i <= path.Length(); ++i) {
+        if (i < path.Length() && path[i] != u'\\' && path[i] != u'/') continue;
+        if (i == 0 || path[i - 1] == u':' || path[i - 1] == u'\\' || path[i - 1] == u'/') continue;
+        String part = path.Sub(0, i);
+        if (!IsExistingFolder(part) && !CreateDirectoryW(W(part), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return IsExistingFolder(path);
+}
+
 void NotifyAssociationsChanged() {
     if (auto notify = Shell32Entry<SHChangeNotifyFn>("SHChangeNotify"))
         notify(kEventAssociationChanged, 0 /* SHCNF_IDLIST */, nullptr, nullptr);

@@ -11,35 +11,9 @@ namespace cs {
 
 namespace {
 
-bool IsFolder(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 class SystemTempFiles final : public TempFileSystem {
   public:
-    bool MakeFolder(const String& path) override {
-        if (IsFolder(path)) return true;
-        // Make each missing folder from the top down, past the drive or the server and share.
-        size_t start = 0;
-        if (path.Length() >= 2 && path[0] == u'\\' && path[1] == u'\\') {
-            start = 2;
-            for (int part = 0; part < 2 && start < path.Length(); ++part) {
-                while (start < path.Length() && path[start] != u'\\')
-                    ++start;
-                ++start;
-            }
-        }
-        for (size_t i = start; i <= path.Length(); ++i) {
-            if (i < path.Length() && path[i] != u'\\' && path[i] != u'/') continue;
-            if (i == 0 || path[i - 1] == u':' || path[i - 1] == u'\\' || path[i - 1] == u'/') continue;
-            String part = path.Sub(0, i);
-            if (!IsFolder(part) && !CreateDirectoryW(W(part), nullptr) &&
-                GetLastError() != ERROR_ALREADY_EXISTS)
-                return false;
-        }
-        return IsFolder(path);
-    }
+    bool MakeFolder(const String& path) override { return MakeFolderPath(path); }
     bool SystemUniqueName(const String& folder, String& path) override {
         wchar_t buffer[MAX_PATH + 1] = {};
         if (!GetTempFileNameW(W(folder), L"KWT", 0, buffer)) return false;
@@ -49,7 +23,7 @@ class SystemTempFiles final : public TempFileSystem {
     bool Exists(const String& path) override {
         return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
     }
-    bool FolderExists(const String& path) override { return IsFolder(path); }
+    bool FolderExists(const String& path) override { return IsExistingFolder(path); }
     bool CreateNewFile(const String& path, uint32_t& error) override {
         HANDLE file =
             CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -24,6 +24,10 @@ inline int CompareNoCase(const String& a, const String& b) {
 inline bool EqualsNoCase(const String& a, const char16_t* b) {
     return CompareNoCase(a.c_str(), b) == 0;
 }
+inline bool StartsWithNoCase(const String& text, const char16_t* prefix) {
+    int n = static_cast<int>(String::TextLength(prefix));
+    return static_cast<int>(text.Length()) >= n && CompareNoCase(text.c_str(), prefix, n) == 0;
+}
 
 // True when text equals, ignoring case, any entry of a null-terminated list.
 bool IsOneOf(const char16_t* text, const char16_t* const* list);

@@ -149,6 +149,9 @@ LogSystem& WindowsLogSystem() {
 }
 
 bool FinishInstallLog(bool interactive) {
+    static bool finished = false;
+    if (finished) return false;
+    finished = true;
     const InstallerState& state = Installer();
     const Definition& d = state.definition;
     FinishOptions options;
@@ -172,8 +175,10 @@ bool FinishInstallLog(bool interactive) {
     return FinishLog(options);
 }
 
-void ConnectLogToCorruptInstallerError() {
+void ConnectLogToCorruptInstallerError(void (*failureNotifier)()) {
+    Instance().failureNotifier_ = failureNotifier;
     CorruptInstallerHooks hooks = GetCorruptInstallerHooks();
+    hooks.notifyFailure = failureNotifier;
     hooks.recordFailure = [](const String& message) { Installer().failureSummary += message + u"\r\n"; };
     hooks.writeLog = [] { FinishInstallLog(false); };
     SetCorruptInstallerHooks(hooks);

@@ -14,11 +14,12 @@ LogSystem& WindowsLogSystem();
 
 // The closing step over the installer state: the log goes into the uninstall data folder of
 // the installation folder. While no installation folder is known the log has no place to go:
-// nothing is written (rather than into whatever the current folder is) and the spool is
-// deleted.
+// deleted. The log is finished once a run: later calls do nothing and return false.
 bool FinishInstallLog(bool interactive);
 
-// A corrupt installer appends its message to the failure summary and writes the log.
-void ConnectLogToCorruptInstallerError();
+// A corrupt installer appends its message to the failure summary and writes the log; the
+// notifier requests the failure notification (for the log's closing step and the corrupt
+// installer alike).
+void ConnectLogToCorruptInstallerError(void (*failureNotifier)());
 
 } // namespace cs

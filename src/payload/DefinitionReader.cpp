@@ -10,11 +10,6 @@ namespace cs {
 
 namespace {
 
-bool StartsWithNoCase(const String& text, const char16_t* prefix) {
-    int n = static_cast<int>(String::TextLength(prefix));
-    return static_cast<int>(text.Length()) >= n && CompareNoCase(text.c_str(), prefix, n) == 0;
-}
-
 // "X:..." or "\..." (which covers UNC paths).
 bool IsAbsolutePath(const String& path) {
     if (path.Length() >= 2 && path[1] == u':') return true;

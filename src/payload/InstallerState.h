@@ -34,6 +34,14 @@ struct InstallerState {
     String failureSummary;
     bool diskFull = false;  // a failure reported a full disk
     String installDir;      // where the files go
+    String8 installDir8;    // the same in the 8-bit path form, once the folder is fixed
+    bool removableDrive = false;
+    String existingFolder;  // the installed copy's folder, when it exists
+    String installedStartMenu;   // the installed copy's "ProductStartMenu"
+    String installedSharedFiles; // the installed copy's "SharedFiles"
+    bool installationBegun = false; // preparation has started changing the machine
+    int status = 0;                 // the language string of the current status text
+    int progress = 0;               // 0 to 100
     String sharedDir;       // the shared files folder
     String uninstallerPath; // the registered uninstaller program
     String oldVersion;      // the version being overwritten; empty when none

@@ -1,4 +1,5 @@
 // The installation's refusals under Wine, each with its exit code.
+#include "support/Installers.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -11,29 +12,12 @@ using namespace cs::e2e;
 
 namespace {
 
-// Builds an installer from project text; returns its path ("" on failure).
-std::string BuildInstaller(const std::string& name, const std::string& projectText) {
-    std::string dir = TempDir();
-    std::string project = dir + "/" + name + ".toml";
-    std::string out = dir + "/" + name + "-setup.exe";
-    if (!WriteFile(project, projectText)) return "";
-    RunResult built = RunNative(
-        {HostBin("corvantis-build"), "build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")}, 120);
-    EXPECT_EQ(built.exitCode, 0) << built.output;
-    return built.exitCode == 0 ? out : "";
-}
-
 int RunSilent(const std::string& installer, const std::vector<std::string>& more = {}) {
     std::vector<std::string> args{installer, "/silent"};
     args.insert(args.end(), more.begin(), more.end());
     RunResult r = RunWine(args, 120);
     EXPECT_FALSE(r.timedOut) << r.output;
     return r.exitCode;
-}
-
-void RegAdd(const std::string& key, const std::string& name, const std::string& value) {
-    RunResult r = RunWine({"reg", "add", key, "/v", name, "/d", value, "/f"}, 60);
-    ASSERT_EQ(r.exitCode, 0) << r.output;
 }
 
 } // namespace
@@ -92,7 +76,7 @@ TEST(RefusalsUnderWine, SilentUninstallFirstStartsTheOldUninstallerAndExits10) {
     EXPECT_NE(args.find("/r:\""), std::string::npos) << args;
     EXPECT_NE(args.find("/silent\" /silent /a"), std::string::npos) << args;
     EXPECT_NE(args.find("old-setup.exe`"), std::string::npos) << "own quotes become grave accents: " << args;
-    RunWine({"reg", "delete", key, "/f"}, 60);
+    RegDeleteKey(key);
 }
 
 // A 64-bit product on a pure 32-bit prefix (made once beside the run's prefix).

@@ -1,0 +1,248 @@
+// The installation folder, the preparation before extraction and the installation actions
+// after it.
+#include "app/Notification.h"
+#include "app/Refusals.h"
+#include "app/Sequence.h"
+#include "app/SequenceRules.h"
+#include "app/SequenceSupportWin32.h"
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/SystemErrorWin32.h"
+#include "core/Text.h"
+#include "core/WinText.h"
+#include "log/Log.h"
+#include "log/LogWin32.h"
+#include "payload/InstallerState.h"
+#include "vars/BatchWin32.h"
+#include "vars/VariablesWin32.h"
+
+#include <windows.h>
+#include <srrestoreptapi.h>
+
+namespace cs {
+
+namespace {
+
+constexpr int kStringRestorePoint = 97;
+constexpr int kStringPreparingFolders = 113;
+constexpr int kStringPrepared = 8;
+constexpr uint32_t kFlagRestorePoint = 0x2;
+constexpr uint32_t kFlagLogPostInstallBatch = 0x80;
+
+using SetRestorePointFn = BOOL(WINAPI*)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS);
+
+// The restore point begun before the installation; committed at its end.
+INT64 g_restorePoint = 0;
+
+SetRestorePointFn RestorePointEntry() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    HMODULE library = LoadLibraryW(W(JoinPath(FromW(system), u"srclient.dll")));
+    if (!library) return nullptr;
+    return reinterpret_cast<SetRestorePointFn>(reinterpret_cast<void*>(GetProcAddress(library, "SRSetRestorePointW")));
+}
+
+// Begins (or, with a sequence number, ends) a system change; 0 on success, else the error.
+DWORD SetRestorePoint(DWORD eventType, INT64 sequence, const String& description) {
+    SetRestorePointFn set = RestorePointEntry();
+    if (!set) return GetLastError() ? GetLastError() : ERROR_PROC_NOT_FOUND;
+    RESTOREPOINTINFOW info{};
+    info.dwEventType = eventType;
+    info.dwRestorePtType = APPLICATION_INSTALL;
+    info.llSequenceNumber = sequence;
+    std::u16string text(description.View().substr(0, MAX_DESC_W - 1));
+    std::copy(text.begin(), text.end(), info.szDescription);
+    STATEMGRSTATUS status{};
+    if (set(&info, &status)) {
+        g_restorePoint = status.llSequenceNumber;
+        return 0;
+    }
+    return status.nStatus ? status.nStatus : ERROR_GEN_FAILURE;
+}
+
+void BeginRestorePoint() {
+    InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    SetStatus(kStringRestorePoint, state.progress);
+    LogTextWide(u"Creating restore point...");
+    DWORD error = SetRestorePoint(BEGIN_SYSTEM_CHANGE, 0, RestorePointDescription(d.productName, d.productVersion));
+    if (error == 0) {
+        LogTextWide(u"OK\r\n");
+        return;
+    }
+    LogTextWide(Format(u"FAILED\r\n%s\r\n", WindowsSystemErrorText(error)));
+    state.payloadFlags &= ~kFlagRestorePoint;
+}
+
+void CommitRestorePoint() {
+    const InstallerState& state = Installer();
+    if (!(state.payloadFlags & kFlagRestorePoint)) return;
+    if (SetRestorePoint(END_SYSTEM_CHANGE, g_restorePoint, {}) != 0) LogTextWide(u"Failed to commit restore point.\r\n");
+}
+
+bool RunsAsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return false;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+    FreeSid(administrators);
+    return member;
+}
+
+bool OnRemovableDrive(const String& folder) {
+    if (folder.Length() < 2 || folder[1] != u':') return false;
+    String root = folder.Sub(0, 2) + u"\\";
+    return GetDriveTypeW(W(root)) == DRIVE_REMOVABLE;
+}
+
+// Makes a folder of the preparation; a failure goes to the failure summary.
+void MakePreparedFolder(const String& folder, const char16_t* what) {
+    if (MakeFolderPath(folder)) return;
+    String message = Format(u"Failed to create %s \"%s\": %s\r\n", what, folder, WindowsSystemErrorText(GetLastError()));
+    LogTextWide(message);
+    FailureSummary() += message;
+}
+
+String ResolveRegistryFolderOrExit(const String& reference) {
+    RegistryReference ref;
+    String path;
+    if (ParseRegistryReference(reference, ref)) path = SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
+    Trim(path);
+    if (path.IsEmpty()) Refuse(kExitMasterMissing, RegistryPathMissingMessage(reference), MB_ICONERROR);
+    if (!IsExistingFolder(path)) Refuse(kExitMasterMissing, RegistryPathNotFoundMessage(path, reference), MB_ICONERROR);
+    return path;
+}
+
+// The Start Menu folder: the definition's, expanded; a new installation keeps the folder of
+// a copy installed before.
+void FixStartMenuFolder() {
+    InstallerState& state = Installer();
+    String folder = state.definition.startMenuFolder;
+    ExpandInstallerVariables(folder);
+    if (state.installType == 0 && !state.installedStartMenu.IsEmpty()) folder = state.installedStartMenu;
+    state.startMenuFolder = folder;
+}
+
+// The folder security is loosened on the full Start Menu path the folder text names.
+String StartMenuPath() {
+    const InstallerState& state = Installer();
+    return JoinPath(GetFolder(state.allUsers ? FolderId::CommonPrograms : FolderId::Programs), state.startMenuFolder);
+}
+
+void FixSharedFolder() {
+    InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    SharedFolderInputs in;
+    in.base = d.sharedFolderBase;
+    in.product64 = d.bitness == kBitness64;
+    in.systemFolder = GetFolder(FolderId::System);
+    in.commonFiles32 = SystemFolders().CommonFiles();
+    in.commonFiles64 = SystemFolders().CommonFiles(FolderView::Bits64);
+    in.sharedName = d.sharedPath;
+    in.subfolder = d.sharedSubfolder;
+    in.installDir = state.installDir;
+    in.removableDrive = state.removableDrive;
+    state.sharedDir = SharedFolderPath(in);
+    if (state.sharedDir.IsEmpty()) return;
+    MakePreparedFolder(state.sharedDir, u"shared folder");
+    if (d.optionWord2 & kOpt2LoosenSharedFolder) LoosenFolderSecurity(state.sharedDir);
+}
+
+void RunPreparationBatches() {
+    const InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    BatchPlanInputs in{state.payloadFlags, d.optionWord1, d.optionWord2, !state.existingFolder.IsEmpty(),
+                       state.installType};
+    for (const PlannedBatch& batch : PreparationBatches(in))
+        RunBatch(state.batchCommands[batch.index], batch.hide, batch.label);
+}
+
+void AddInstallFolderToSearchPath() {
+    const Definition& d = Installer().definition;
+    if (d.optionWord1 & kOpt1AddToPath) UpdateSearchPath(true, d.addToPathSubfolder);
+}
+
+void RunPostInstallationBatch() {
+    const InstallerState& state = Installer();
+    String label = (state.payloadFlags & kFlagLogPostInstallBatch) ? String(u"Post-Installation Batch") : String();
+    RunBatch(state.batchCommands[kBatchPostInstall], (state.definition.optionWord1 & kOpt1HidePostInstallBatch) != 0,
+             label);
+}
+
+void RequestEndOfRunNotification() {
+    const InstallerState& state = Installer();
+    int type = state.installType == 0 && !state.existingFolder.IsEmpty() ? 1 : state.installType;
+    RequestNotification(state.definition.links[EndOfRunUrlIndex(type)]);
+}
+
+void FinishLogInteractively() {
+    FinishInstallLog(!Installer().automatic);
+}
+
+void RunInstallationExitBatch() {
+    const InstallerState& state = Installer();
+    RunBatch(state.batchCommands[kBatchInstallExit], (state.definition.optionWord1 & kOpt1HideExitBatch) != 0);
+}
+
+// Folders the installation made but left empty go again.
+void RemoveEmptyFolders() {
+    const InstallerState& state = Installer();
+    for (const String& folder : {state.sharedDir, UninstallDataFolder(state.installDir, state.definition.uninstallSubdir),
+                                 state.installDir})
+        if (!folder.IsEmpty()) RemoveDirectoryW(W(folder));
+}
+
+// The installation actions in their order. Files, system registrations, shortcuts, registry
+// entries, associations, firewall exceptions and the uninstall registration take their
+// places before the search path as they are built.
+constexpr void (*kInstallationActions[])() = {
+    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification,
+    CommitRestorePoint,           FinishLogInteractively,   RunInstallationExitBatch,
+    RemoveEmptyFolders,
+};
+
+} // namespace
+
+void ChooseInstallFolderOrExit() {
+    InstallerState& state = Installer();
+    if (!state.installDir.IsEmpty()) return;
+    String folder = DefaultInstallFolder(state.commandLine.installDir, state.definition.defaultFolder);
+    if (IsRegistryReference(folder)) folder = ResolveRegistryFolderOrExit(folder);
+    state.installDir = folder;
+}
+
+void PrepareInstallation() {
+    InstallerState& state = Installer();
+    const Definition& d = state.definition;
+    Trim(state.installDir);
+    state.installDir = NormalizeFolderPath(state.installDir);
+    state.installDir8 = ToPathForm(state.installDir);
+    state.removableDrive = OnRemovableDrive(state.installDir);
+    state.allUsers = d.shortcutMode == 1;
+    state.installationBegun = true;
+
+    FixStartMenuFolder();
+    LoosenFolderSecurity(StartMenuPath());
+    RequestNotification(d.links[kLinkPrepareUrl]);
+    LoosenFolderSecurity(state.installDir);
+    if (!RunsAsAdministrator()) LogTextWide(u"Warning: the installer does not have admin rights.\r\n\r\n");
+    if (state.payloadFlags & kFlagRestorePoint) BeginRestorePoint();
+
+    SetStatus(kStringPreparingFolders, 1);
+    String dataFolder = UninstallDataFolder(state.installDir, d.uninstallSubdir);
+    state.uninstallerPath = JoinPath(dataFolder, d.uninstallerFileName);
+    if (!d.uninstallSubdir.IsEmpty()) MakePreparedFolder(dataFolder, u"uninstall data folder");
+    if (d.optionWord1 & kOpt1RegisterUninstaller) FixSharedFolder();
+    RunPreparationBatches();
+    SetStatus(kStringPrepared, 2);
+}
+
+void RunInstallationActions() {
+    for (auto action : kInstallationActions)
+        action();
+}
+
+} // namespace cs

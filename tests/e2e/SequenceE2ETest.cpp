@@ -1,0 +1,129 @@
+// The installation sequence under Wine from the refusals to the exit: the preparation with
+// its folders and batches, the folder from a registry reference, the closing pass and the
+// upgrade question that cancels.
+#include "support/Installers.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+using namespace cs::e2e;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+RunResult RunAutomatic(const std::string& installer) {
+    RunResult r = RunWine({installer, "/silent", "/a"}, 120);
+    EXPECT_FALSE(r.timedOut) << r.output;
+    return r;
+}
+
+} // namespace
+
+// Preparation makes the uninstall data and shared folders before the pre-installation batch,
+// the post-installation batch runs before the log is written and the installation-exit batch
+// after it; folders left empty at the end are removed again.
+TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
+    std::string root = DriveC() + "/cs_e2e_sequence";
+    fs::remove_all(root);
+    std::string setup = BuildInstaller(
+        "prepared",
+        "[product]\nname = \"Prepared E2E\"\nversion = \"1.0\"\n"
+        "[install]\nfolder = \"C:\\\\cs_e2e_sequence\\\\app\"\nshared_subfolder = \"shared\"\n"
+        "[uninstall]\nsubfolder = \"data\"\n"
+        "[options]\nlog_pre_install_batch = true\nlog_post_install_batch = true\n"
+        "[batches]\n"
+        "pre_install = '''\nif exist \"%SharedDir%\" echo shared folder made>\"%InstallDir%\\pre.txt\"\n"
+        "echo output of the pre-installation batch\n'''\n"
+        "post_install = 'if not exist \"%InstallDir%\\data\\Install.log\" echo before the log>\"%InstallDir%\\post.txt\"'\n"
+        "install_exit = 'if exist \"%InstallDir%\\data\\Install.log\" echo after the log>\"%InstallDir%\\exit.txt\"'\n");
+    ASSERT_FALSE(setup.empty());
+    RunResult ran = RunAutomatic(setup);
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+
+    std::string text;
+    ASSERT_TRUE(ReadFile(root + "/app/pre.txt", text)) << "the shared folder exists when the first batch runs";
+    EXPECT_TRUE(Contains(text, "shared folder made"));
+    EXPECT_TRUE(ReadFile(root + "/app/post.txt", text)) << "the post-installation batch runs before the log";
+    EXPECT_TRUE(ReadFile(root + "/app/exit.txt", text)) << "the installation-exit batch runs after the log";
+    EXPECT_FALSE(fs::exists(root + "/app/shared")) << "an empty shared folder is removed at the end";
+
+    std::string log;
+    ASSERT_TRUE(ReadFile(root + "/app/data/Install.log", log));
+    EXPECT_TRUE(Contains(log, "Running Pre-Installation Batch...")) << log;
+    EXPECT_TRUE(Contains(log, "output of the pre-installation batch")) << log;
+    EXPECT_TRUE(Contains(log, "Running Post-Installation Batch...")) << log;
+    EXPECT_FALSE(Contains(log, "FAILURE SUMMARY")) << log;
+    fs::remove_all(root);
+}
+
+// A default folder that names a registry value: a missing value and a folder that does not
+// exist end the run with 7; an existing folder is where the installation goes.
+TEST(SequenceUnderWine, DefaultFolderFromTheRegistry) {
+    const std::string key = "HKCU\\Software\\Corvantis E2E";
+    RegDeleteKey(key);
+    std::string setup = BuildInstaller("regfolder", "[product]\nname = \"Registry Folder E2E\"\n"
+                                                    "[install]\nfolder = 'HKCU\\Software\\Corvantis E2E\\Folder'\n");
+    ASSERT_FALSE(setup.empty());
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 7) << "no value";
+
+    RegAdd(key, "Folder", "C:\\cs_e2e_no_such_folder");
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 7) << "a folder that does not exist";
+
+    std::string target = DriveC() + "/cs_e2e_regfolder";
+    fs::remove_all(target);
+    fs::create_directories(target);
+    RegAdd(key, "Folder", "C:\\cs_e2e_regfolder");
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 0);
+    std::string log;
+    EXPECT_TRUE(ReadFile(target + "/Install.log", log)) << "the log goes to the folder the registry names";
+    RegDeleteKey(key);
+    fs::remove_all(target);
+}
+
+// The closing pass posts WM_CLOSE to a matching window of another program.
+TEST(SequenceUnderWine, ClosingPassClosesAMatchingProgram) {
+    Process notepad({"notepad.exe"});
+    ASSERT_TRUE(WaitForWindow("Notepad", 60)) << "notepad did not show its window";
+    std::string setup = BuildInstaller("closer", "[product]\nname = \"Closer E2E\"\n"
+                                                 "[install]\nfolder = \"C:\\\\cs_e2e_closer\"\n"
+                                                 "[[auto_close]]\nwindow_class = \"Notepad\"\nname = \"Notepad\"\n");
+    ASSERT_FALSE(setup.empty());
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 0);
+    RunResult closed = notepad.Wait(30);
+    EXPECT_FALSE(closed.timedOut) << "notepad still runs";
+    fs::remove_all(DriveC() + "/cs_e2e_closer");
+}
+
+// An interactive installation over an installed older version asks first; answering No
+// cancels with the cancellation message and exit code 12, before anything changed.
+TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
+    const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Upgrade E2E";
+    fs::create_directories(DriveC() + "/cs_e2e_upgrade");
+    RegAdd(key, "InstallLocation", "C:\\cs_e2e_upgrade");
+    RegAdd(key, "DisplayVersion", "1.0");
+    std::string setup = BuildInstaller("upgrade", "[product]\nname = \"Upgrade E2E\"\nversion = \"2.0\"\n");
+    ASSERT_FALSE(setup.empty());
+
+    Process run({setup});
+    auto question = WaitForWindow("^Setup$", 60);
+    ASSERT_TRUE(question) << "no upgrade question";
+    Screenshot(TempDir() + "/upgrade-question.png");
+    PressKey(*question, "n");
+    auto cancelled = WaitForWindow("^Installation cancelled$", 60);
+    ASSERT_TRUE(cancelled) << "no cancellation message";
+    PressKey(*cancelled, "Return");
+    RunResult r = run.Wait(60);
+    EXPECT_EQ(r.exitCode, 12) << r.output;
+
+    EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_upgrade/Install.log")) << "nothing changed, no log written";
+    RegDeleteKey(key);
+    fs::remove_all(DriveC() + "/cs_e2e_upgrade");
+}

@@ -1,0 +1,18 @@
+// End-to-end test support: installers built from project text, and registry values of the
+// test prefix.
+#pragma once
+
+#include <string>
+
+namespace cs::e2e {
+
+// Builds an installer from project text with corvantis-build and the Windows engine; returns
+// its path ("" on failure, with the builder's output reported as a test failure).
+std::string BuildInstaller(const std::string& name, const std::string& projectText);
+
+// Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\...").
+void RegAdd(const std::string& key, const std::string& name, const std::string& value);
+// Deletes the key with everything below it; a missing key is no failure.
+void RegDeleteKey(const std::string& key);
+
+} // namespace cs::e2e
