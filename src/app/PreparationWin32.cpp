@@ -234,7 +234,9 @@ void PrepareInstallation() {
     SetStatus(kStringPreparingFolders, 1);
     String dataFolder = UninstallDataFolder(state.installDir, d.uninstallSubdir);
     state.uninstallerPath = JoinPath(dataFolder, d.uninstallerFileName);
-    if (!d.uninstallSubdir.IsEmpty()) MakePreparedFolder(dataFolder, u"uninstall data folder");
+    // Without a subfolder the uninstall data folder is the installation folder: it is made
+    // here too, so the log and the uninstall data have their place before any file arrives.
+    MakePreparedFolder(dataFolder, u"uninstall data folder");
     if (d.optionWord1 & kOpt1RegisterUninstaller) FixSharedFolder();
     RunPreparationBatches();
     SetStatus(kStringPrepared, 2);
