@@ -1,0 +1,210 @@
+// The notification requests on Windows: the address expanded from the installer state, the
+// firewall registration before the first one, and WinInet requests on the worker thread.
+#include "app/Notification.h"
+
+#include "app/NotificationQueue.h"
+#include "app/Startup.h"
+#include "core/OsInfo.h"
+#include "core/Text.h"
+#include "core/WinText.h"
+#include "payload/InstallerState.h"
+#include "vars/Variables.h"
+
+#include <windows.h>
+
+#include <ole2.h>
+#include <wininet.h>
+// The firewall's class and interface identifiers are not in the import libraries: defined here.
+#include <initguid.h>
+
+#include <netfw.h>
+
+#include <atomic>
+
+namespace cs {
+
+namespace {
+
+constexpr wchar_t kFirewallName[] = L"Corvantis Setup Installer";
+constexpr wchar_t kUserAgent[] = L"Corvantis Setup";
+// Connect, send and receive each give up after this long, so the wait at exit stays short
+// even when the server does not answer.
+constexpr DWORD kTimeoutMs = 10000;
+constexpr char kHeaders[] = "Cache-Control: no-cache\r\n";
+constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                             INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+
+std::atomic<long> g_firewallResult{1};
+std::atomic<bool> g_failureRequested{false};
+
+HMODULE LoadFromSystemFolder(const wchar_t* name) {
+    wchar_t path[MAX_PATH + 32] = {};
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    if (path[n - 1] != L'\\') path[n++] = L'\\';
+    lstrcpynW(path + n, name, MAX_PATH + 32 - static_cast<int>(n));
+    return LoadLibraryW(path);
+}
+
+// The networking libraries, loaded once and kept until the process ends.
+struct NetworkLibraries {
+    HMODULE rasapi = nullptr;
+    HMODULE wininet = nullptr;
+};
+const NetworkLibraries& Libraries() {
+    static const NetworkLibraries libraries{LoadFromSystemFolder(L"RASAPI32.DLL"),
+                                            LoadFromSystemFolder(L"WinInet.DLL")};
+    return libraries;
+}
+
+// The WinInet entry points the worker uses, taken by name from the kept library.
+struct WinInetApi {
+    decltype(&InternetOpenW) open = nullptr;
+    decltype(&InternetSetOptionW) setOption = nullptr;
+    decltype(&InternetOpenUrlA) openUrl = nullptr;
+    decltype(&InternetReadFile) read = nullptr;
+    decltype(&InternetCloseHandle) close = nullptr;
+    bool Complete() const { return open && setOption && openUrl && read && close; }
+};
+template <class F> void Take(HMODULE module, const char* name, F& to) {
+    to = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+const WinInetApi& Api() {
+    static const WinInetApi api = [] {
+        WinInetApi a;
+        HMODULE m = Libraries().wininet;
+        Take(m, "InternetOpenW", a.open);
+        Take(m, "InternetSetOptionW", a.setOption);
+        Take(m, "InternetOpenUrlA", a.openUrl);
+        Take(m, "InternetReadFile", a.read);
+        Take(m, "InternetCloseHandle", a.close);
+        return a;
+    }();
+    return api;
+}
+
+// Worker thread: one GET of the address; the answer is read to its end and dropped. Every
+// failure simply ends the request.
+void RequestOverHttp(const String8& url) {
+    const WinInetApi& api = Api();
+    if (!api.Complete()) return;
+    HINTERNET session = api.open(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!session) return;
+    DWORD timeout = kTimeoutMs;
+    api.setOption(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    api.setOption(session, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    api.setOption(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    DWORD retries = 1;
+    api.setOption(session, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
+    String8 target = UrlForRequest(url);
+    HINTERNET request = api.openUrl(session, target.c_str(), kHeaders, DWORD(-1), kOpenFlags, 0);
+    if (request) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (api.read(request, buffer, sizeof buffer, &got) && got > 0) {
+        }
+        api.close(request);
+    }
+    api.close(session);
+}
+
+template <class T> struct ComRef {
+    T* p = nullptr;
+    ~ComRef() {
+        if (p) p->Release();
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+};
+
+// Adds the running program to the firewall's authorized applications; returns the HRESULT of
+// the step that failed, or S_OK. Needs COM on the calling thread (the main sequence's OLE).
+HRESULT AuthorizeProgram() {
+    ComRef<INetFwMgr> manager;
+    HRESULT hr = CoCreateInstance(CLSID_NetFwMgr, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwMgr,
+                                  reinterpret_cast<void**>(&manager));
+    if (FAILED(hr)) return hr;
+    ComRef<INetFwPolicy> policy;
+    if (FAILED(hr = manager->get_LocalPolicy(&policy))) return hr;
+    ComRef<INetFwProfile> profile;
+    if (FAILED(hr = policy->get_CurrentProfile(&profile))) return hr;
+    ComRef<INetFwAuthorizedApplications> applications;
+    if (FAILED(hr = profile->get_AuthorizedApplications(&applications))) return hr;
+    ComRef<INetFwAuthorizedApplication> application;
+    hr = CoCreateInstance(CLSID_NetFwAuthorizedApplication, nullptr, CLSCTX_INPROC_SERVER,
+                          IID_INetFwAuthorizedApplication, reinterpret_cast<void**>(&application));
+    if (FAILED(hr)) return hr;
+    BSTR path = SysAllocString(W(ModulePath()));
+    BSTR name = SysAllocString(kFirewallName);
+    if (!path || !name) {
+        SysFreeString(path);
+        SysFreeString(name);
+        return E_OUTOFMEMORY;
+    }
+    hr = application->put_ProcessImageFileName(path);
+    if (SUCCEEDED(hr)) hr = application->put_Name(name);
+    if (SUCCEEDED(hr)) hr = application->put_Enabled(VARIANT_TRUE);
+    if (SUCCEEDED(hr)) hr = applications->Add(application.p);
+    SysFreeString(path);
+    SysFreeString(name);
+    return hr;
+}
+
+// Before the first request. A failure, or a crash inside the firewall's code, only leaves
+// its result for FirewallRegistrationResult.
+void RegisterWithFirewall() {
+    try {
+        g_firewallResult = AuthorizeProgram();
+    } catch (...) {
+        g_firewallResult = E_UNEXPECTED;
+    }
+}
+
+NotificationQueue& Queue() {
+    // Never destroyed: the process ends through ExitProcess while the worker sleeps.
+    static NotificationQueue* queue = new NotificationQueue(RequestOverHttp, RegisterWithFirewall);
+    return *queue;
+}
+
+NotificationInputs CurrentNotificationInputs() {
+    NotificationInputs in;
+    in.session = Installer().session;
+    in.os = CurrentOsRecord();
+    in.osFacts = CurrentOsNameFacts();
+    return in;
+}
+
+} // namespace
+
+void LoadNetworkingLibraries() {
+    Libraries();
+}
+
+void QueueExpandedNotification(const String8& url) {
+    Queue().Add(url);
+}
+
+void RequestNotification(const String& url) {
+    if (IsBlank(url)) return;
+    String8 expanded = ToUtf8(url);
+    ExpandNotificationUrl(expanded, Installer().productVersion8, CurrentNotificationInputs());
+    Trim(expanded);
+    if (expanded.Length() == 0) return;
+    QueueExpandedNotification(expanded);
+}
+
+void RequestFailureNotification() {
+    // A damaged installer asks for it, and the log's closing step asks again on the way out.
+    if (g_failureRequested.exchange(true)) return;
+    RequestNotification(Installer().definition.links[kLinkFailureUrl]);
+}
+
+void WaitForNotifications() {
+    Queue().WaitIdle();
+}
+
+long FirewallRegistrationResult() {
+    return g_firewallResult;
+}
+
+} // namespace cs
