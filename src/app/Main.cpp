@@ -53,6 +53,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ChooseLanguage();
     RunRefusalsOrExit();
     FindExistingInstallation();
+    CheckPasswordOrCancel();
     RunClosingPass();
     SettleExistingInstallationOrExit();
     ChooseInstallFolderOrExit();

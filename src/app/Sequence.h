@@ -18,6 +18,10 @@ void RunRefusalsOrExit();
 // the definition's alternative reference), version, Start Menu folder and shared files.
 void FindExistingInstallation();
 
+// The password page belongs to the wizard; until it exists an installer with a password ends
+// as cancelled (12) rather than installing without asking for it.
+void CheckPasswordOrCancel();
+
 // Programs named by the definition's closing list are closed (or the user is asked to).
 void RunClosingPass();
 

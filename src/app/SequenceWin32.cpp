@@ -237,6 +237,12 @@ void FindExistingInstallation() {
     if (IsExistingFolder(g_existing.location)) state.existingFolder = NormalizeFolderPath(g_existing.location);
 }
 
+void CheckPasswordOrCancel() {
+    if (Installer().definition.password.IsEmpty()) return;
+    LogTextWide(u"The installation password cannot be asked for: this engine has no password page yet.\r\n");
+    CancelInstallation();
+}
+
 void SettleExistingInstallationOrExit() {
     InstallerState& state = Installer();
     const Definition& d = state.definition;

@@ -131,3 +131,12 @@ TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
     RegDeleteKey(key);
     fs::remove_all(DriveC() + "/cs_e2e_upgrade");
 }
+
+// Without the password page an installer with a password must not install unasked.
+TEST(SequenceUnderWine, PasswordWithoutItsPageCancels) {
+    std::string setup = BuildInstaller("password", "[product]\nname = \"Password E2E\"\n"
+                                                   "[install]\nfolder = \"C:\\\\cs_e2e_password\"\npassword = \"secret\"\n");
+    ASSERT_FALSE(setup.empty());
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 12);
+    EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_password")) << "nothing was prepared";
+}
