@@ -47,6 +47,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The definition reader tests the checksum after its first fields.
     ReadDefinitionOrExit(payload, commandLine, ExpandInstallerVariables);
     const Definition& definition = Installer().definition;
+    Installer().session = DrawSessionNumber();
     RequestNotification(definition.links[kLinkInstallUrl]);
     CheckEngineOrExit(payload, definition.pages.integrityMode, definition.externalData == 1);
 

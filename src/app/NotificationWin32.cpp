@@ -199,8 +199,12 @@ void RequestFailureNotification() {
     RequestNotification(Installer().definition.links[kLinkFailureUrl]);
 }
 
+// Each request is bounded by its time-outs, but a name lookup is not: the exit waits at most
+// this long, so a run never hangs on an unreachable server.
+constexpr std::chrono::seconds kExitWaitLimit{60};
+
 void WaitForNotifications() {
-    Queue().WaitIdle();
+    Queue().WaitIdleFor(kExitWaitLimit);
 }
 
 long FirewallRegistrationResult() {

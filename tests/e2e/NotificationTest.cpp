@@ -114,7 +114,7 @@ TEST(NotificationsUnderWine, AnInstallerRequestsItsInstallationAddress) {
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
     std::vector<std::string> got = recorder.Requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /install\?v=1\.0%20beta&s=[0-9]+)"))) << got[0];
+    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /install\?v=1\.0%20beta&s=[1-9][0-9]*)"))) << got[0];
 }
 
 TEST(NotificationsUnderWine, ADamagedInstallerRequestsItsFailureAddressOnce) {
@@ -129,7 +129,7 @@ TEST(NotificationsUnderWine, ADamagedInstallerRequestsItsFailureAddressOnce) {
     EXPECT_EQ(ran.exitCode, 2) << ran.output;
     std::vector<std::string> got = recorder.Requests();
     ASSERT_EQ(got.size(), 1u) << (got.empty() ? "" : got[0] + " ...");
-    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /failed\?s=[0-9]+)"))) << got[0];
+    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /failed\?s=[1-9][0-9]*)"))) << got[0];
 }
 
 TEST(NotificationsUnderWine, AnInstallerWithoutRequestedAddressesSendsNothing) {
@@ -155,4 +155,26 @@ TEST(NotificationsUnderWine, AnInstallerWithoutRequestedAddressesSendsNothing) {
         EXPECT_EQ(ran.exitCode, 0) << ran.output;
     }
     EXPECT_EQ(recorder.Requests(), std::vector<std::string>{});
+}
+
+// A run requests its addresses as it goes: the installation address once the definition is
+// read, the preparation address, then the end-of-run address of its install type; every
+// request of one run carries the same session number.
+TEST(NotificationsUnderWine, ARunRequestsItsAddressesInOrder) {
+    HttpRecorder recorder;
+    ASSERT_TRUE(recorder.Listening());
+    std::string links;
+    for (const char* key : {"install", "prepare", "new_install", "upgrade", "downgrade", "reinstall", "failure"})
+        links += std::string(key) + "_url = \"" + Base(recorder) + "/" + key + "?s=%Session%\"\n";
+    std::string setup = BuildInstaller("cs_e2e_notify_order", links);
+    RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
+    ASSERT_FALSE(ran.timedOut);
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+    std::vector<std::string> got = recorder.Requests();
+    ASSERT_EQ(got.size(), 3u);
+    std::smatch session;
+    ASSERT_TRUE(std::regex_match(got[0], session, std::regex(R"(GET /install\?s=([1-9][0-9]*))"))) << got[0];
+    EXPECT_EQ(got[1], "GET /prepare?s=" + session[1].str());
+    EXPECT_EQ(got[2], "GET /new_install?s=" + session[1].str());
+    fs::remove_all(DriveC() + "/cs_e2e_notify_order");
 }

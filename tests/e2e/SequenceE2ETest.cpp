@@ -1,6 +1,7 @@
 // The installation sequence under Wine from the refusals to the exit: the preparation with
 // its folders and batches, the folder from a registry reference, the closing pass and the
 // upgrade question that cancels.
+#include "support/HttpRecorder.h"
 #include "support/Installers.h"
 #include "support/Wine.h"
 
@@ -107,13 +108,18 @@ TEST(SequenceUnderWine, ClosingPassClosesAMatchingProgram) {
 }
 
 // An interactive installation over an installed older version asks first; answering No
-// cancels with the cancellation message and exit code 12, before anything changed.
+// cancels with the cancellation message and exit code 12, before anything changed, and the
+// cancellation address is requested.
 TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
     const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Upgrade E2E";
     fs::create_directories(DriveC() + "/cs_e2e_upgrade");
     RegAdd(key, "InstallLocation", "C:\\cs_e2e_upgrade");
     RegAdd(key, "DisplayVersion", "1.0");
-    std::string setup = BuildInstaller("upgrade", "[product]\nname = \"Upgrade E2E\"\nversion = \"2.0\"\n");
+    cs::test::HttpRecorder recorder;
+    ASSERT_TRUE(recorder.Listening());
+    std::string setup = BuildInstaller("upgrade", "[product]\nname = \"Upgrade E2E\"\nversion = \"2.0\"\n"
+                                                  "[links]\ncancel_url = \"http://127.0.0.1:" +
+                                                      std::to_string(recorder.Port()) + "/cancelled\"\n");
     ASSERT_FALSE(setup.empty());
 
     Process run({setup});
@@ -128,6 +134,7 @@ TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
     EXPECT_EQ(r.exitCode, 12) << r.output;
 
     EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_upgrade/Install.log")) << "nothing changed, no log written";
+    EXPECT_EQ(recorder.Requests(), std::vector<std::string>{"GET /cancelled"});
     RegDeleteKey(key);
     fs::remove_all(DriveC() + "/cs_e2e_upgrade");
 }
