@@ -6,6 +6,7 @@
 #include "payload/DataStream.h"
 #include "payload/PayloadHeader.h"
 #include "payload/PayloadReader.h"
+#include "support/Installers.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -133,25 +134,7 @@ TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
     RunResult built = Builder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
     ASSERT_EQ(built.exitCode, 0) << built.output;
 
-    // Damage a byte inside the last chunk and give the header the checksum of the damaged
-    // stream, so that only the chunk's own checksum can tell.
-    std::string bytes;
-    ASSERT_TRUE(ReadFile(setup, bytes));
-    Bytes file(bytes.begin(), bytes.end());
-    PayloadInfo info;
-    Bytes mapped;
-    ASSERT_EQ(ReadPayloadFile(MemorySource(file), info, mapped), 0);
-    size_t start = info.section.rawOffset + info.dataStreamOffset;
-    size_t length = size_t(info.header.dataStreamSize), at = 0, last = 0;
-    while (at < length) {
-        last = at;
-        at += kChunkHeaderBytes + LoadLE32(&file[start + at]);
-    }
-    ASSERT_GT(last, 0u) << "more than one chunk";
-    file[start + last + kChunkHeaderBytes + 5] ^= 0x40;
-    StoreLE32(&file[info.section.rawOffset + LayoutOf(info.header).dataStreamChecksum],
-              Crc32(ByteView(file).subspan(start, length)));
-    ASSERT_TRUE(WriteFile(setup, std::string(file.begin(), file.end())));
+    ASSERT_NO_FATAL_FAILURE(DamageLastChunk(setup));
 
     RunResult inspected = Builder({"inspect", setup});
     EXPECT_EQ(inspected.exitCode, 2);

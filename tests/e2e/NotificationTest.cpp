@@ -2,11 +2,8 @@
 // driven by a probe program, an installer's installation address with its variables
 // expanded, a damaged installer's failure address requested once, and an installer without
 // addresses that requests nothing.
-#include "payload/Crc32.h"
-#include "payload/DataStream.h"
-#include "payload/PayloadHeader.h"
-#include "payload/PayloadReader.h"
 #include "support/HttpRecorder.h"
+#include "support/Installers.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +33,7 @@ std::string Base(const HttpRecorder& recorder) {
 
 // A project with version "1.0 beta", a few files (enough data for more than one chunk) and
 // the given [links] lines; returns the built installer's path.
-std::string BuildInstaller(const std::string& name, const std::string& links) {
+std::string BuildNotifyingInstaller(const std::string& name, const std::string& links) {
     std::string dir = TempDir();
     std::mt19937 random(7);
     std::string data(3000000, '\0');
@@ -54,28 +51,6 @@ std::string BuildInstaller(const std::string& name, const std::string& links) {
         Builder({"build", dir + "/project.toml", "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return setup;
-}
-
-// Damages a byte inside the last chunk of the data stream and gives the header the checksum
-// of the damaged stream, so that only the chunk's own checksum tells (code 62).
-void DamageLastChunk(const std::string& setup) {
-    std::string bytes;
-    ASSERT_TRUE(ReadFile(setup, bytes));
-    Bytes file(bytes.begin(), bytes.end());
-    PayloadInfo info;
-    Bytes mapped;
-    ASSERT_EQ(ReadPayloadFile(MemorySource(file), info, mapped), 0);
-    size_t start = info.section.rawOffset + info.dataStreamOffset;
-    size_t length = size_t(info.header.dataStreamSize), at = 0, last = 0;
-    while (at < length) {
-        last = at;
-        at += kChunkHeaderBytes + LoadLE32(&file[start + at]);
-    }
-    ASSERT_GT(last, 0u) << "more than one chunk";
-    file[start + last + kChunkHeaderBytes + 5] ^= 0x40;
-    StoreLE32(&file[info.section.rawOffset + LayoutOf(info.header).dataStreamChecksum],
-              Crc32(ByteView(file).subspan(start, length)));
-    ASSERT_TRUE(WriteFile(setup, std::string(file.begin(), file.end())));
 }
 
 } // namespace
@@ -107,7 +82,7 @@ TEST(NotificationsUnderWine, TheWaitWithoutRequestsReturns) {
 TEST(NotificationsUnderWine, AnInstallerRequestsItsInstallationAddress) {
     HttpRecorder recorder;
     ASSERT_TRUE(recorder.Listening());
-    std::string setup = BuildInstaller("cs_e2e_notify_install", "install_url = \"" + Base(recorder) +
+    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_install", "install_url = \"" + Base(recorder) +
                                                                     "/install?v=%version%&s=%Session%\"");
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
     ASSERT_FALSE(ran.timedOut);
@@ -120,9 +95,9 @@ TEST(NotificationsUnderWine, AnInstallerRequestsItsInstallationAddress) {
 TEST(NotificationsUnderWine, ADamagedInstallerRequestsItsFailureAddressOnce) {
     HttpRecorder recorder;
     ASSERT_TRUE(recorder.Listening());
-    std::string setup = BuildInstaller("cs_e2e_notify_damaged",
+    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_damaged",
                                        "failure_url = \"" + Base(recorder) + "/failed?s=%Session%\"");
-    DamageLastChunk(setup);
+    ASSERT_NO_FATAL_FAILURE(DamageLastChunk(setup));
     fs::remove_all(DriveC() + "/cs_e2e_notify_damaged");
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
     ASSERT_FALSE(ran.timedOut);
@@ -149,7 +124,7 @@ TEST(NotificationsUnderWine, AnInstallerWithoutRequestedAddressesSendsNothing) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string setup = BuildInstaller("cs_e2e_notify_none" + std::to_string(n++), c.links);
+        std::string setup = BuildNotifyingInstaller("cs_e2e_notify_none" + std::to_string(n++), c.links);
         RunResult ran = RunWine({setup, "/silent", "/a"}, 60);
         ASSERT_FALSE(ran.timedOut);
         EXPECT_EQ(ran.exitCode, 0) << ran.output;
@@ -166,7 +141,7 @@ TEST(NotificationsUnderWine, ARunRequestsItsAddressesInOrder) {
     std::string links;
     for (const char* key : {"install", "prepare", "new_install", "upgrade", "downgrade", "reinstall", "failure"})
         links += std::string(key) + "_url = \"" + Base(recorder) + "/" + key + "?s=%Session%\"\n";
-    std::string setup = BuildInstaller("cs_e2e_notify_order", links);
+    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_order", links);
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
     ASSERT_FALSE(ran.timedOut);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;

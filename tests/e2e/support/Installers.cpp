@@ -1,5 +1,9 @@
 #include "support/Installers.h"
 
+#include "payload/Crc32.h"
+#include "payload/DataStream.h"
+#include "payload/PayloadHeader.h"
+#include "payload/PayloadReader.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +19,26 @@ std::string BuildInstaller(const std::string& name, const std::string& projectTe
         {HostBin("corvantis-build"), "build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")}, 120);
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return built.exitCode == 0 ? out : "";
+}
+
+void DamageLastChunk(const std::string& installer) {
+    std::string bytes;
+    ASSERT_TRUE(ReadFile(installer, bytes));
+    Bytes file(bytes.begin(), bytes.end());
+    PayloadInfo info;
+    Bytes mapped;
+    ASSERT_EQ(ReadPayloadFile(MemorySource(file), info, mapped), 0);
+    size_t start = info.section.rawOffset + info.dataStreamOffset;
+    size_t length = size_t(info.header.dataStreamSize), at = 0, last = 0;
+    while (at < length) {
+        last = at;
+        at += kChunkHeaderBytes + LoadLE32(&file[start + at]);
+    }
+    ASSERT_GT(last, 0u) << "more than one chunk";
+    file[start + last + kChunkHeaderBytes + 5] ^= 0x40;
+    StoreLE32(&file[info.section.rawOffset + LayoutOf(info.header).dataStreamChecksum],
+              Crc32(ByteView(file).subspan(start, length)));
+    ASSERT_TRUE(WriteFile(installer, std::string(file.begin(), file.end())));
 }
 
 void RegAdd(const std::string& key, const std::string& name, const std::string& value) {

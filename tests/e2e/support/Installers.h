@@ -1,5 +1,5 @@
-// End-to-end test support: installers built from project text, and registry values of the
-// test prefix.
+// End-to-end test support: installers built from project text (and damaged on purpose), and
+// registry values of the test prefix.
 #pragma once
 
 #include <string>
@@ -9,6 +9,11 @@ namespace cs::e2e {
 // Builds an installer from project text with corvantis-build and the Windows engine; returns
 // its path ("" on failure, with the builder's output reported as a test failure).
 std::string BuildInstaller(const std::string& name, const std::string& projectText);
+
+// Damages a byte inside the last chunk of the installer's file data and gives the header the
+// checksum of the damaged stream, so that only the chunk's own checksum can tell (code 62).
+// The data must span more than one chunk.
+void DamageLastChunk(const std::string& installer);
 
 // Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\...").
 void RegAdd(const std::string& key, const std::string& name, const std::string& value);
