@@ -54,6 +54,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ChooseLanguage();
     RunRefusalsOrExit();
     FindExistingInstallation();
+    PlayStartSound();
     CheckPasswordOrCancel();
     RunClosingPass();
     SettleExistingInstallationOrExit();

@@ -18,6 +18,10 @@ void RunRefusalsOrExit();
 // the definition's alternative reference), version, Start Menu folder and shared files.
 void FindExistingInstallation();
 
+// Unless automatic, the definition's start sound (variables expanded) starts playing; the run
+// does not wait for it.
+void PlayStartSound();
+
 // The password page belongs to the wizard; until it exists an installer with a password ends
 // as cancelled (12) rather than installing without asking for it.
 void CheckPasswordOrCancel();

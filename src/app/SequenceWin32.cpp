@@ -17,6 +17,7 @@
 #include "vars/VariablesWin32.h"
 
 #include <windows.h>
+#include <mmsystem.h>
 
 namespace cs {
 
@@ -235,6 +236,18 @@ void FindExistingInstallation() {
     state.installedStartMenu = g_existing.startMenu;
     state.installedSharedFiles = g_existing.sharedFiles;
     if (IsExistingFolder(g_existing.location)) state.existingFolder = NormalizeFolderPath(g_existing.location);
+}
+
+void PlayStartSound() {
+    const InstallerState& state = Installer();
+    if (state.automatic || state.definition.startSound.IsEmpty()) return;
+    String sound = state.definition.startSound;
+    ExpandInstallerVariables(sound);
+    // The name is kept for the whole run: an asynchronous sound reads its file while playing.
+    static String playing;
+    playing = sound;
+    if (!PlaySoundW(W(playing), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT))
+        LogTextWide(Format(u"Failed to play the start sound \"%s\".\r\n", playing));
 }
 
 void CheckPasswordOrCancel() {
