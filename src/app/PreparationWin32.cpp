@@ -225,9 +225,17 @@ void PrepareInstallation() {
     state.installationBegun = true;
 
     FixStartMenuFolder();
-    LoosenFolderSecurity(StartMenuPath());
+    // A Start Menu folder appears with the first shortcut; one that does not exist yet has
+    // nothing to loosen.
+    if (IsExistingFolder(StartMenuPath())) LoosenFolderSecurity(StartMenuPath());
     RequestNotification(d.links[kLinkPrepareUrl]);
-    LoosenFolderSecurity(state.installDir);
+    // The installation folder is made before its security is loosened, so that everything
+    // made in it inherits the loosened access list (a failure is reported with the uninstall
+    // data folder below).
+    if (d.optionWord2 & kOpt2LoosenSecurity) {
+        MakeFolderPath(state.installDir);
+        LoosenFolderSecurity(state.installDir);
+    }
     if (!RunsAsAdministrator()) LogTextWide(u"Warning: the installer does not have admin rights.\r\n\r\n");
     if (state.payloadFlags & kFlagRestorePoint) BeginRestorePoint();
 

@@ -147,3 +147,45 @@ TEST(SequenceUnderWine, PasswordWithoutItsPageCancels) {
     EXPECT_EQ(RunAutomatic(setup).exitCode, 12);
     EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_password")) << "nothing was prepared";
 }
+
+// With the security options the installation folder and then the shared folder are loosened
+// (the Start Menu folder only once it exists: a new installation has none yet); with
+// add_to_path the folder joins the machine's search path.
+TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
+    const std::string environment = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    RunResult before = RunWine({"reg", "query", environment, "/v", "Path"}, 60);
+    ASSERT_EQ(before.exitCode, 0) << before.output;
+    std::string root = DriveC() + "/cs_e2e_loosen";
+    fs::remove_all(root);
+    std::string setup = BuildInstaller("loosen", "[product]\nname = \"Loosen E2E\"\n"
+                                                 "[install]\nfolder = \"C:\\\\cs_e2e_loosen\"\nshared_subfolder = \"shared\"\n"
+                                                 "start_menu_folder = \"Loosen Menu\"\nadd_to_path_subfolder = \"bin\"\n"
+                                                 "[options]\nloosen_folder_security = true\n"
+                                                 "loosen_shared_folder_security = true\nadd_to_path = true\n"
+                                                 "[batches]\npre_install = 'mkdir \"%InstallDir%\\bin\"'\n");
+    ASSERT_FALSE(setup.empty());
+    EXPECT_EQ(RunAutomatic(setup).exitCode, 0);
+
+    std::string log;
+    ASSERT_TRUE(ReadFile(root + "/Install.log", log));
+    EXPECT_FALSE(Contains(log, "Loosen Menu")) << "no Start Menu folder yet: " << log;
+    size_t folder = log.find("Loosening security on directory \"C:\\cs_e2e_loosen\"...OK");
+    size_t shared = log.find("Loosening security on directory \"C:\\cs_e2e_loosen\\shared\"...OK");
+    ASSERT_NE(folder, std::string::npos) << log;
+    ASSERT_NE(shared, std::string::npos) << log;
+    EXPECT_LT(folder, shared);
+    EXPECT_FALSE(Contains(log, "FAILED")) << log;
+
+    RunResult path = RunWine({"reg", "query", environment, "/v", "Path"}, 60);
+    EXPECT_TRUE(Contains(path.output, "C:\\cs_e2e_loosen\\bin")) << path.output;
+    // Put the prefix's search path back as it was.
+    size_t at = before.output.find("REG_");
+    ASSERT_NE(at, std::string::npos);
+    size_t typeEnd = before.output.find_first_of(" \t", at);
+    size_t value = before.output.find_first_not_of(" \t", typeEnd);
+    std::string original = before.output.substr(value, before.output.find_first_of("\r\n", value) - value);
+    RunResult restored = RunWine(
+        {"reg", "add", environment, "/v", "Path", "/t", before.output.substr(at, typeEnd - at), "/d", original, "/f"}, 60);
+    EXPECT_EQ(restored.exitCode, 0) << restored.output;
+    fs::remove_all(root);
+}
