@@ -5,6 +5,7 @@
 #include "builder/InstallerWriter.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionTestSupport.h"
+#include "support/Installers.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,12 @@ std::string SourceDir() {
     return CORVANTIS_SOURCE_DIR;
 }
 
-RunResult Builder(const std::vector<std::string>& args) {
-    std::vector<std::string> all{HostBin("corvantis-build")};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunNative(all, 120);
-}
-
 TEST(DefinitionE2E, HelloExampleBuildsInspectsAndRuns) {
     std::string out = TempDir() + "/hello-setup.exe";
-    RunResult built = Builder({"build", SourceDir() + "/examples/hello/hello.toml", "-o", out, "--stub",
+    RunResult built = RunBuilder({"build", SourceDir() + "/examples/hello/hello.toml", "-o", out, "--stub",
                                WinBin("corvantis-setup.exe")});
     ASSERT_EQ(built.exitCode, 0) << built.output;
-    RunResult inspected = Builder({"inspect", out});
+    RunResult inspected = RunBuilder({"inspect", out});
     EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
     for (const char* text : {"\"decodedDefinition\"", "\"product_name\": \"Hello Corvantis\"",
                              "\"target\": \"%InstallDir%\\\\hello.bat\"", "Greeting", "\"languages\": [",
@@ -51,7 +46,7 @@ TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
     ASSERT_TRUE(WriteFile(project, "[product]\nname = \"Bad\"\n[wizard]\nbitmap_size = 101\n"));
     std::string out = dir + "/bad.exe";
     ASSERT_TRUE(WriteFile(out, "an installer of an earlier build"));
-    RunResult built = Builder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 1);
     EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"),
               std::string::npos)
@@ -105,7 +100,7 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
         ASSERT_TRUE(PackInstaller(input, packed, error)) << error;
         std::string path = TempDir() + "/limit.exe";
         ASSERT_TRUE(WriteFile(path, std::string(packed.installer.begin(), packed.installer.end())));
-        RunResult inspected = Builder({"inspect", path});
+        RunResult inspected = RunBuilder({"inspect", path});
         EXPECT_EQ(inspected.exitCode, c.code ? 2 : 0) << c.what;
         std::string expected =
             c.code ? "\"result\": " + std::to_string(c.code) : std::string("\"result\": \"ok\"");

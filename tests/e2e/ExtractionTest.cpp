@@ -23,12 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-RunResult Builder(const std::vector<std::string>& args) {
-    std::vector<std::string> all{HostBin("corvantis-build")};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunNative(all, 180);
-}
-
 std::string Random(size_t size, uint32_t seed) {
     std::mt19937 random(seed);
     std::string out(size, '\0');
@@ -104,9 +98,9 @@ TEST(ExtractionUnderWine, InstallersOfEveryKindExtract) {
         std::string dir = TempDir();
         std::string project = WriteProject(dir, c.install, c.options);
         std::string setup = dir + "/setup.exe";
-        RunResult built = Builder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+        RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
         ASSERT_EQ(built.exitCode, 0) << built.output;
-        RunResult inspected = Builder({"inspect", setup});
+        RunResult inspected = RunBuilder({"inspect", setup});
         EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
         size_t stream = inspected.output.find("\"dataStream\"");
         ASSERT_NE(stream, std::string::npos);
@@ -131,12 +125,12 @@ TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
     std::string dir = TempDir();
     std::string project = WriteProject(dir, "", "compress_files = true\nkeep_install_log = true");
     std::string setup = dir + "/setup.exe";
-    RunResult built = Builder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
     ASSERT_EQ(built.exitCode, 0) << built.output;
 
     ASSERT_NO_FATAL_FAILURE(DamageLastChunk(setup));
 
-    RunResult inspected = Builder({"inspect", setup});
+    RunResult inspected = RunBuilder({"inspect", setup});
     EXPECT_EQ(inspected.exitCode, 2);
     size_t stream = inspected.output.find("\"dataStream\"");
     ASSERT_NE(stream, std::string::npos) << inspected.output;

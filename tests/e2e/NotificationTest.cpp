@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-RunResult Builder(const std::vector<std::string>& args) {
-    std::vector<std::string> all{HostBin("corvantis-build")};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunNative(all, 180);
-}
-
 std::string Base(const HttpRecorder& recorder) {
     return "http://127.0.0.1:" + std::to_string(recorder.Port());
 }
@@ -48,7 +42,7 @@ std::string BuildNotifyingInstaller(const std::string& name, const std::string& 
     WriteFile(dir + "/project.toml", toml);
     std::string setup = dir + "/setup.exe";
     RunResult built =
-        Builder({"build", dir + "/project.toml", "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+        RunBuilder({"build", dir + "/project.toml", "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return setup;
 }

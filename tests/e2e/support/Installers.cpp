@@ -10,13 +10,18 @@
 
 namespace cs::e2e {
 
+RunResult RunBuilder(const std::vector<std::string>& args) {
+    std::vector<std::string> all{HostBin("corvantis-build")};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunNative(all, 180);
+}
+
 std::string BuildInstaller(const std::string& name, const std::string& projectText) {
     std::string dir = TempDir();
     std::string project = dir + "/" + name + ".toml";
     std::string out = dir + "/" + name + "-setup.exe";
     if (!WriteFile(project, projectText)) return "";
-    RunResult built = RunNative(
-        {HostBin("corvantis-build"), "build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")}, 120);
+    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return built.exitCode == 0 ? out : "";
 }

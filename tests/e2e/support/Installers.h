@@ -2,9 +2,15 @@
 // registry values of the test prefix.
 #pragma once
 
+#include "support/Wine.h"
+
 #include <string>
+#include <vector>
 
 namespace cs::e2e {
+
+// Runs corvantis-build with the arguments (building a big payload may take minutes).
+RunResult RunBuilder(const std::vector<std::string>& args);
 
 // Builds an installer from project text with corvantis-build and the Windows engine; returns
 // its path ("" on failure, with the builder's output reported as a test failure).
