@@ -149,7 +149,11 @@ bool PrepareSetupSection(ByteView stub, uint64_t mappedLength, uint64_t fileLeng
         if (stub[i] != 0) return fail("the stub's header area after the section table is not empty");
     if (mappedLength == 0 || mappedLength > fileLength) return fail("the payload is empty");
 
-    uint64_t rawOffset = AlignUp(stub.size(), fileAlignment);
+    // The section's data starts on a page boundary, so a loader can map it from the file
+    // instead of reading it whole into memory (the engine reads the data stream from its
+    // file piece by piece and never touches most of the section). The engine copy keeps
+    // the zeros in between behind the stub's last section, where they do no harm.
+    uint64_t rawOffset = AlignUp(stub.size(), std::max(fileAlignment, kPageBytes));
     // The raw size: whole pages when the file has the bytes for them (the data stream may
     // continue behind the section), else whole file-alignment units, else exactly the bytes
     // the file has.

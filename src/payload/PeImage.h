@@ -17,6 +17,7 @@ constexpr uint32_t kMaxPeOffset = 4096;
 constexpr int kMinSectionCount = 4;
 constexpr int kMaxSectionCount = 99;
 constexpr uint32_t kSectionEntryBytes = 40;
+constexpr uint32_t kPageBytes = 4096;
 // Offsets from the PE header.
 constexpr uint32_t kPeSectionCount = 6;
 constexpr uint32_t kPeOptionalHeaderSize = 20;
@@ -73,8 +74,8 @@ struct SectionPlan {
     uint32_t virtualSize = 0;
 };
 
-// Makes the engine prefix of an installer from a stub: the stub, zeros up to the file
-// alignment, and headers with a `.setup` section entry for a payload whose first
+// Makes the engine prefix of an installer from a stub: the stub, zeros up to a page boundary
+// (at least the file alignment), and headers with a `.setup` section entry for a payload whose first
 // `mappedLength` bytes are mapped and which has `fileLength` bytes in the file from the
 // section start (more than mappedLength when the data stream lies outside the section). The
 // raw size is a multiple of the section alignment whenever the file has the bytes for it,

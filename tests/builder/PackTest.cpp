@@ -102,7 +102,7 @@ TEST(PackInstaller, WhatIsWrittenReadsBackUnchanged) {
         }
 
         // The engine prefix passes integrity mode 1, and taking the section out again
-        // gives the stub's bytes back (the stub ends on the file alignment).
+        // gives the stub's bytes back, followed by the zeros up to the section's page.
         Bytes prefix, copy;
         ASSERT_EQ(ReadEnginePrefix(file, info, prefix), kPayloadOk);
         EXPECT_EQ(CheckEngineChecksum(prefix, info), kPayloadOk);
@@ -115,7 +115,7 @@ TEST(PackInstaller, WhatIsWrittenReadsBackUnchanged) {
             EXPECT_GE(imageSize, LoadLE32(&stub[0x80 + kPeSizeOfImage]));
             StoreLE32(&copy[0x80 + kPeSizeOfImage], LoadLE32(&stub[0x80 + kPeSizeOfImage]));
         }
-        EXPECT_EQ(copy, stub);
+        EXPECT_EQ(copy, test::StubPaddedToPage(stub));
     }
 }
 
@@ -130,8 +130,7 @@ TEST(PackInstaller, SectionHeadersKeepTheImageValid) {
     ASSERT_TRUE(PackInstaller(input, packed, error)) << error;
     const Bytes& f = packed.installer;
     const uint8_t* h = &f[0x80];
-    EXPECT_EQ(packed.section.rawOffset % 0x200, 0u);
-    EXPECT_EQ(packed.section.rawOffset, 0xC00u); // after the stub's 0xA00 bytes and the 100 extra
+    EXPECT_EQ(packed.section.rawOffset, 0x1000u); // the stub's 0xA00 bytes and the 100 extra, padded to a page
     EXPECT_EQ(packed.section.rawSize % 0x1000, 0u);
     EXPECT_EQ(f.size(), packed.section.rawOffset + packed.section.rawSize);
     EXPECT_EQ(LoadLE32(h + kPeSizeOfImage), packed.section.virtualAddress + packed.section.rawSize);

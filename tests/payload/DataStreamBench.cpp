@@ -241,13 +241,8 @@ int main(int argc, char** argv) {
     std::printf("difference                  %12ld %12ld %12ld   (payload %.0f KB, chunk %u KB)\n",
                 run.maxRssKb - base.maxRssKb, run.peakRssAnonKb - base.peakRssAnonKb,
                 run.peakRssFileKb - base.peakRssFileKb, total / 1024.0, kDefaultChunkSize / 1024);
-    long sectionKb = static_cast<long>(fs::file_size(dir / "setup.exe") / 1024);
     std::printf("the payload, after start-up  %12ld %12ld %12s   (sampled every 10 ms after %.2f s)\n",
                 run.lateRssKb, run.lateRssAnonKb, "", base.seconds * 1.5);
-    // Wine copies a section whose file offset is not page-aligned into anonymous memory when
-    // it loads the program: that copy is the installer's size, whatever the engine does.
-    std::printf("anon beyond the installer's size (%ld KB): %ld KB\n", sectionKb,
-                run.lateRssAnonKb - sectionKb);
     fs::remove_all(dir);
     return 0;
 }

@@ -12,6 +12,14 @@
 
 namespace cs::test {
 
+// What the engine copy of an installer made from the stub is: the stub, then the zeros that
+// put the section's data on a page boundary.
+inline Bytes StubPaddedToPage(const Bytes& stub) {
+    Bytes padded = stub;
+    padded.resize((stub.size() + kPageBytes - 1) / kPageBytes * kPageBytes, 0);
+    return padded;
+}
+
 inline Bytes MakeFakeStub(int sections = 3, uint32_t peOffset = 0x80) {
     const uint32_t table = peOffset + 248;
     // Room for the table, one more entry and the 40 empty bytes after it.

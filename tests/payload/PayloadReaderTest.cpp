@@ -117,7 +117,7 @@ TEST(EngineChecks, PrefixChecksumAndCopy) {
     enginePrefix[0x400] ^= 1;
 
     ASSERT_EQ(MakeEngineCopy(source, enginePrefix, info, copy), kPayloadOk);
-    Bytes expected = stub;
+    Bytes expected = cs::test::StubPaddedToPage(stub);
     expected.insert(expected.end(), 5, 0xEE);
     EXPECT_EQ(copy, expected);
 }
