@@ -111,8 +111,9 @@ String ResolveRegistryFolderOrExit(const String& reference) {
     String path;
     if (ParseRegistryReference(reference, ref)) path = SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
     Trim(path);
-    if (path.IsEmpty()) Refuse(kExitMasterMissing, RegistryPathMissingMessage(reference), MB_ICONERROR);
-    if (!IsExistingFolder(path)) Refuse(kExitMasterMissing, RegistryPathNotFoundMessage(path, reference), MB_ICONERROR);
+    if (path.IsEmpty()) Refuse(kExitInstallPathMissing, RegistryPathMissingMessage(reference), MB_ICONERROR);
+    if (!IsExistingFolder(path))
+        Refuse(kExitInstallPathMissing, RegistryPathNotFoundMessage(path, reference), MB_ICONERROR);
     return path;
 }
 

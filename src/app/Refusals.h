@@ -11,6 +11,7 @@ namespace cs {
 constexpr int kExitSuccess = 0;
 constexpr int kExitWrongSystem = 5;
 constexpr int kExitMasterMissing = 7;
+constexpr int kExitInstallPathMissing = 7; // the folder named in the registry is missing
 constexpr int kExitAlreadyRunning = 8;
 constexpr int kExitUninstallRefused = 9;
 constexpr int kExitOldUninstallerStarted = 10;
