@@ -55,6 +55,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RunRefusalsOrExit();
     FindExistingInstallation();
     PlayStartSound();
+    ShowGreetingOrCancel();
     CheckPasswordOrCancel();
     RunClosingPass();
     SettleExistingInstallationOrExit();

@@ -22,6 +22,10 @@ void FindExistingInstallation();
 // does not wait for it.
 void PlayStartSound();
 
+// Unless automatic or switched off: the greeting, in its message-box form until the wizard
+// exists (OK goes on, Cancel cancels).
+void ShowGreetingOrCancel();
+
 // The password page belongs to the wizard; until it exists an installer with a password ends
 // as cancelled (12) rather than installing without asking for it.
 void CheckPasswordOrCancel();

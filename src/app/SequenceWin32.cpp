@@ -29,6 +29,8 @@ constexpr int kStringUninstallFirst = 9;
 constexpr int kStringRunUninstaller = 104;
 constexpr int kStringDowngrade = 106;
 constexpr int kStringWizardCaption = 114;
+constexpr int kStringGreeting = 1;
+constexpr int kStringGreetingTitle = 65;
 
 String ReadValue(HKEY key, const char16_t* name) {
     wchar_t buffer[4096] = {};
@@ -248,6 +250,13 @@ void PlayStartSound() {
     playing = sound;
     if (!PlaySoundW(W(playing), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT))
         LogTextWide(Format(u"Failed to play the start sound \"%s\".\r\n", playing));
+}
+
+void ShowGreetingOrCancel() {
+    const InstallerState& state = Installer();
+    if (state.automatic || (state.definition.optionWord2 & kOpt2NoGreeting)) return;
+    if (ShowMessage(Text(kStringGreeting), Text(kStringGreetingTitle), MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+        CancelInstallation();
 }
 
 void CheckPasswordOrCancel() {

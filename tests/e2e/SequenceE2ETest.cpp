@@ -107,7 +107,8 @@ TEST(SequenceUnderWine, ClosingPassClosesAMatchingProgram) {
     fs::remove_all(DriveC() + "/cs_e2e_closer");
 }
 
-// An interactive installation over an installed older version asks first; answering No
+// An interactive installation greets (OK goes on); over an installed older version it asks
+// first, and answering No
 // cancels with the cancellation message and exit code 12, before anything changed, and the
 // cancellation address is requested.
 TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
@@ -123,6 +124,9 @@ TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
     ASSERT_FALSE(setup.empty());
 
     Process run({setup});
+    auto greeting = WaitForWindow("^Upgrade E2E Setup$", 60);
+    ASSERT_TRUE(greeting) << "no greeting";
+    PressKey(*greeting, "Return");
     auto question = WaitForWindow("^Setup$", 60);
     ASSERT_TRUE(question) << "no upgrade question";
     Screenshot(TempDir() + "/upgrade-question.png");
@@ -188,4 +192,23 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
         {"reg", "add", environment, "/v", "Path", "/t", before.output.substr(at, typeEnd - at), "/d", original, "/f"}, 60);
     EXPECT_EQ(restored.exitCode, 0) << restored.output;
     fs::remove_all(root);
+}
+
+// The greeting of an interactive run: Cancel ends the run as cancelled before anything is
+// prepared.
+TEST(SequenceUnderWine, GreetingCancelled) {
+    fs::remove_all(DriveC() + "/cs_e2e_greeting");
+    std::string setup = BuildInstaller("greeting", "[product]\nname = \"Greeting E2E\"\n"
+                                                   "[install]\nfolder = \"C:\\\\cs_e2e_greeting\"\n");
+    ASSERT_FALSE(setup.empty());
+    Process run({setup});
+    auto greeting = WaitForWindow("^Greeting E2E Setup$", 60);
+    ASSERT_TRUE(greeting) << "no greeting";
+    PressKey(*greeting, "Escape");
+    auto cancelled = WaitForWindow("^Installation cancelled$", 60);
+    ASSERT_TRUE(cancelled) << "no cancellation message";
+    PressKey(*cancelled, "Return");
+    RunResult r = run.Wait(60);
+    EXPECT_EQ(r.exitCode, 12) << r.output;
+    EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_greeting"));
 }
