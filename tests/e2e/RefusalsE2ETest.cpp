@@ -101,3 +101,24 @@ TEST(RefusalsUnderWine, SixtyFourBitProductOnThirtyTwoBitWindowsExits5) {
     EXPECT_EQ(code, 5);
     EXPECT_EQ(RunSilent(setup), 0) << "the same installer runs on the 64-bit prefix";
 }
+
+// An installed copy that recorded NoDowngradeBelow above this version: without an uninstall
+// command the run ends with 11; with one, a silent run starts it and ends with 10.
+TEST(RefusalsUnderWine, DowngradeBelowTheRecordedVersion) {
+    const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Downgrade E2E";
+    std::filesystem::create_directories(DriveC() + "/Downgrade E2E");
+    RegDeleteKey(key);
+    RegAdd(key, "InstallLocation", "C:\\Downgrade E2E");
+    RegAdd(key, "DisplayVersion", "3.0");
+    RegAdd(key, "NoDowngradeBelow", "3.0");
+    std::string older = BuildInstaller("downgrade", "[product]\nname = \"Downgrade E2E\"\nversion = \"2.0\"\n");
+    std::string same = BuildInstaller("same", "[product]\nname = \"Downgrade E2E\"\nversion = \"3.0\"\n");
+    ASSERT_FALSE(older.empty());
+    ASSERT_FALSE(same.empty());
+    EXPECT_EQ(RunSilent(older), 11) << "no uninstall command to offer";
+    EXPECT_EQ(RunSilent(same), 0) << "the recorded version itself may be installed over";
+    RegAdd(key, "UninstallString", "C:\\windows\\system32\\cmd.exe /c rem");
+    EXPECT_EQ(RunSilent(older), 10) << "the old uninstaller is started";
+    RegDeleteKey(key);
+    std::filesystem::remove_all(DriveC() + "/Downgrade E2E");
+}
