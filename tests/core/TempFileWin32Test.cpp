@@ -5,6 +5,7 @@
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "support/TextPrint.h"
+#include "support/WinTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,9 @@
 #include <windows.h>
 
 using namespace cs;
+using cs::test::RemoveTree;
 
 namespace {
-
-const wchar_t* W(const String& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
 
 bool IsEmptyFile(const String& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -45,23 +43,6 @@ class TempFileOnSystem : public testing::Test {
         for (const String& f : made_)
             DeleteFileW(W(f));
         RemoveTree(folder_);
-    }
-    static void RemoveTree(const String& folder) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW(W(JoinPath(folder, u"*")), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                String name(reinterpret_cast<const char16_t*>(data.cFileName));
-                if (name == u"." || name == u"..") continue;
-                String path = JoinPath(folder, name);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(path);
-                else
-                    DeleteFileW(W(path));
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(W(folder));
     }
     String Made(const String& path) {
         if (!path.IsEmpty()) made_.push_back(path);

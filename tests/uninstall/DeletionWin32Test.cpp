@@ -10,6 +10,7 @@
 #include "log/LogWin32.h"
 #include "payload/InstallerState.h"
 #include "support/TextPrint.h"
+#include "support/WinTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,25 +22,14 @@
 #include <winioctl.h>
 
 using namespace cs;
+using namespace cs::test;
 
 namespace {
-
-String TempFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, path);
-    String t = FromW(path);
-    if (t.Length() > 3 && t.Last() == u'\\') t.Truncate(t.Length() - 1);
-    return t;
-}
 
 String WindowsFolder() {
     wchar_t path[MAX_PATH] = {};
     GetWindowsDirectoryW(path, MAX_PATH);
     return FromW(path);
-}
-
-bool Exists(const String& path) {
-    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 void Write(const String& path, size_t size) {
@@ -49,22 +39,6 @@ void Write(const String& path, size_t size) {
     DWORD wrote = 0;
     WriteFile(f, data.data(), static_cast<DWORD>(size), &wrote, nullptr);
     CloseHandle(f);
-}
-
-std::string ReadBytes(const String& path) {
-    HANDLE f = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string data;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got)
-        data.append(buffer, got);
-    CloseHandle(f);
-    return data;
-}
-
-std::string Narrow(const String& s) {
-    return std::string(ToUtf8(s).c_str());
 }
 
 // The system's pending restart operations as pairs.
@@ -118,28 +92,6 @@ class DeletionTest : public testing::Test {
         return std::string(spool.c_str() + mark_, spool.Length() - mark_);
     }
     String In(const char16_t* name) { return JoinPath(root_, name); }
-
-    static void RemoveTree(const String& folder) {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW(W(JoinPath(folder, u"*")), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                String name = FromW(found.cFileName);
-                if (name == String(u".") || name == String(u"..")) continue;
-                String child = JoinPath(folder, name);
-                SetFileAttributesW(W(child), FILE_ATTRIBUTE_NORMAL);
-                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                    RemoveTree(child);
-                else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveDirectoryW(W(child));
-                else
-                    DeleteFileW(W(child));
-            } while (FindNextFileW(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryW(W(folder));
-    }
 
     String root_;
     size_t mark_ = 0;

@@ -8,6 +8,7 @@
 #include "log/LogWin32.h"
 #include "payload/InstallerState.h"
 #include "support/TextPrint.h"
+#include "support/WinTestFiles.h"
 #include "vars/SearchPath.h"
 #include "vars/VariablesWin32.h"
 
@@ -24,36 +25,9 @@
 #include <sddl.h>
 
 using namespace cs;
+using namespace cs::test;
 
 namespace {
-
-String TempFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, path);
-    String t = FromW(path);
-    if (t.Length() > 3 && t.Last() == u'\\') t.Truncate(t.Length() - 1);
-    return t;
-}
-
-bool Exists(const String& path) {
-    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadBytes(const String& path) {
-    HANDLE f = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string data;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got)
-        data.append(buffer, got);
-    CloseHandle(f);
-    return data;
-}
-
-std::string Narrow(const String& s) {
-    return std::string(ToUtf8(s).c_str());
-}
 
 String LongPath(const String& path) {
     wchar_t buffer[MAX_PATH * 2] = {};
@@ -94,25 +68,6 @@ class BatchTest : public testing::Test {
     std::string NewLog() {
         String8 spool = WindowsLogSystem().ReadSpool();
         return std::string(spool.c_str() + mark_, spool.Length() - mark_);
-    }
-
-    static void RemoveTree(const String& folder) {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW(W(JoinPath(folder, u"*")), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                String name = FromW(found.cFileName);
-                if (name == String(u".") || name == String(u"..")) continue;
-                String child = JoinPath(folder, name);
-                SetFileAttributesW(W(child), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(child);
-                else
-                    DeleteFileW(W(child));
-            } while (FindNextFileW(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryW(W(folder));
     }
 
     String root_;
