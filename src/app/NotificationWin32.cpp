@@ -5,6 +5,7 @@
 #include "app/NotificationQueue.h"
 #include "app/Startup.h"
 #include "core/OsInfo.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "payload/InstallerState.h"
@@ -37,23 +38,13 @@ constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
 std::atomic<long> g_firewallResult{1};
 std::atomic<bool> g_failureRequested{false};
 
-HMODULE LoadFromSystemFolder(const wchar_t* name) {
-    wchar_t path[MAX_PATH + 32] = {};
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    if (path[n - 1] != L'\\') path[n++] = L'\\';
-    lstrcpynW(path + n, name, MAX_PATH + 32 - static_cast<int>(n));
-    return LoadLibraryW(path);
-}
-
 // The networking libraries, loaded once and kept until the process ends.
 struct NetworkLibraries {
     HMODULE rasapi = nullptr;
     HMODULE wininet = nullptr;
 };
 const NetworkLibraries& Libraries() {
-    static const NetworkLibraries libraries{LoadFromSystemFolder(L"RASAPI32.DLL"),
-                                            LoadFromSystemFolder(L"WinInet.DLL")};
+    static const NetworkLibraries libraries{LoadSystemLibrary(L"RASAPI32.DLL"), LoadSystemLibrary(L"WinInet.DLL")};
     return libraries;
 }
 
@@ -66,18 +57,15 @@ struct WinInetApi {
     decltype(&InternetCloseHandle) close = nullptr;
     bool Complete() const { return open && setOption && openUrl && read && close; }
 };
-template <class F> void Take(HMODULE module, const char* name, F& to) {
-    to = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
 const WinInetApi& Api() {
     static const WinInetApi api = [] {
         WinInetApi a;
         HMODULE m = Libraries().wininet;
-        Take(m, "InternetOpenW", a.open);
-        Take(m, "InternetSetOptionW", a.setOption);
-        Take(m, "InternetOpenUrlA", a.openUrl);
-        Take(m, "InternetReadFile", a.read);
-        Take(m, "InternetCloseHandle", a.close);
+        a.open = LibraryEntry<decltype(a.open)>(m, "InternetOpenW");
+        a.setOption = LibraryEntry<decltype(a.setOption)>(m, "InternetSetOptionW");
+        a.openUrl = LibraryEntry<decltype(a.openUrl)>(m, "InternetOpenUrlA");
+        a.read = LibraryEntry<decltype(a.read)>(m, "InternetReadFile");
+        a.close = LibraryEntry<decltype(a.close)>(m, "InternetCloseHandle");
         return a;
     }();
     return api;
@@ -187,9 +175,8 @@ void QueueExpandedNotification(const String8& url) {
 void RequestNotification(const String& url) {
     if (IsBlank(url)) return;
     String8 expanded = ToUtf8(url);
+    // The expansion trims the address; the queue drops one that is empty or not a web address.
     ExpandNotificationUrl(expanded, Installer().productVersion8, CurrentNotificationInputs());
-    Trim(expanded);
-    if (expanded.Length() == 0) return;
     QueueExpandedNotification(expanded);
 }
 

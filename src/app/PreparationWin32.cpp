@@ -7,6 +7,7 @@
 #include "app/SequenceSupportWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/SystemErrorWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
@@ -34,12 +35,11 @@ using SetRestorePointFn = BOOL(WINAPI*)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS);
 // The restore point begun before the installation; committed at its end.
 INT64 g_restorePoint = 0;
 
+// Loaded once: the point is begun and later committed through the same entry.
 SetRestorePointFn RestorePointEntry() {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    HMODULE library = LoadLibraryW(W(JoinPath(FromW(system), u"srclient.dll")));
-    if (!library) return nullptr;
-    return reinterpret_cast<SetRestorePointFn>(reinterpret_cast<void*>(GetProcAddress(library, "SRSetRestorePointW")));
+    static SetRestorePointFn entry =
+        LibraryEntry<SetRestorePointFn>(LoadSystemLibrary(L"srclient.dll"), "SRSetRestorePointW");
+    return entry;
 }
 
 // Begins (or, with a sequence number, ends) a system change; 0 on success, else the error.
@@ -174,9 +174,9 @@ void RunPostInstallationBatch() {
 }
 
 void RequestEndOfRunNotification() {
+    // An existing installation always has its install type (1 to 3) by now; 0 is a new one.
     const InstallerState& state = Installer();
-    int type = state.installType == 0 && !state.existingFolder.IsEmpty() ? 1 : state.installType;
-    RequestNotification(state.definition.links[EndOfRunUrlIndex(type)]);
+    RequestNotification(state.definition.links[EndOfRunUrlIndex(state.installType)]);
 }
 
 void FinishLogInteractively() {

@@ -169,11 +169,7 @@ void Refuse(int code, const String& message, unsigned icon, bool show) {
 void WaitProcessingMessages(unsigned milliseconds) {
     DWORD start = GetTickCount();
     for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        ProcessPendingMessages();
         DWORD elapsed = GetTickCount() - start;
         if (elapsed >= milliseconds) return;
         Sleep(std::min<DWORD>(50, milliseconds - elapsed));

@@ -28,6 +28,10 @@ String ModuleFileName();
 // Shows a message unless silent mode is on; returns the button pressed (1, OK, when silent).
 int ShowMessage(const String& text, const String& title, unsigned flags);
 
+// Dispatches the window messages waiting for the calling thread, so its windows stay alive
+// during a long wait.
+void ProcessPendingMessages();
+
 // The title of error boxes: "Error" until the definition names one.
 void SetErrorTitle(const String& title);
 const String& ErrorTitle();

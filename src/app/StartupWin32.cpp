@@ -2,6 +2,7 @@
 
 #include "core/Fatal.h"
 #include "core/SecurityWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/WinText.h"
 
 #include <windows.h>
@@ -40,8 +41,8 @@ HICON LoadProgramIcon(int widthMetric, int heightMetric) {
 void LookUpSubclassing() {
     HMODULE comctl = LoadLibraryW(L"comctl32.dll");
     if (!comctl) return;
-    g_resources.setWindowSubclass = reinterpret_cast<void*>(GetProcAddress(comctl, "SetWindowSubclass"));
-    g_resources.defSubclassProc = reinterpret_cast<void*>(GetProcAddress(comctl, "DefSubclassProc"));
+    g_resources.setWindowSubclass = LibraryEntry<void*>(comctl, "SetWindowSubclass");
+    g_resources.defSubclassProc = LibraryEntry<void*>(comctl, "DefSubclassProc");
 }
 
 } // namespace
@@ -62,6 +63,14 @@ const ProgramResources& Resources() {
 
 void SetCrashHandler(CrashHandler handler) {
     g_crashHandler = handler;
+}
+
+void ProcessPendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 void SetErrorTitle(const String& title) {

@@ -5,6 +5,7 @@
 #include "core/WinText.h"
 
 #include "core/OsInfo.h"
+#include "core/SystemLibraryWin32.h"
 
 #include <windows.h>
 
@@ -29,21 +30,14 @@ using SHChangeNotifyFn = void(WINAPI*)(LONG, UINT, const void*, const void*);
 // shell32.dll from the system folder, loaded once and kept.
 HMODULE Shell32() {
     static HMODULE module = [] {
-        wchar_t folder[kMaxPathChars + 1];
-        UINT n = GetSystemDirectoryW(folder, kMaxPathChars);
-        if (n == 0 || n >= kMaxPathChars) return LoadLibraryW(L"shell32.dll");
-        std::wstring path(folder, n);
-        if (path.back() != L'\\') path += L'\\';
-        path += L"shell32.dll";
-        return LoadLibraryW(path.c_str());
+        HMODULE m = LoadSystemLibrary(L"shell32.dll");
+        return m ? m : LoadLibraryW(L"shell32.dll");
     }();
     return module;
 }
 
 template <class Fn> Fn Shell32Entry(const char* name) {
-    HMODULE module = Shell32();
-    if (!module) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return LibraryEntry<Fn>(Shell32(), name);
 }
 
 HKEY RootKey(RegistryRoot root) {
@@ -184,10 +178,7 @@ class SystemSources final : public FolderSources {
         if (!GetUserNameW(buffer, &size)) return {};
         return FromW(buffer);
     }
-    bool FolderExists(const String& path) override {
-        DWORD attributes = GetFileAttributesW(W(path));
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
+    bool FolderExists(const String& path) override { return IsExistingFolder(path); }
     bool IsNtPlatform() override { return CurrentOsRecord().platform == kPlatformNt; }
     bool Is64BitWindows() override { return CurrentOsRecord().is64BitWindows; }
 };

@@ -1,6 +1,7 @@
 #include "vars/BatchWin32.h"
 
 #include "app/Startup.h"
+#include "core/Folders.h"
 #include "core/Format.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -19,11 +20,6 @@ namespace {
 bool FileExists(const String& path) {
     DWORD attributes = GetFileAttributesW(W(path));
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool WriteWholeFile(const String& path, const String8& bytes) {
@@ -63,11 +59,7 @@ void WaitProcessingMessages(HANDLE process) {
     for (;;) {
         DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, 75, QS_ALLINPUT);
         if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        ProcessPendingMessages();
     }
 }
 
@@ -100,7 +92,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     options.os = CurrentOsRecord();
     String8 text = BatchText(CurrentVariableInputs(), commands, options);
 
-    String folder = FolderExists(state.installDir) ? state.installDir : GetFolder(FolderId::Temp);
+    String folder = IsExistingFolder(state.installDir) ? state.installDir : GetFolder(FolderId::Temp);
     String batchPath = JoinPath(folder, kBatchFileName);
     if (!WriteWholeFile(batchPath, text)) {
         String error = WindowsSystemErrorText(GetLastError());

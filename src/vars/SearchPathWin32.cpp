@@ -1,6 +1,7 @@
 #include "vars/BatchWin32.h"
 #include "vars/SearchPath.h"
 
+#include "core/Folders.h"
 #include "core/Format.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -41,11 +42,6 @@ LONG ReadWholeText(HKEY key, const wchar_t* name, String& text) {
     return ERROR_MORE_DATA;
 }
 
-bool FolderExists(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 bool UpdateSearchPath(bool add, const String& folderArgument) {
@@ -71,7 +67,7 @@ bool UpdateSearchPath(bool add, const String& folderArgument) {
         return true;
     }
     String folder = SearchPathFolder(folderArgument, Installer().installDir);
-    if (add && !FolderExists(folder)) {
+    if (add && !IsExistingFolder(folder)) {
         LogPiecesWide({u"Couldn't add \"", folder.c_str(), u"\" to the PATH because it does not exist.\r\n"});
         RegCloseKey(key);
         SetLastError(ERROR_PATH_NOT_FOUND);

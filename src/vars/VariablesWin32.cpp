@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "core/Random.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/WinText.h"
 #include "payload/InstallerState.h"
 
@@ -83,10 +84,7 @@ void ExpandInstallerPlaceholders(String& text) {
 uint64_t DrawSessionNumber() {
     uint8_t bytes[8] = {};
     using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
-    HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    auto gen = advapi ? reinterpret_cast<GenRandom>(
-                            reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")))
-                      : nullptr;
+    auto gen = LibraryEntry<GenRandom>(LoadLibraryW(L"advapi32.dll"), "SystemFunction036");
     if (!gen || !gen(bytes, sizeof bytes)) {
         SeedCoreRandom(GetTickCount());
         for (int i = 0; i < 8; i += 2) {
