@@ -5,6 +5,7 @@
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
 #include "app/Startup.h"
+#include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
@@ -16,8 +17,8 @@
 #include "payload/InstallerState.h"
 #include "vars/VariablesWin32.h"
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 namespace cs {
 
@@ -35,7 +36,8 @@ constexpr int kStringGreetingTitle = 65;
 String ReadValue(HKEY key, const char16_t* name) {
     wchar_t buffer[4096] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t), type = 0;
-    if (RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};
     return FromW(buffer, wcsnlen(buffer, size / sizeof(wchar_t)));
@@ -50,7 +52,8 @@ UninstallEntry ReadUninstallEntry(const String& keyName) {
     UninstallEntry entry;
     HKEY key;
     String path = String(kUninstallRoot) + keyName;
-    if (keyName.IsEmpty() || RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (keyName.IsEmpty() ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ | kEngineRegistryView, &key) != ERROR_SUCCESS)
         return entry;
     entry.found = true;
     entry.location = ReadValue(key, u"InstallLocation");
@@ -70,7 +73,8 @@ UninstallEntry g_existing;
 // A folder named by a registry reference, or a folder text with installer variables.
 String FolderFromReference(const String& reference) {
     RegistryReference ref;
-    if (ParseRegistryReference(reference, ref)) return SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
+    if (ParseRegistryReference(reference, ref))
+        return SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
     String folder = reference;
     ExpandInstallerVariables(folder);
     return folder;
@@ -103,14 +107,15 @@ bool AcquireInstallerMutex() {
 // Starts the old version's uninstaller and ends this run with exit code 10.
 [[noreturn]] void RunOldUninstaller(const String& uninstallString) {
     const InstallerState& state = Installer();
-    String command = UninstallFirstCommand(uninstallString, FromW(GetCommandLineW()), state.Silent(), state.automatic);
+    String command =
+        UninstallFirstCommand(uninstallString, FromW(GetCommandLineW()), state.Silent(), state.automatic);
     LogTextWide(Format(u"Running the installed version's uninstaller: %s\r\n", command));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::u16string buffer(command.View());
-    if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), nullptr, nullptr, FALSE, 0, nullptr,
-                       nullptr, &si, &pi)) {
+    if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), nullptr, nullptr, FALSE, 0,
+                       nullptr, nullptr, &si, &pi)) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     } else {
@@ -137,13 +142,15 @@ void AskAboutUpgradeOrCancel(const UpgradeKind& kind) {
     const Definition& d = state.definition;
     bool interactive = !state.automatic && !state.Silent();
     if (interactive && !(d.optionWord1 & kOpt1NoUpgradeQuestion)) {
-        String text = UpgradeQuestionText(Text(kind.statusString), state.existingFolder, Text(kStringUpgradeQuestion));
-        if (ShowMessage(text, Text(kStringUpgradeTitle), MB_YESNO | MB_ICONQUESTION) != IDYES) CancelInstallation();
+        String text =
+            UpgradeQuestionText(Text(kind.statusString), state.existingFolder, Text(kStringUpgradeQuestion));
+        if (ShowMessage(text, Text(kStringUpgradeTitle), MB_YESNO | MB_ICONQUESTION) != IDYES)
+            CancelInstallation();
     }
     if (interactive && AskBeforeUpgrade((d.optionWord2 & kOpt2AskBeforeUpgrade) != 0, g_existing.version,
                                         FromCodePage(d.upgradeWithoutAskingFrom.View(), kCodePage1252))) {
-        if (ShowMessage(Text(kStringUpgradeAskAgain), Text(kStringUpgradeAskAgainTitle), MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+        if (ShowMessage(Text(kStringUpgradeAskAgain), Text(kStringUpgradeAskAgainTitle),
+                        MB_YESNO | MB_ICONQUESTION) != IDYES)
             CancelInstallation();
     }
 }
@@ -233,7 +240,8 @@ void FindExistingInstallation() {
         g_existing.location = FolderFromReference(d.locationReference);
     state.installedStartMenu = g_existing.startMenu;
     state.installedSharedFiles = g_existing.sharedFiles;
-    if (IsExistingFolder(g_existing.location)) state.existingFolder = NormalizeFolderPath(g_existing.location);
+    if (IsExistingFolder(g_existing.location))
+        state.existingFolder = NormalizeFolderPath(g_existing.location);
 }
 
 void PlayStartSound() {
@@ -267,14 +275,15 @@ void SettleExistingInstallationOrExit() {
     if (!(d.optionWord1 & kOpt1RegisterUninstaller) || state.existingFolder.IsEmpty()) return;
     state.oldVersion = g_existing.version;
     if (d.optionWord1 & kOpt1UninstallOldFirst) {
-        bool inPlace =
-            !d.reinstallInPlaceFrom.IsEmpty() && CompareVersions(g_existing.version, d.reinstallInPlaceFrom) >= 0;
+        bool inPlace = !d.reinstallInPlaceFrom.IsEmpty() &&
+                       CompareVersions(g_existing.version, d.reinstallInPlaceFrom) >= 0;
         if (!inPlace) OfferUninstallFirst(Text(kStringUninstallFirst), kExitUninstallRefused);
     }
-    if (!g_existing.noDowngradeBelow.IsEmpty() && CompareVersions(d.productVersion, g_existing.noDowngradeBelow) < 0)
+    if (!g_existing.noDowngradeBelow.IsEmpty() &&
+        CompareVersions(d.productVersion, g_existing.noDowngradeBelow) < 0)
         OfferUninstallFirst(TextWith(kStringDowngrade, g_existing.noDowngradeBelow), kExitDowngradeRefused);
-    UpgradeKind kind = DecideUpgradeKind((d.optionWord2 & kOpt2CompareVersions) != 0, g_existing.version,
-                                         d.productVersion);
+    UpgradeKind kind =
+        DecideUpgradeKind((d.optionWord2 & kOpt2CompareVersions) != 0, g_existing.version, d.productVersion);
     state.installType = kind.kind;
     SetStatus(kind.statusString, 0);
     AskAboutUpgradeOrCancel(kind);

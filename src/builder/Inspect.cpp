@@ -79,6 +79,8 @@ InspectReport InspectInstaller(ByteView file) {
     j.Member("size", r.info.fileSize);
     j.Member("peHeaderOffset", r.info.section.peOffset);
     j.Member("sectionCount", r.info.section.sectionCount);
+    // PE32: the 32-bit engine; PE32+: the 64-bit engine.
+    j.Member("image", PeImageFormat(source, r.info.section.peOffset));
     j.EndObject();
     j.Key("section");
     if (r.info.section.index >= 0) {

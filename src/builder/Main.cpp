@@ -1,6 +1,8 @@
 // corvantis-build: makes installers and inspects them.
 //
 //   corvantis-build build PROJECT.toml -o OUT.exe [--stub STUB.exe]
+//     (without --stub: $CORVANTIS_STUB, else the project's engine beside this program or in
+//     the build tree's win32/bin or win64/bin folder)
 //   corvantis-build inspect INSTALLER.exe
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
@@ -9,6 +11,7 @@
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
+#include "builder/StubSearch.h"
 
 #include <CLI/CLI.hpp>
 
@@ -68,17 +71,21 @@ int RunInspect(const std::string& path) {
     return report.code == 0 && definitionCode == 0 && streamCode == 0 ? 0 : 2;
 }
 
-// The stub: --stub, else $CORVANTIS_STUB, else corvantis-setup.exe beside this program.
-std::string FindStub(const std::string& given, const char* argv0) {
-    if (!given.empty()) return given;
-    if (const char* env = std::getenv("CORVANTIS_STUB"); env && *env) return env;
-    std::filesystem::path beside = std::filesystem::path(argv0).parent_path() / "corvantis-setup.exe";
-    return beside.string();
+// The folder this program lies in (the stub search starts there).
+std::filesystem::path BuilderFolder(const char* argv0) {
+    std::error_code error;
+#ifndef _WIN32
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) return self.parent_path();
+#endif
+    std::filesystem::path given = std::filesystem::absolute(argv0, error);
+    return given.parent_path();
 }
 
 // A failed build leaves no installer at the output path, not even an older one, so that
 // nothing can take a stale installer for the result of this build.
-int RunBuild(const std::string& projectPath, const std::string& output, const std::string& stubPath) {
+int RunBuild(const std::string& projectPath, const std::string& output, const std::string& givenStub,
+             const char* argv0) {
     auto failed = [&](const std::string& message) {
         std::remove(output.c_str());
         return Fail(message);
@@ -86,6 +93,13 @@ int RunBuild(const std::string& projectPath, const std::string& output, const st
     cs::Project project;
     std::string error;
     if (!cs::LoadProject(projectPath, project, error)) return failed(error);
+    const char* env = std::getenv("CORVANTIS_STUB");
+    std::string tried;
+    std::string stubPath =
+        cs::FindStub(givenStub, env ? env : "", BuilderFolder(argv0), project.engine, tried);
+    if (stubPath.empty())
+        return failed(std::string("cannot find the stub ") + cs::StubFileName(project.engine) +
+                      " (looked for " + tried + "); give --stub or set CORVANTIS_STUB");
     cs::Bytes stub, installer;
     if (!ReadWholeFile(stubPath, stub))
         return failed("cannot read the stub " + stubPath + " (give --stub or set CORVANTIS_STUB)");
@@ -145,8 +159,9 @@ int main(int argc, char** argv) {
     build->add_option("project", buildProject, "The project file")->required();
     build->add_option("-o,--output", buildOutput, "The installer to write")->required();
     build->add_option("--stub", buildStub,
-                      "The engine without payload (default: corvantis-setup.exe beside "
-                      "this program, or $CORVANTIS_STUB)");
+                      "The engine without payload (default: $CORVANTIS_STUB, else the project's "
+                      "engine, corvantis-setup.exe or corvantis-setup-x64.exe, beside this program "
+                      "or in the build tree's win32/bin or win64/bin folder)");
 
     PackOptions pack;
     CLI::App* packCommand =
@@ -172,6 +187,6 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : 1;
     }
     if (*inspect) return RunInspect(inspectPath);
-    if (*build) return RunBuild(buildProject, buildOutput, FindStub(buildStub, argv[0]));
+    if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0]);
     return RunPack(pack);
 }

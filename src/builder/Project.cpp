@@ -898,6 +898,15 @@ void ProjectReader::ReadOptions(Section s) {
         if (s.Int("payload_flags", raw, 0, 0xFFFFFFFFLL)) words[2] |= raw;
         s.Int("chunk_size", project_.chunkSize, 4096, 0x10000000);
         s.Int("xz_preset", project_.xzPreset, 0, 9);
+        String engine;
+        if (s.Text("engine", engine)) {
+            if (engine == String(u"x86"))
+                project_.engine = EngineKind::X86;
+            else if (engine == String(u"x64"))
+                project_.engine = EngineKind::X64;
+            else
+                s.Fail("engine", "expected \"x86\" (the 32-bit engine) or \"x64\" (the 64-bit engine)");
+        }
         s.Finish();
     }
     // Fields whose presence follows a bit must be written when their values were given.
@@ -910,6 +919,10 @@ void ProjectReader::ReadOptions(Section s) {
 }
 
 } // namespace
+
+const char* StubFileName(EngineKind engine) {
+    return engine == EngineKind::X64 ? "corvantis-setup-x64.exe" : "corvantis-setup.exe";
+}
 
 bool LoadProjectText(std::string_view text, const std::string& path, Project& project, std::string& error) {
     project = Project();

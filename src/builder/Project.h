@@ -26,6 +26,13 @@ struct ProjectFile {
     String name, title, destination, icon, arguments, extra;
 };
 
+// The engine an installer is built on: the 32-bit one runs on every Windows, the 64-bit one
+// only on 64-bit Windows (also where the 32-bit subsystem has been removed).
+enum class EngineKind { X86, X64 };
+
+// The stub's file name for an engine: "corvantis-setup.exe" or "corvantis-setup-x64.exe".
+const char* StubFileName(EngineKind engine);
+
 struct Project {
     std::string path; // the project file, for messages
     Definition definition;
@@ -33,6 +40,7 @@ struct Project {
     std::vector<ProjectFile> files;
     uint32_t xzPreset = 6;
     uint32_t chunkSize = 1 << 20; // decoded bytes per data chunk
+    EngineKind engine = EngineKind::X86;
 };
 
 // Reads a project file. On failure returns false with "FILE:LINE: KEY: problem".

@@ -15,6 +15,10 @@ const FolderGuid kKnownFolderCommonFiles = {
     0xF7F1ED05, 0x9F6D, 0x47A2, {0xAA, 0xAE, 0x29, 0xD3, 0x17, 0xC6, 0xF0, 0x66}};
 const FolderGuid kKnownFolderCommonFilesX64 = {
     0x6365D5A7, 0x0F0D, 0x45E5, {0x87, 0xF6, 0x0D, 0xA5, 0x6B, 0x6A, 0x4F, 0x7D}};
+const FolderGuid kKnownFolderProgramFilesX86 = {
+    0x7C5A40EF, 0xA0FB, 0x4BFC, {0x87, 0x4A, 0xC0, 0xF2, 0xE0, 0xB9, 0xFA, 0x8E}};
+const FolderGuid kKnownFolderCommonFilesX86 = {
+    0xDE974D24, 0xD9C6, 0x4D3E, {0xBF, 0x91, 0xF4, 0x45, 0x51, 0x20, 0xB9, 0x17}};
 
 namespace {
 
@@ -43,7 +47,9 @@ enum Csidl {
     kCsidlProgramFiles = 38,
     kCsidlProfile = 40,
     kCsidlSystemX86 = 41,
+    kCsidlProgramFilesX86 = 42,
     kCsidlProgramFilesCommon = 43,
+    kCsidlProgramFilesCommonX86 = 44,
     kCsidlCommonDocuments = 46,
 };
 
@@ -162,8 +168,8 @@ String RemoveLastComponents(const String& path, int count) {
 }
 
 String FolderResolver::RegistryValue(RegistryRoot root, const String& key, const String& name,
-                                     size_t maxChars) {
-    RegistryText value = sources_.ReadRegistry(root, key, name, RegistryView::Default);
+                                     size_t maxChars, RegistryView view) {
+    RegistryText value = sources_.ReadRegistry(root, key, name, view);
     if (!value.found) return {};
     String text = value.text;
     while (!text.IsEmpty() && text.Last() == 0)
@@ -177,8 +183,9 @@ String FolderResolver::ShellFolder(RegistryRoot root, const char16_t* name) {
     return NormalizeFolderPath(RegistryValue(root, kShellFoldersKey, name));
 }
 
-String FolderResolver::CurrentVersionValue(const char16_t* name) {
-    return NormalizeFolderPath(RegistryValue(RegistryRoot::LocalMachine, kCurrentVersionKey, name));
+String FolderResolver::CurrentVersionValue(const char16_t* name, RegistryView view) {
+    return NormalizeFolderPath(
+        RegistryValue(RegistryRoot::LocalMachine, kCurrentVersionKey, name, kRegistryTextMaxChars, view));
 }
 
 String FolderResolver::Special(int csidl) {
@@ -211,6 +218,14 @@ String FolderResolver::ProgramFiles(FolderView view) {
                        [&] { return FromEnvironment(u"ProgramW6432"); },
                        [&] { return WithoutX86(ProgramFiles(FolderView::Default)); });
     }
+    if (sources_.Is64BitProcess() && sources_.Is64BitWindows()) {
+        // The 32-bit engine gets the x86 folder from these lookups through the system's
+        // 32-bit layer; the 64-bit engine asks for it by name.
+        return FirstOf([&] { return Special(kCsidlProgramFilesX86); },
+                       [&] { return Known(kKnownFolderProgramFilesX86); },
+                       [&] { return CurrentVersionValue(u"ProgramFilesDir", RegistryView::Bits32); },
+                       [&] { return String(u"c:\\Program Files (x86)"); });
+    }
     return FirstOf([&] { return Special(kCsidlProgramFiles); },
                    [&] { return Known(kKnownFolderProgramFiles); },
                    [&] { return CurrentVersionValue(u"ProgramFilesDir"); },
@@ -222,6 +237,12 @@ String FolderResolver::CommonFiles(FolderView view) {
         return FirstOf([&] { return Known(kKnownFolderCommonFilesX64); },
                        [&] { return FromEnvironment(u"CommonProgramW6432"); },
                        [&] { return WithoutX86(CommonFiles(FolderView::Default)); });
+    }
+    if (sources_.Is64BitProcess() && sources_.Is64BitWindows()) {
+        return FirstOf([&] { return Special(kCsidlProgramFilesCommonX86); },
+                       [&] { return Known(kKnownFolderCommonFilesX86); },
+                       [&] { return CurrentVersionValue(u"CommonFilesDir", RegistryView::Bits32); },
+                       [&] { return JoinPath(ProgramFiles(), u"Common Files"); });
     }
     return FirstOf([&] { return Special(kCsidlProgramFilesCommon); },
                    [&] { return Known(kKnownFolderCommonFiles); },

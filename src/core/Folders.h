@@ -46,10 +46,13 @@ enum class FolderId {
 // The folder's name in diagnostics ("ProgramFiles", "CommonAppData", ...).
 const char16_t* FolderIdName(FolderId id);
 
-// Program-files lookups: the 64-bit view applies only on 64-bit Windows.
+// Program-files lookups: the 64-bit view applies only on 64-bit Windows; the default view is
+// the 32-bit one, whichever engine asks.
 enum class FolderView { Default, Bits64 };
 
 enum class RegistryRoot { LocalMachine, CurrentUser };
+// Default is the view the 32-bit engine sees: on 64-bit Windows the 32-bit one, which the
+// 64-bit engine asks for explicitly.
 enum class RegistryView { Default, Bits32, Bits64 };
 
 struct FolderGuid {
@@ -67,6 +70,8 @@ extern const FolderGuid kKnownFolderProgramFiles;
 extern const FolderGuid kKnownFolderProgramFilesX64;
 extern const FolderGuid kKnownFolderCommonFiles;
 extern const FolderGuid kKnownFolderCommonFilesX64;
+extern const FolderGuid kKnownFolderProgramFilesX86;
+extern const FolderGuid kKnownFolderCommonFilesX86;
 
 // Registry text as read, before the limits and clean-up of the chains.
 struct RegistryText {
@@ -93,6 +98,9 @@ class FolderSources {
     virtual bool FolderExists(const String& path) = 0;
     virtual bool IsNtPlatform() = 0;
     virtual bool Is64BitWindows() = 0;
+    // The engine itself runs as a 64-bit program: the folders a 32-bit program sees by
+    // default (Program Files (x86)) must then be asked for by name.
+    virtual bool Is64BitProcess() = 0;
 };
 
 // Registry reads of the chains: at most this many characters; a longer value counts as
@@ -125,11 +133,11 @@ class FolderResolver {
     // A registry string value under the chains' limits; "" when missing, not text or too
     // long. REG_EXPAND_SZ values come back expanded.
     String RegistryValue(RegistryRoot root, const String& key, const String& name,
-                         size_t maxChars = kRegistryTextMaxChars);
+                         size_t maxChars = kRegistryTextMaxChars, RegistryView view = RegistryView::Default);
 
   private:
     String ShellFolder(RegistryRoot root, const char16_t* name);
-    String CurrentVersionValue(const char16_t* name);
+    String CurrentVersionValue(const char16_t* name, RegistryView view = RegistryView::Default);
     String Special(int csidl);
     String Known(const FolderGuid& id);
     String FromEnvironment(const char16_t* name);

@@ -4,6 +4,7 @@
 #include "core/Folders.h"
 #include "core/WinText.h"
 
+#include "core/BitnessWin32.h"
 #include "core/OsInfo.h"
 #include "core/SystemLibraryWin32.h"
 
@@ -51,7 +52,7 @@ REGSAM ViewFlag(RegistryView view) {
     case RegistryView::Bits64:
         return KEY_WOW64_64KEY;
     default:
-        return 0;
+        return kEngineRegistryView;
     }
 }
 
@@ -121,7 +122,9 @@ class SystemSources final : public FolderSources {
 
     String8 ReadRegistryAnsi(RegistryRoot root, const String& key, const String& name) override {
         HKEY handle;
-        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return {};
+        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE | kEngineRegistryView, &handle) !=
+            ERROR_SUCCESS)
+            return {};
         String8 narrowName = ToCodePage(name, kCodePageAnsi);
         DWORD type = 0;
         DWORD bytes = 0;
@@ -181,6 +184,7 @@ class SystemSources final : public FolderSources {
     bool FolderExists(const String& path) override { return IsExistingFolder(path); }
     bool IsNtPlatform() override { return CurrentOsRecord().platform == kPlatformNt; }
     bool Is64BitWindows() override { return CurrentOsRecord().is64BitWindows; }
+    bool Is64BitProcess() override { return kEngineIs64Bit; }
 };
 
 } // namespace
@@ -197,7 +201,8 @@ FolderResolver& SystemFolders() {
 
 bool IsExistingFolder(const String& path) {
     DWORD attributes = GetFileAttributesW(W(path));
-    return !path.IsEmpty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return !path.IsEmpty() && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool MakeFolderPath(const String& path) {
@@ -215,7 +220,8 @@ bool MakeFolderPath(const String& path) {
         if (i < path.Length() && path[i] != u'\\' && path[i] != u'/') continue;
         if (i == 0 || path[i - 1] == u':' || path[i - 1] == u'\\' || path[i - 1] == u'/') continue;
         String part = path.Sub(0, i);
-        if (!IsExistingFolder(part) && !CreateDirectoryW(W(part), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        if (!IsExistingFolder(part) && !CreateDirectoryW(W(part), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
     }
     return IsExistingFolder(path);

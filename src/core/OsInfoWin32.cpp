@@ -1,5 +1,6 @@
 // Fills the operating-system record of the running process, once, from the system's own
 // version queries. Every entry point that older systems lack is looked up by name.
+#include "core/BitnessWin32.h"
 #include "core/OsInfo.h"
 
 #include <windows.h>
@@ -88,7 +89,7 @@ OsRecord FillRecord() {
 String ReadReleaseId() {
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+                      KEY_QUERY_VALUE | kEngineRegistryView, &key) != ERROR_SUCCESS)
         return {};
     wchar_t buffer[kReleaseIdMaxChars + 1] = {};
     DWORD type = 0;

@@ -1,5 +1,6 @@
 // The engine's definition step on Windows: the running system as the reader's environment,
 // the checksum test of the payload, and the corrupt-installer error for the reader's code.
+#include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/OsInfo.h"
 #include "payload/CorruptInstaller.h"
@@ -19,7 +20,10 @@ String WindowsFolder() {
     return n > 0 && n <= MAX_PATH ? String(reinterpret_cast<const char16_t*>(buffer), n) : String();
 }
 
+// A 64-bit product's files must reach the real system folders. The 64-bit engine has no
+// redirection to switch off, so for it this is done.
 bool DisableRedirection() {
+    if (kEngineIs64Bit) return true;
     using Disable = BOOL(WINAPI*)(PVOID*);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     auto disable = reinterpret_cast<Disable>(

@@ -61,6 +61,14 @@ int LocateSetupSection(const ByteSource& file, SetupSection& out) {
     return kNoSetupSection;
 }
 
+const char* PeImageFormat(const ByteSource& file, uint32_t peOffset) {
+    uint32_t magic = 0;
+    if (!Read16(file, uint64_t{peOffset} + kPeOptionalMagic, magic)) return "";
+    if (magic == kPe32Magic) return "PE32";
+    if (magic == kPe32PlusMagic) return "PE32+";
+    return "";
+}
+
 uint32_t MappedSectionLength(const SetupSection& section, uint64_t fileSize) {
     uint64_t length = section.rawSize;
     if (section.virtualSize) length = std::min<uint64_t>(length, section.virtualSize);
@@ -115,11 +123,14 @@ bool PrepareSetupSection(ByteView stub, uint64_t mappedLength, uint64_t fileLeng
     if (stub.size() < 64 || stub[0] != 'M' || stub[1] != 'Z')
         return fail("the stub is not an executable (no MZ header)");
     uint32_t pe = LoadLE32(stub.data() + kPeOffsetField);
-    if (pe < kMinPeOffset || pe > kMaxPeOffset || uint64_t{pe} + 248 > stub.size())
+    // The file header and the optional header up to the checksum field must be there.
+    if (pe < kMinPeOffset || pe > kMaxPeOffset || uint64_t{pe} + kPeEngineChecksumStart > stub.size())
         return fail("the stub's PE header offset is outside 64 to 4096");
     const uint8_t* h = stub.data() + pe;
     if (std::memcmp(h, "PE\0\0", 4) != 0) return fail("the stub has no PE signature");
-    if (LoadLE16(h + 24) != 0x10B) return fail("the stub is not a 32-bit (PE32) image");
+    uint32_t magic = LoadLE16(h + kPeOptionalMagic);
+    if (magic != kPe32Magic && magic != kPe32PlusMagic)
+        return fail("the stub is neither a 32-bit (PE32) nor a 64-bit (PE32+) image");
     uint32_t count = LoadLE16(h + kPeSectionCount);
     uint32_t table = pe + 24 + LoadLE16(h + kPeOptionalHeaderSize);
     uint32_t sectionAlignment = LoadLE32(h + kPeSectionAlignment);
@@ -143,7 +154,7 @@ bool PrepareSetupSection(ByteView stub, uint64_t mappedLength, uint64_t fileLeng
         uint32_t raw = LoadLE32(e + 20);
         if (raw && LoadLE32(e + 16)) firstRaw = std::min<uint64_t>(firstRaw, raw);
     }
-    if (newEntry + 2 * kSectionEntryBytes > std::min<uint64_t>(headersSize, firstRaw))
+    if (newEntry + 2 * kSectionEntryBytes > std::min<uint64_t>({headersSize, firstRaw, stub.size()}))
         return fail("the stub's header area has no room for another section header");
     for (uint64_t i = newEntry; i < newEntry + 2 * kSectionEntryBytes; ++i)
         if (stub[i] != 0) return fail("the stub's header area after the section table is not empty");

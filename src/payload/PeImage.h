@@ -27,6 +27,11 @@ constexpr uint32_t kPeFileAlignment = 60;
 constexpr uint32_t kPeSizeOfImage = 80;
 constexpr uint32_t kPeSizeOfHeaders = 84;
 constexpr uint32_t kPeChecksum = 88;
+constexpr uint32_t kPeOptionalMagic = 24;
+// The optional header's magic: the 32-bit engine is PE32, the 64-bit engine PE32+. The
+// fields this module touches lie at the same offsets in both.
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
 // The engine checksum covers the engine prefix from here (just after the PE checksum).
 constexpr uint32_t kPeEngineChecksumStart = 92;
 
@@ -46,6 +51,9 @@ struct SetupSection {
 // kCodeSectionCount, kNoSetupSection, kCodeNoRawData or kCodeSeek (raw offset beyond the
 // end of the file).
 int LocateSetupSection(const ByteSource& file, SetupSection& out);
+
+// "PE32" or "PE32+" from the optional header's magic; "" when it is neither or unreadable.
+const char* PeImageFormat(const ByteSource& file, uint32_t peOffset);
 
 // The part of the section the payload steps read: its raw data, cut to the virtual size
 // when that is smaller and to the end of the file. (Memory the loader fills with zeros past
@@ -80,7 +88,7 @@ struct SectionPlan {
 // section start (more than mappedLength when the data stream lies outside the section). The
 // raw size is a multiple of the section alignment whenever the file has the bytes for it,
 // so the engine copy gives the stub's headers back exactly. False with a reason when the
-// stub is not a 32-bit PE image that can take one more section header.
+// stub is not a PE32 or PE32+ image that can take one more section header.
 bool PrepareSetupSection(ByteView stub, uint64_t mappedLength, uint64_t fileLength, Bytes& prefix,
                          SectionPlan& plan, std::string& error);
 

@@ -94,6 +94,9 @@ TEST_F(ProjectFiles, ShortProjectGetsWorkingDefaults) {
     ASSERT_EQ(p.files.size(), 1u);
     EXPECT_EQ(p.files[0].name, u"app.exe");
     EXPECT_NE(p.files[0].date.month, 0);
+    EXPECT_EQ(p.engine, EngineKind::X86);
+    EXPECT_EQ(LoadOk("[product]\nname = \"Tiny\"\n[options]\nengine = \"x64\"\n").engine, EngineKind::X64);
+    EXPECT_EQ(LoadOk("[product]\nname = \"Tiny\"\n[options]\nengine = \"x86\"\n").engine, EngineKind::X86);
 }
 
 TEST_F(ProjectFiles, EveryKeyReachesItsField) {
@@ -435,6 +438,8 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
          "6: deletion[0].value: expected a size in bytes"},
         {"[product]\nname = \"X\"\n[[uninstall.values]]\nname = \"A\"\nkind = 3\n",
          "5: uninstall.values[0].kind: expected \"text\""},
+        {"[product]\nname = \"X\"\n[options]\nengine = \"arm64\"\n",
+         "4: options.engine: expected \"x86\" (the 32-bit engine) or \"x64\""},
     };
     for (const Case& c : cases) {
         Project p;

@@ -33,6 +33,8 @@ class FakeSources : public FolderSources {
     std::set<std::u16string> folders;
     bool nt = true;
     bool is64 = false;
+    bool process64 = false;
+    std::set<std::u16string> views32; // "M|key|name" entries that only the 32-bit view has
     int tempPathCalls = 0;
 
     static std::u16string RegKey(RegistryRoot root, const String& key, const String& name) {
@@ -56,8 +58,12 @@ class FakeSources : public FolderSources {
         return it == known.end() ? String() : it->second;
     }
     RegistryText ReadRegistry(RegistryRoot root, const String& key, const String& name,
-                              RegistryView) override {
-        auto it = registry.find(RegKey(root, key, name));
+                              RegistryView view) override {
+        std::u16string k = RegKey(root, key, name);
+        if (views32.count(k) && view != RegistryView::Bits32 &&
+            !(view == RegistryView::Default && !process64))
+            return {};
+        auto it = registry.find(k);
         return it == registry.end() ? RegistryText() : it->second;
     }
     String8 ReadRegistryAnsi(RegistryRoot root, const String& key, const String& name) override {
@@ -96,6 +102,7 @@ class FakeSources : public FolderSources {
     bool FolderExists(const String& path) override { return folders.count(Key(path)) != 0; }
     bool IsNtPlatform() override { return nt; }
     bool Is64BitWindows() override { return is64; }
+    bool Is64BitProcess() override { return process64; }
 };
 
 constexpr const char16_t* kShellFolders =
@@ -290,6 +297,57 @@ TEST(FolderChains, SixtyFourBitViews) {
     sources.environment[u"ProgramW6432"] = u"E:\\Elsewhere";
     sources.csidl[38] = u"C:\\Program Files";
     EXPECT_EQ(resolver.ProgramFiles(FolderView::Bits64), u"C:\\Program Files");
+}
+
+// The 64-bit engine must find the folders the 32-bit engine finds through the system's
+// 32-bit layer: the x86 program folders, by their own lookups, source by source.
+TEST(FolderChains, SixtyFourBitEngineAsksForTheX86Folders) {
+    FakeSources full;
+    full.is64 = true;
+    full.process64 = true;
+    // What a 64-bit program sees on 64-bit Windows without asking for x86.
+    full.csidl[38] = u"C:\\Program Files";
+    full.csidl[43] = u"C:\\Program Files\\Common Files";
+    full.known[Key(FormatGuid(kKnownFolderProgramFiles))] = u"C:\\Program Files";
+    full.csidl[42] = u"C:\\PF-csidl (x86)";
+    full.csidl[44] = u"C:\\CF-csidl (x86)";
+    full.known[Key(FormatGuid(kKnownFolderProgramFilesX86))] = u"C:\\PF-known (x86)";
+    full.known[Key(FormatGuid(kKnownFolderCommonFilesX86))] = u"C:\\CF-known (x86)";
+    // The 32-bit view of CurrentVersion names the x86 folders under the plain value names.
+    full.SetRegistry(kMachine, kCurrentVersion, u"ProgramFilesDir", u"C:\\PF-registry (x86)");
+    full.SetRegistry(kMachine, kCurrentVersion, u"CommonFilesDir", u"C:\\CF-registry (x86)");
+    full.views32.insert(FakeSources::RegKey(kMachine, kCurrentVersion, u"ProgramFilesDir"));
+    full.views32.insert(FakeSources::RegKey(kMachine, kCurrentVersion, u"CommonFilesDir"));
+
+    FakeSources s = full;
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"C:\\PF-csidl (x86)");
+    EXPECT_EQ(FolderResolver(s).CommonFiles(), u"C:\\CF-csidl (x86)");
+    s.csidl.erase(42);
+    s.csidl.erase(44);
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"C:\\PF-known (x86)");
+    EXPECT_EQ(FolderResolver(s).CommonFiles(), u"C:\\CF-known (x86)");
+    s.known.clear();
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"C:\\PF-registry (x86)");
+    EXPECT_EQ(FolderResolver(s).CommonFiles(), u"C:\\CF-registry (x86)");
+    s.registry.clear();
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"c:\\Program Files (x86)");
+    EXPECT_EQ(FolderResolver(s).CommonFiles(), u"c:\\Program Files (x86)\\Common Files");
+
+    // The 64-bit views stay what they are.
+    s = full;
+    s.environment[u"ProgramW6432"] = u"C:\\Program Files";
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(FolderView::Bits64), u"C:\\Program Files");
+    s.environment.clear();
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(FolderView::Bits64), u"C:\\PF-csidl") << "the x86 folder, cut";
+
+    // The 32-bit engine keeps its own chain, and the registry's default view there is the
+    // 32-bit one.
+    s = full;
+    s.process64 = false;
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"C:\\Program Files");
+    s.csidl.erase(38);
+    s.known.clear();
+    EXPECT_EQ(FolderResolver(s).ProgramFiles(), u"C:\\PF-registry (x86)");
 }
 
 TEST(FolderChains, DriveRootKeepsItsBackslash) {

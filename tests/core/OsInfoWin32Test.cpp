@@ -47,13 +47,15 @@ TEST(CurrentOs, RecordIsFilledOnceAndDescribesAnNtSystem) {
     EXPECT_GE(os.major * 100 + os.minor, plain.dwMajorVersion * 100 + plain.dwMinorVersion);
 }
 
+// A 32-bit process runs under WoW64 exactly on 64-bit Windows; a 64-bit process runs only there.
 TEST(CurrentOs, SixtyFourBitFlagAgreesWithWow64) {
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-    EXPECT_EQ(CurrentOsRecord().is64BitWindows, wow64 != FALSE)
-        << "a 32-bit process runs under WoW64 exactly on 64-bit Windows";
+    const bool on64 = sizeof(void*) == 8 || wow64 != FALSE;
+    EXPECT_FALSE(sizeof(void*) == 8 && wow64) << "a 64-bit process is never under WoW64";
+    EXPECT_EQ(CurrentOsRecord().is64BitWindows, on64);
     String full = CurrentOsName(0);
-    EXPECT_EQ(FindNoCase(full, u" x64") != String::npos, wow64 != FALSE) << ToUtf8(full).c_str();
+    EXPECT_EQ(FindNoCase(full, u" x64") != String::npos, on64) << ToUtf8(full).c_str();
 }
 
 TEST(CurrentOs, CompatibilityLayerIsNamedAndFlagged) {

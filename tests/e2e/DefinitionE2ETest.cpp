@@ -25,8 +25,8 @@ std::string SourceDir() {
 
 TEST(DefinitionE2E, HelloExampleBuildsInspectsAndRuns) {
     std::string out = TempDir() + "/hello-setup.exe";
-    RunResult built = RunBuilder({"build", SourceDir() + "/examples/hello/hello.toml", "-o", out, "--stub",
-                               WinBin("corvantis-setup.exe")});
+    RunResult built =
+        RunBuilder({"build", SourceDir() + "/examples/hello/hello.toml", "-o", out, "--stub", Engine()});
     ASSERT_EQ(built.exitCode, 0) << built.output;
     RunResult inspected = RunBuilder({"inspect", out});
     EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
@@ -46,7 +46,7 @@ TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
     ASSERT_TRUE(WriteFile(project, "[product]\nname = \"Bad\"\n[wizard]\nbitmap_size = 101\n"));
     std::string out = dir + "/bad.exe";
     ASSERT_TRUE(WriteFile(out, "an installer of an earlier build"));
-    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", Engine()});
     EXPECT_EQ(built.exitCode, 1);
     EXPECT_NE(built.output.find(project + ":4: wizard.bitmap_size: must be between 0 and 100"),
               std::string::npos)
@@ -58,7 +58,7 @@ TEST(DefinitionE2E, WrongProjectLeavesNoOutput) {
 // (silent, so no box waits) ends with exit code 2.
 TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
     std::string stubBytes;
-    ASSERT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), stubBytes));
+    ASSERT_TRUE(ReadFile(Engine(), stubBytes));
     struct Case {
         const char* what;
         void (*set)(Definition&);
@@ -118,7 +118,7 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
 // its title from language string 21 and its text from string 13.
 TEST(DefinitionE2E, CorruptBoxUsesTheDefinitionsTexts) {
     std::string stubBytes;
-    ASSERT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), stubBytes));
+    ASSERT_TRUE(ReadFile(Engine(), stubBytes));
     Definition d = test::MinimalDefinition(22);
     d.languages.At(13, 0) = u"Broken download";
     d.languages.At(21, 0) = u"Hello Problem";

@@ -98,7 +98,7 @@ TEST(ExtractionUnderWine, InstallersOfEveryKindExtract) {
         std::string dir = TempDir();
         std::string project = WriteProject(dir, c.install, c.options);
         std::string setup = dir + "/setup.exe";
-        RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+        RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", Engine()});
         ASSERT_EQ(built.exitCode, 0) << built.output;
         RunResult inspected = RunBuilder({"inspect", setup});
         EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
@@ -125,7 +125,7 @@ TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
     std::string dir = TempDir();
     std::string project = WriteProject(dir, "", "compress_files = true\nkeep_install_log = true");
     std::string setup = dir + "/setup.exe";
-    RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", project, "-o", setup, "--stub", Engine()});
     ASSERT_EQ(built.exitCode, 0) << built.output;
 
     ASSERT_NO_FATAL_FAILURE(DamageLastChunk(setup));

@@ -41,8 +41,7 @@ std::string BuildNotifyingInstaller(const std::string& name, const std::string& 
                        "\n[[file]]\nsource = \"random.bin\"\n[[file]]\nsource = \"note.txt\"\n";
     WriteFile(dir + "/project.toml", toml);
     std::string setup = dir + "/setup.exe";
-    RunResult built =
-        RunBuilder({"build", dir + "/project.toml", "-o", setup, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", dir + "/project.toml", "-o", setup, "--stub", Engine()});
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return setup;
 }
@@ -76,21 +75,22 @@ TEST(NotificationsUnderWine, TheWaitWithoutRequestsReturns) {
 TEST(NotificationsUnderWine, AnInstallerRequestsItsInstallationAddress) {
     HttpRecorder recorder;
     ASSERT_TRUE(recorder.Listening());
-    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_install", "install_url = \"" + Base(recorder) +
-                                                                    "/install?v=%version%&s=%Session%\"");
+    std::string setup = BuildNotifyingInstaller(
+        "cs_e2e_notify_install", "install_url = \"" + Base(recorder) + "/install?v=%version%&s=%Session%\"");
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
     ASSERT_FALSE(ran.timedOut);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
     std::vector<std::string> got = recorder.Requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /install\?v=1\.0%20beta&s=[1-9][0-9]*)"))) << got[0];
+    EXPECT_TRUE(std::regex_match(got[0], std::regex(R"(GET /install\?v=1\.0%20beta&s=[1-9][0-9]*)")))
+        << got[0];
 }
 
 TEST(NotificationsUnderWine, ADamagedInstallerRequestsItsFailureAddressOnce) {
     HttpRecorder recorder;
     ASSERT_TRUE(recorder.Listening());
-    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_damaged",
-                                       "failure_url = \"" + Base(recorder) + "/failed?s=%Session%\"");
+    std::string setup = BuildNotifyingInstaller("cs_e2e_notify_damaged", "failure_url = \"" + Base(recorder) +
+                                                                             "/failed?s=%Session%\"");
     ASSERT_NO_FATAL_FAILURE(DamageLastChunk(setup));
     fs::remove_all(DriveC() + "/cs_e2e_notify_damaged");
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
@@ -133,7 +133,8 @@ TEST(NotificationsUnderWine, ARunRequestsItsAddressesInOrder) {
     HttpRecorder recorder;
     ASSERT_TRUE(recorder.Listening());
     std::string links;
-    for (const char* key : {"install", "prepare", "new_install", "upgrade", "downgrade", "reinstall", "failure"})
+    for (const char* key :
+         {"install", "prepare", "new_install", "upgrade", "downgrade", "reinstall", "failure"})
         links += std::string(key) + "_url = \"" + Base(recorder) + "/" + key + "?s=%Session%\"\n";
     std::string setup = BuildNotifyingInstaller("cs_e2e_notify_order", links);
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);

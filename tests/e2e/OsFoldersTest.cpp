@@ -182,6 +182,7 @@ class ScopedEnv {
 // A pure 32-bit prefix (made once beside the test run's prefix): no 64-bit Windows, so no
 // " x64" and the 64-bit folder views are the default ones.
 TEST(OsUnderWine, PureThirtyTwoBitPrefix) {
+    if (EngineIsX64()) GTEST_SKIP() << "the 64-bit build does not run on 32-bit Windows";
     const char* prefix = std::getenv("WINEPREFIX");
     ASSERT_NE(prefix, nullptr) << "run under scripts/wine-start";
     std::string prefix32 = std::filesystem::path(prefix).parent_path().string() + "/prefix32";

@@ -22,7 +22,7 @@ namespace {
 
 Bytes ReadStub() {
     std::string data;
-    EXPECT_TRUE(ReadFile(WinBin("corvantis-setup.exe"), data)) << WinBin("corvantis-setup.exe");
+    EXPECT_TRUE(ReadFile(Engine(), data)) << Engine();
     return Bytes(data.begin(), data.end());
 }
 
@@ -235,7 +235,7 @@ TEST(PayloadUnderWine, UninstallerCopyIsTheStubAndRuns) {
 }
 
 TEST(PayloadUnderWine, BareStubSaysThereIsNoInstallationData) {
-    BoxRun run = RunAndCloseBox({WinBin("corvantis-setup.exe")});
+    BoxRun run = RunAndCloseBox({Engine()});
     ASSERT_TRUE(run.shown) << "no message box appeared";
     ASSERT_FALSE(run.result.timedOut);
     EXPECT_EQ(run.result.exitCode, 255); // the fatal path: -1
@@ -244,7 +244,7 @@ TEST(PayloadUnderWine, BareStubSaysThereIsNoInstallationData) {
                                "installation data present."),
         std::string::npos);
 
-    RunResult silent = RunWine({WinBin("corvantis-setup.exe"), "/silent"}, 60);
+    RunResult silent = RunWine({Engine(), "/silent"}, 60);
     ASSERT_FALSE(silent.timedOut) << "a box was shown although silent";
     EXPECT_EQ(silent.exitCode, 255);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace cs;
+using cs::test::FakeImage;
 using cs::test::MakeFakeStub;
 
 namespace {
@@ -160,14 +161,43 @@ TEST(PrepareSetupSection, RejectsStubsThatCannotTakeTheSection) {
     Bytes withSetup = WithSection(MakeFakeStub(), kPayload);
     Bytes noRoom = MakeFakeStub();
     StoreLE32(&noRoom[0x80 + kPeSizeOfHeaders], 0x80 + 248 + 3 * 40 + 40); // table fills the headers
-    Bytes pe64 = MakeFakeStub();
-    StoreLE16(&pe64[0x80 + 24], 0x20B);
+    Bytes romImage = MakeFakeStub();
+    StoreLE16(&romImage[0x80 + kPeOptionalMagic], 0x107);
     Bytes tooFew = MakeFakeStub(2);
-    for (const Bytes* stub : {&notExe, &withSetup, &noRoom, &pe64, &tooFew}) {
+    Bytes cutHeaders = MakeFakeStub();
+    cutHeaders.resize(0x80 + 200); // the section table and the header area are missing
+    for (const Bytes* stub : {&notExe, &withSetup, &noRoom, &romImage, &tooFew, &cutHeaders}) {
         error.clear();
         EXPECT_FALSE(PrepareSetupSection(*stub, 100, 100, prefix, plan, error));
         EXPECT_FALSE(error.empty());
     }
+}
+
+// The 64-bit engine is a PE32+ image: its optional header is 16 bytes longer, so the section
+// table lies further on, while every field the section steps touch keeps its offset.
+TEST(PrepareSetupSection, Pe32PlusStubRoundTrip) {
+    Bytes stub = MakeFakeStub(3, 0x80, FakeImage::Pe32Plus);
+    EXPECT_STREQ(PeImageFormat(MemorySource(stub), 0x80), "PE32+");
+    SectionPlan plan;
+    Bytes file = WithSection(stub, kPayload, &plan);
+    SetupSection s;
+    ASSERT_EQ(Locate(file, &s), kPayloadOk);
+    EXPECT_EQ(s.sectionTable, 0x80u + 24 + 240);
+    EXPECT_EQ(s.rawOffset, plan.rawOffset);
+    EXPECT_EQ(s.index, 3);
+    Bytes copy;
+    ASSERT_TRUE(BuildEngineCopy(ByteView(file).first(s.rawOffset), {}, s, copy));
+    EXPECT_EQ(copy, cs::test::StubPaddedToPage(stub));
+}
+
+TEST(PeImageFormat, FromTheOptionalHeaderMagic) {
+    Bytes pe32 = MakeFakeStub();
+    EXPECT_STREQ(PeImageFormat(MemorySource(pe32), 0x80), "PE32");
+    Bytes other = MakeFakeStub();
+    StoreLE16(&other[0x80 + kPeOptionalMagic], 0x107);
+    EXPECT_STREQ(PeImageFormat(MemorySource(other), 0x80), "");
+    Bytes cut(pe32.begin(), pe32.begin() + 0x80 + 20);
+    EXPECT_STREQ(PeImageFormat(MemorySource(cut), 0x80), "");
 }
 
 TEST(EngineCopy, RemovingTheSectionGivesTheStubBack) {

@@ -102,7 +102,7 @@ TEST(VariablesOnWindows, EveryVariableMatchesTheSystem) {
         {0, Csidl(CSIDL_COMMON_APPDATA)},
         {1, Csidl(CSIDL_APPDATA)},
         {2, u"0"},
-        {3, wow64 ? u"64" : u"32"},
+        {3, sizeof(void*) == 8 || wow64 ? u"64" : u"32"}, // the Windows' bitness, not the engine's
         {8, Csidl(CSIDL_COMMON_DESKTOPDIRECTORY)},
         {9, Csidl(CSIDL_DESKTOPDIRECTORY)},
         {12, Csidl(CSIDL_COMMON_DOCUMENTS)},
@@ -138,6 +138,11 @@ TEST(VariablesOnWindows, EveryVariableMatchesTheSystem) {
         {54, u"7"},
         {56, Format(u"%u", version.dwMajorVersion)},
         {57, Format(u"%u", version.dwMinorVersion)},
+        // The 32-bit program folders, as a 32-bit program sees them on either Windows,
+        // whichever engine asks.
+        {6, sizeof(void*) == 8 || wow64 ? Csidl(CSIDL_PROGRAM_FILES_COMMONX86)
+                                        : Csidl(CSIDL_PROGRAM_FILES_COMMON)},
+        {37, sizeof(void*) == 8 || wow64 ? Csidl(CSIDL_PROGRAM_FILESX86) : Csidl(CSIDL_PROGRAM_FILES)},
     };
     for (const Expected& e : expected)
         EXPECT_EQ(CompareNoCase(values[e.row], e.value), 0)

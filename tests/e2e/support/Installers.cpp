@@ -21,7 +21,7 @@ std::string BuildInstaller(const std::string& name, const std::string& projectTe
     std::string project = dir + "/" + name + ".toml";
     std::string out = dir + "/" + name + "-setup.exe";
     if (!WriteFile(project, projectText)) return "";
-    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", WinBin("corvantis-setup.exe")});
+    RunResult built = RunBuilder({"build", project, "-o", out, "--stub", Engine()});
     EXPECT_EQ(built.exitCode, 0) << built.output;
     return built.exitCode == 0 ? out : "";
 }
@@ -46,13 +46,15 @@ void DamageLastChunk(const std::string& installer) {
     ASSERT_TRUE(WriteFile(installer, std::string(file.begin(), file.end())));
 }
 
+// In the 32-bit view, where the 32-bit engine reads and writes and where the 64-bit engine
+// reads and writes too (reg.exe's own view differs by the loader that runs it).
 void RegAdd(const std::string& key, const std::string& name, const std::string& value) {
-    RunResult r = RunWine({"reg", "add", key, "/v", name, "/d", value, "/f"}, 60);
+    RunResult r = RunWine({"reg", "add", key, "/v", name, "/d", value, "/f", "/reg:32"}, 60);
     EXPECT_EQ(r.exitCode, 0) << r.output;
 }
 
 void RegDeleteKey(const std::string& key) {
-    RunWine({"reg", "delete", key, "/f"}, 60);
+    RunWine({"reg", "delete", key, "/f", "/reg:32"}, 60);
 }
 
 } // namespace cs::e2e

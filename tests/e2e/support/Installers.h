@@ -21,7 +21,8 @@ std::string BuildInstaller(const std::string& name, const std::string& projectTe
 // The data must span more than one chunk.
 void DamageLastChunk(const std::string& installer);
 
-// Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\...").
+// Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\..."), in the
+// 32-bit view: the one both engines use for the product's keys.
 void RegAdd(const std::string& key, const std::string& name, const std::string& value);
 // Deletes the key with everything below it; a missing key is no failure.
 void RegDeleteKey(const std::string& key);

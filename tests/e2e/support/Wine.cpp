@@ -46,8 +46,10 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workDir, in
     return pid;
 }
 
+// The Wine loader: Debian's "wine" wrapper, or the 64-bit loader itself on a machine that
+// runs no 32-bit code (the wrapper would pick the 32-bit loader there).
 std::vector<std::string> WithWine(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"wine"};
+    std::vector<std::string> all{EnvOr("CORVANTIS_WINE", "wine")};
     all.insert(all.end(), args.begin(), args.end());
     return all;
 }
@@ -133,8 +135,15 @@ RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds) {
     return result;
 }
 
+bool EngineIsX64() {
+    return EnvOr("CORVANTIS_ENGINE", "x86") == "x64";
+}
 std::string WinBin(const std::string& name) {
-    return EnvOr("CORVANTIS_WIN32_BIN", CORVANTIS_DEFAULT_WIN32_BIN) + "/" + name;
+    std::string fallback = EngineIsX64() ? CORVANTIS_DEFAULT_WIN64_BIN : CORVANTIS_DEFAULT_WIN32_BIN;
+    return EnvOr("CORVANTIS_WIN_BIN", fallback) + "/" + name;
+}
+std::string Engine() {
+    return WinBin(EngineIsX64() ? "corvantis-setup-x64.exe" : "corvantis-setup.exe");
 }
 std::string HostBin(const std::string& name) {
     return EnvOr("CORVANTIS_HOST_BIN", CORVANTIS_DEFAULT_HOST_BIN) + "/" + name;

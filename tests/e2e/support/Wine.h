@@ -37,7 +37,12 @@ RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds = 60)
 // Runs a Linux command (argv form) the same way.
 RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds = 60);
 
-std::string WinBin(const std::string& name);             // file in the win32 bin folder
+// The engine under test: CORVANTIS_ENGINE=x64 selects the 64-bit build (build/win64/bin) and
+// its engine corvantis-setup-x64.exe; otherwise the 32-bit build (build/win32/bin) and
+// corvantis-setup.exe. CORVANTIS_WIN_BIN overrides the folder.
+bool EngineIsX64();
+std::string Engine();                                    // the engine (stub) under test
+std::string WinBin(const std::string& name);             // file in the Windows bin folder
 std::string HostBin(const std::string& name);            // file in the host bin folder
 std::string DriveC();                                    // $WINEPREFIX/drive_c
 std::string TempDir();                                   // a fresh folder under the build tree
