@@ -217,6 +217,26 @@ TEST(Inspect, ReportShowsPlacementAndEveryHeaderField) {
         EXPECT_NE(json.find(key), std::string::npos) << key << "\n" << json;
 }
 
+// The 64-bit engine is a PE32+ image; its installers read and check like the 32-bit ones.
+TEST(Inspect, ReadsInstallersOfEitherEngine) {
+    for (test::FakeImage image : {test::FakeImage::Pe32, test::FakeImage::Pe32Plus}) {
+        PackInput input;
+        input.stub = test::MakeFakeStub(3, 0x80, image);
+        input.definition.assign(500, 'd');
+        input.fileSizes = {2};
+        input.dataStream = {1, 2};
+        PackResult packed;
+        std::string error;
+        ASSERT_TRUE(PackInstaller(input, packed, error)) << error;
+        InspectReport report = InspectInstaller(packed.installer);
+        EXPECT_EQ(report.code, kPayloadOk) << report.json;
+        EXPECT_TRUE(report.engineChecksumMatches);
+        const char* expected =
+            image == test::FakeImage::Pe32 ? "\"image\": \"PE32\"" : "\"image\": \"PE32+\"";
+        EXPECT_NE(report.json.find(expected), std::string::npos) << report.json;
+    }
+}
+
 #ifdef CORVANTIS_BUILD_TOOL
 TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
     namespace fs = std::filesystem;

@@ -5,6 +5,10 @@
 //
 //   datastream_bench [--mb N (64)] [--small N (2000)] [--stub corvantis-setup.exe]
 //
+// Without --stub it runs the engine scripts/wine-env chose for this machine: the stub in
+// $CORVANTIS_WIN_BIN, corvantis-setup-x64.exe when CORVANTIS_ENGINE=x64, through the Wine
+// loader in $CORVANTIS_WINE.
+//
 // 64 MB runs in about a minute on a 2-core machine (most of it the build at xz preset 6).
 //
 // Needs the Wine environment of scripts/wine-start (WINEPREFIX, DISPLAY, a running server).
@@ -94,7 +98,9 @@ RunFigures RunUnderWine(const std::string& installer, double startupSeconds = 0)
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        execlp("wine", "wine", installer.c_str(), "/silent", "/a", static_cast<char*>(nullptr));
+        const char* wine = std::getenv("CORVANTIS_WINE");
+        if (!wine || !*wine) wine = "wine";
+        execlp(wine, wine, installer.c_str(), "/silent", "/a", static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -153,17 +159,21 @@ bool Build(const fs::path& dir, const std::string& toml, const std::string& stub
 int main(int argc, char** argv) {
     size_t megabytes = 64, smallFiles = 2000;
     std::string stub;
-    if (const char* bin = std::getenv("CORVANTIS_WIN32_BIN"))
-        stub = std::string(bin) + "/corvantis-setup.exe";
+    const char* engine = std::getenv("CORVANTIS_ENGINE");
+    const bool x64 = engine && std::strcmp(engine, "x64") == 0;
+    if (const char* bin = std::getenv("CORVANTIS_WIN_BIN"))
+        stub = std::string(bin) + (x64 ? "/corvantis-setup-x64.exe" : "/corvantis-setup.exe");
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--mb")) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
         if (!std::strcmp(argv[i], "--small")) smallFiles = std::strtoul(argv[i + 1], nullptr, 10);
         if (!std::strcmp(argv[i], "--stub")) stub = argv[i + 1];
     }
     if (stub.empty()) {
-        std::fprintf(stderr, "datastream_bench: give --stub or set CORVANTIS_WIN32_BIN\n");
+        std::fprintf(stderr,
+                     "datastream_bench: give --stub or set CORVANTIS_WIN_BIN (scripts/wine-env does)\n");
         return 1;
     }
+    std::printf("engine: %s\n", stub.c_str());
     const size_t total = megabytes << 20;
     fs::path dir = fs::temp_directory_path() / ("cs_datastream_bench_" + std::to_string(getpid()));
     fs::create_directories(dir / "files");

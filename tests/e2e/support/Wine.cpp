@@ -145,6 +145,11 @@ std::string WinBin(const std::string& name) {
 std::string Engine() {
     return WinBin(EngineIsX64() ? "corvantis-setup-x64.exe" : "corvantis-setup.exe");
 }
+std::string EngineOfBitness(bool x64) {
+    if (x64 == EngineIsX64()) return Engine();
+    return std::string(x64 ? CORVANTIS_DEFAULT_WIN64_BIN "/corvantis-setup-x64.exe"
+                           : CORVANTIS_DEFAULT_WIN32_BIN "/corvantis-setup.exe");
+}
 std::string HostBin(const std::string& name) {
     return EnvOr("CORVANTIS_HOST_BIN", CORVANTIS_DEFAULT_HOST_BIN) + "/" + name;
 }

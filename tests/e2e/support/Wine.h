@@ -42,6 +42,7 @@ RunResult RunNative(const std::vector<std::string>& args, int timeoutSeconds = 6
 // corvantis-setup.exe. CORVANTIS_WIN_BIN overrides the folder.
 bool EngineIsX64();
 std::string Engine();                                    // the engine (stub) under test
+std::string EngineOfBitness(bool x64);                   // either engine, from its build folder
 std::string WinBin(const std::string& name);             // file in the Windows bin folder
 std::string HostBin(const std::string& name);            // file in the host bin folder
 std::string DriveC();                                    // $WINEPREFIX/drive_c
