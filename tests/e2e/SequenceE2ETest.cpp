@@ -43,14 +43,17 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
         "[batches]\n"
         "pre_install = '''\nif exist \"%SharedDir%\" echo shared folder made>\"%InstallDir%\\pre.txt\"\n"
         "echo output of the pre-installation batch\n'''\n"
-        "post_install = 'if not exist \"%InstallDir%\\data\\Install.log\" echo before the log>\"%InstallDir%\\post.txt\"'\n"
-        "install_exit = 'if exist \"%InstallDir%\\data\\Install.log\" echo after the log>\"%InstallDir%\\exit.txt\"'\n");
+        "post_install = 'if not exist \"%InstallDir%\\data\\Install.log\" echo before the "
+        "log>\"%InstallDir%\\post.txt\"'\n"
+        "install_exit = 'if exist \"%InstallDir%\\data\\Install.log\" echo after the "
+        "log>\"%InstallDir%\\exit.txt\"'\n");
     ASSERT_FALSE(setup.empty());
     RunResult ran = RunAutomatic(setup);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
 
     std::string text;
-    ASSERT_TRUE(ReadFile(root + "/app/pre.txt", text)) << "the shared folder exists when the first batch runs";
+    ASSERT_TRUE(ReadFile(root + "/app/pre.txt", text))
+        << "the shared folder exists when the first batch runs";
     EXPECT_TRUE(Contains(text, "shared folder made"));
     EXPECT_TRUE(ReadFile(root + "/app/post.txt", text)) << "the post-installation batch runs before the log";
     EXPECT_TRUE(ReadFile(root + "/app/exit.txt", text)) << "the installation-exit batch runs after the log";
@@ -65,7 +68,8 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     // Wine's srclient.dll has no system restore (SRSetRestorePointW fails): the failure is
     // logged with its reason and the run goes on.
     EXPECT_TRUE(Contains(log, "Creating restore point...FAILED\r\n")) << log;
-    EXPECT_FALSE(Contains(log, "Failed to commit restore point.")) << "a point that failed to begin is not committed";
+    EXPECT_FALSE(Contains(log, "Failed to commit restore point."))
+        << "a point that failed to begin is not committed";
     fs::remove_all(root);
 }
 
@@ -74,8 +78,9 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
 TEST(SequenceUnderWine, DefaultFolderFromTheRegistry) {
     const std::string key = "HKCU\\Software\\Corvantis E2E";
     RegDeleteKey(key);
-    std::string setup = BuildInstaller("regfolder", "[product]\nname = \"Registry Folder E2E\"\n"
-                                                    "[install]\nfolder = 'HKCU\\Software\\Corvantis E2E\\Folder'\n");
+    std::string setup =
+        BuildInstaller("regfolder", "[product]\nname = \"Registry Folder E2E\"\n"
+                                    "[install]\nfolder = 'HKCU\\Software\\Corvantis E2E\\Folder'\n");
     ASSERT_FALSE(setup.empty());
     EXPECT_EQ(RunAutomatic(setup).exitCode, 7) << "no value";
 
@@ -97,9 +102,10 @@ TEST(SequenceUnderWine, DefaultFolderFromTheRegistry) {
 TEST(SequenceUnderWine, ClosingPassClosesAMatchingProgram) {
     Process notepad({"notepad.exe"});
     ASSERT_TRUE(WaitForWindow("Notepad", 60)) << "notepad did not show its window";
-    std::string setup = BuildInstaller("closer", "[product]\nname = \"Closer E2E\"\n"
-                                                 "[install]\nfolder = \"C:\\\\cs_e2e_closer\"\n"
-                                                 "[[auto_close]]\nwindow_class = \"Notepad\"\nname = \"Notepad\"\n");
+    std::string setup =
+        BuildInstaller("closer", "[product]\nname = \"Closer E2E\"\n"
+                                 "[install]\nfolder = \"C:\\\\cs_e2e_closer\"\n"
+                                 "[[auto_close]]\nwindow_class = \"Notepad\"\nname = \"Notepad\"\n");
     ASSERT_FALSE(setup.empty());
     EXPECT_EQ(RunAutomatic(setup).exitCode, 0);
     RunResult closed = notepad.Wait(30);
@@ -145,8 +151,9 @@ TEST(SequenceUnderWine, UpgradeQuestionAnsweredNoCancels) {
 
 // Without the password page an installer with a password must not install unasked.
 TEST(SequenceUnderWine, PasswordWithoutItsPageCancels) {
-    std::string setup = BuildInstaller("password", "[product]\nname = \"Password E2E\"\n"
-                                                   "[install]\nfolder = \"C:\\\\cs_e2e_password\"\npassword = \"secret\"\n");
+    std::string setup =
+        BuildInstaller("password", "[product]\nname = \"Password E2E\"\n"
+                                   "[install]\nfolder = \"C:\\\\cs_e2e_password\"\npassword = \"secret\"\n");
     ASSERT_FALSE(setup.empty());
     EXPECT_EQ(RunAutomatic(setup).exitCode, 12);
     EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_password")) << "nothing was prepared";
@@ -161,12 +168,13 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
     ASSERT_EQ(before.exitCode, 0) << before.output;
     std::string root = DriveC() + "/cs_e2e_loosen";
     fs::remove_all(root);
-    std::string setup = BuildInstaller("loosen", "[product]\nname = \"Loosen E2E\"\n"
-                                                 "[install]\nfolder = \"C:\\\\cs_e2e_loosen\"\nshared_subfolder = \"shared\"\n"
-                                                 "start_menu_folder = \"Loosen Menu\"\nadd_to_path_subfolder = \"bin\"\n"
-                                                 "[options]\nloosen_folder_security = true\n"
-                                                 "loosen_shared_folder_security = true\nadd_to_path = true\n"
-                                                 "[batches]\npre_install = 'mkdir \"%InstallDir%\\bin\"'\n");
+    std::string setup = BuildInstaller(
+        "loosen", "[product]\nname = \"Loosen E2E\"\n"
+                  "[install]\nfolder = \"C:\\\\cs_e2e_loosen\"\nshared_subfolder = \"shared\"\n"
+                  "start_menu_folder = \"Loosen Menu\"\nadd_to_path_subfolder = \"bin\"\n"
+                  "[options]\nloosen_folder_security = true\n"
+                  "loosen_shared_folder_security = true\nadd_to_path = true\n"
+                  "[batches]\npre_install = 'mkdir \"%InstallDir%\\bin\"'\n");
     ASSERT_FALSE(setup.empty());
     EXPECT_EQ(RunAutomatic(setup).exitCode, 0);
 
@@ -188,8 +196,9 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
     size_t typeEnd = before.output.find_first_of(" \t", at);
     size_t value = before.output.find_first_not_of(" \t", typeEnd);
     std::string original = before.output.substr(value, before.output.find_first_of("\r\n", value) - value);
-    RunResult restored = RunWine(
-        {"reg", "add", environment, "/v", "Path", "/t", before.output.substr(at, typeEnd - at), "/d", original, "/f"}, 60);
+    RunResult restored = RunWine({"reg", "add", environment, "/v", "Path", "/t",
+                                  before.output.substr(at, typeEnd - at), "/d", original, "/f"},
+                                 60);
     EXPECT_EQ(restored.exitCode, 0) << restored.output;
     fs::remove_all(root);
 }
