@@ -206,7 +206,9 @@ void RemoveEmptyFolders() {
 
 // The installation actions in their order. Files, system registrations, shortcuts, registry
 // entries, associations, firewall exceptions and the uninstall registration take their
-// places before the search path as they are built.
+// places before the search path as they are built. The log is finished before anything of
+// the run's end that may read it: the restart question (to come, with the restart itself)
+// and then the installation-exit batch find "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
     AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
     FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,

@@ -32,8 +32,9 @@ RunResult RunAutomatic(const std::string& installer) {
 
 // Preparation makes the uninstall data and shared folders before the pre-installation batch,
 // the post-installation batch runs before the log is written and the installation-exit batch
-// after it; folders left empty at the end are removed again. The log ends with the completion
-// text, its placeholders replaced.
+// after it, when the log is finished (the copy that batch makes is the whole log); folders
+// left empty at the end are removed again. The log ends with the completion text, its
+// placeholders replaced.
 TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     std::string root = DriveC() + "/cs_e2e_sequence";
     fs::remove_all(root);
@@ -49,8 +50,9 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
         "echo output of the pre-installation batch\n'''\n"
         "post_install = 'if not exist \"%InstallDir%\\data\\Install.log\" echo before the "
         "log>\"%InstallDir%\\post.txt\"'\n"
-        "install_exit = 'if exist \"%InstallDir%\\data\\Install.log\" echo after the "
-        "log>\"%InstallDir%\\exit.txt\"'\n");
+        "install_exit = '''\nif exist \"%InstallDir%\\data\\Install.log\" echo after the "
+        "log>\"%InstallDir%\\exit.txt\"\n"
+        "copy \"%InstallDir%\\data\\Install.log\" \"%InstallDir%\\log-at-exit.txt\"\n'''\n");
     ASSERT_FALSE(setup.empty());
     RunResult ran = RunAutomatic(setup);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
@@ -83,10 +85,15 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     std::transform(folder.begin(), folder.end(), folder.begin(),
                    [](unsigned char c) { return std::tolower(c); });
     EXPECT_EQ(folder, "c:\\windows") << completion;
-    size_t date = completion.find('[') + 1;
-    EXPECT_NE(completion.find("2026", date), std::string::npos) << completion;
-    EXPECT_NE(completion.find("7", date), std::string::npos) << completion;
+    std::string date = completion.substr(completion.find('[') + 1);
+    date = date.substr(0, date.find(']'));
+    for (const char* piece : {"2026", "3", "7"})
+        EXPECT_NE(date.find(piece), std::string::npos) << piece << " in the build date " << date;
     EXPECT_EQ(completion.substr(completion.find(']')), "]\r\n") << "the completion text ends the log";
+    std::string logAtExit;
+    ASSERT_TRUE(ReadFile(root + "/app/log-at-exit.txt", logAtExit))
+        << "the installation-exit batch sees the log";
+    EXPECT_EQ(logAtExit, log) << "the log is finished before the installation-exit batch runs";
     fs::remove_all(root);
 }
 
