@@ -7,8 +7,8 @@
 #include "app/SequenceSupportWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
-#include "core/SystemLibraryWin32.h"
 #include "core/SystemErrorWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -17,8 +17,8 @@
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
-#include <windows.h>
 #include <srrestoreptapi.h>
+#include <windows.h>
 
 namespace cs {
 
@@ -65,7 +65,8 @@ void BeginRestorePoint() {
     const Definition& d = state.definition;
     SetStatus(kStringRestorePoint, state.progress);
     LogTextWide(u"Creating restore point...");
-    DWORD error = SetRestorePoint(BEGIN_SYSTEM_CHANGE, 0, RestorePointDescription(d.productName, d.productVersion));
+    DWORD error =
+        SetRestorePoint(BEGIN_SYSTEM_CHANGE, 0, RestorePointDescription(d.productName, d.productVersion));
     if (error == 0) {
         LogTextWide(u"OK\r\n");
         return;
@@ -77,14 +78,15 @@ void BeginRestorePoint() {
 void CommitRestorePoint() {
     const InstallerState& state = Installer();
     if (!(state.payloadFlags & kFlagRestorePoint)) return;
-    if (SetRestorePoint(END_SYSTEM_CHANGE, g_restorePoint, {}) != 0) LogTextWide(u"Failed to commit restore point.\r\n");
+    if (SetRestorePoint(END_SYSTEM_CHANGE, g_restorePoint, {}) != 0)
+        LogTextWide(u"Failed to commit restore point.\r\n");
 }
 
 bool RunsAsAdministrator() {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &administrators))
         return false;
     BOOL member = FALSE;
     if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
@@ -101,7 +103,8 @@ bool OnRemovableDrive(const String& folder) {
 // Makes a folder of the preparation; a failure goes to the failure summary.
 void MakePreparedFolder(const String& folder, const char16_t* what) {
     if (MakeFolderPath(folder)) return;
-    String message = Format(u"Failed to create %s \"%s\": %s\r\n", what, folder, WindowsSystemErrorText(GetLastError()));
+    String message =
+        Format(u"Failed to create %s \"%s\": %s\r\n", what, folder, WindowsSystemErrorText(GetLastError()));
     LogTextWide(message);
     FailureSummary() += message;
 }
@@ -109,7 +112,8 @@ void MakePreparedFolder(const String& folder, const char16_t* what) {
 String ResolveRegistryFolderOrExit(const String& reference) {
     RegistryReference ref;
     String path;
-    if (ParseRegistryReference(reference, ref)) path = SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
+    if (ParseRegistryReference(reference, ref))
+        path = SystemFolders().RegistryValue(ref.root, ref.key, ref.value);
     Trim(path);
     if (path.IsEmpty()) Refuse(kExitInstallPathMissing, RegistryPathMissingMessage(reference), MB_ICONERROR);
     if (!IsExistingFolder(path))
@@ -130,7 +134,8 @@ void FixStartMenuFolder() {
 // The folder security is loosened on the full Start Menu path the folder text names.
 String StartMenuPath() {
     const InstallerState& state = Installer();
-    return JoinPath(GetFolder(state.allUsers ? FolderId::CommonPrograms : FolderId::Programs), state.startMenuFolder);
+    return JoinPath(GetFolder(state.allUsers ? FolderId::CommonPrograms : FolderId::Programs),
+                    state.startMenuFolder);
 }
 
 void FixSharedFolder() {
@@ -168,9 +173,10 @@ void AddInstallFolderToSearchPath() {
 
 void RunPostInstallationBatch() {
     const InstallerState& state = Installer();
-    String label = (state.payloadFlags & kFlagLogPostInstallBatch) ? String(u"Post-Installation Batch") : String();
-    RunBatch(state.batchCommands[kBatchPostInstall], (state.definition.optionWord1 & kOpt1HidePostInstallBatch) != 0,
-             label);
+    String label =
+        (state.payloadFlags & kFlagLogPostInstallBatch) ? String(u"Post-Installation Batch") : String();
+    RunBatch(state.batchCommands[kBatchPostInstall],
+             (state.definition.optionWord1 & kOpt1HidePostInstallBatch) != 0, label);
 }
 
 void RequestEndOfRunNotification() {
@@ -185,24 +191,27 @@ void FinishLogInteractively() {
 
 void RunInstallationExitBatch() {
     const InstallerState& state = Installer();
-    RunBatch(state.batchCommands[kBatchInstallExit], (state.definition.optionWord1 & kOpt1HideExitBatch) != 0);
+    RunBatch(state.batchCommands[kBatchInstallExit],
+             (state.definition.optionWord1 & kOpt1HideExitBatch) != 0);
 }
 
 // Folders the installation made but left empty go again.
 void RemoveEmptyFolders() {
     const InstallerState& state = Installer();
-    for (const String& folder : {state.sharedDir, UninstallDataFolder(state.installDir, state.definition.uninstallSubdir),
-                                 state.installDir})
+    for (const String& folder :
+         {state.sharedDir, UninstallDataFolder(state.installDir, state.definition.uninstallSubdir),
+          state.installDir})
         if (!folder.IsEmpty()) RemoveDirectoryW(W(folder));
 }
 
 // The installation actions in their order. Files, system registrations, shortcuts, registry
 // entries, associations, firewall exceptions and the uninstall registration take their
-// places before the search path as they are built.
+// places before the search path as they are built. The log is finished before anything of
+// the run's end that may read it: the restart question (to come, with the restart itself)
+// and then the installation-exit batch find "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
-    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification,
-    CommitRestorePoint,           FinishLogInteractively,   RunInstallationExitBatch,
-    RemoveEmptyFolders,
+    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
+    FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,
 };
 
 } // namespace

@@ -1,9 +1,12 @@
 #include "builder/Inspect.h"
 
 #include "builder/Json.h"
+#include "builder/Project.h"
 #include "core/Text.h"
 #include "payload/Crc32.h"
 #include "payload/PayloadCodes.h"
+
+#include <initializer_list>
 
 namespace cs {
 
@@ -50,6 +53,35 @@ void WriteHeader(JsonWriter& j, const InspectReport& r) {
     j.EndObject();
 }
 
+// The result of one check as the report shows it: "ok", the code, or the name of an
+// outcome that has its own message.
+void WriteResult(JsonWriter& j, int code) {
+    if (code == kPayloadOk)
+        j.String("ok");
+    else if (code == kNoSetupSection)
+        j.String("no installation data");
+    else if (code == kVersionMismatch)
+        j.String("version mismatch");
+    else
+        j.Int(code);
+}
+
+// Another writer's top-level object laid out as a member of the report's object.
+std::string AsMember(const std::string& json) {
+    std::string out;
+    for (char c : std::string_view(json).substr(0, json.find_last_not_of('\n') + 1)) {
+        out += c;
+        if (c == '\n') out += "  ";
+    }
+    return out;
+}
+
+int FirstFailure(std::initializer_list<int> codes) {
+    for (int code : codes)
+        if (code != kPayloadOk) return code;
+    return kPayloadOk;
+}
+
 } // namespace
 
 InspectReport InspectInstaller(ByteView file) {
@@ -63,17 +95,28 @@ InspectReport InspectInstaller(ByteView file) {
     if (located && ReadEnginePrefix(source, r.info, prefix) == kPayloadOk && headerRead)
         r.engineChecksumMatches = CheckEngineChecksum(prefix, r.info) == kPayloadOk;
 
+    // The engine reads the definition next ("null" when the container failed), then checks
+    // its engine part as the definition asks, then the data stream.
+    Definition definition;
+    std::string decoded = DecodedDefinitionJson(r, r.definitionCode, &definition);
+    bool definitionRead = r.code == kPayloadOk && r.definitionCode == kPayloadOk;
+    int integrityMode = definition.pages.integrityMode;
+    if (definitionRead) {
+        Bytes checkedPrefix, copy;
+        r.engineCode = CheckEnginePart(source, r.info, integrityMode, definition.externalData == 1, {},
+                                       checkedPrefix, copy)
+                           .code;
+    }
+    std::string stream =
+        definitionRead ? AsMember(DataStreamJson(file, r, definition, r.streamCode)) : "null";
+    r.verdict = FirstFailure({r.code, r.definitionCode, r.engineCode, r.streamCode});
+
     JsonWriter j;
     j.BeginObject();
+    j.Key("verdict");
+    WriteResult(j, r.verdict);
     j.Key("result");
-    if (r.code == kPayloadOk)
-        j.String("ok");
-    else if (r.code == kNoSetupSection)
-        j.String("no installation data");
-    else if (r.code == kVersionMismatch)
-        j.String("version mismatch");
-    else
-        j.Int(r.code);
+    WriteResult(j, r.code);
     j.Member("problem", r.code == kPayloadOk ? "" : PayloadCodeText(r.code));
     j.Key("file").BeginObject();
     j.Member("size", r.info.fileSize);
@@ -107,12 +150,33 @@ InspectReport InspectInstaller(ByteView file) {
         } else {
             j.Null();
         }
+    }
+    j.Key("decodedDefinition").Raw(decoded);
+    if (located) {
+        // The engine part's facts always; its result once the definition gave the mode.
         j.Key("engine").BeginObject();
+        j.Key("result");
+        if (definitionRead)
+            WriteResult(j, r.engineCode);
+        else
+            j.Null();
+        j.Member("problem", r.engineCode == kPayloadOk ? "" : PayloadCodeText(r.engineCode));
+        j.Key("integrityMode");
+        if (definitionRead)
+            j.Int(integrityMode);
+        else
+            j.Null();
+        j.Key("signature");
+        if (definitionRead && (integrityMode == 2 || integrityMode == 3))
+            j.String("not verified (the platform's check)");
+        else
+            j.Null();
         j.Member("prefixLength", r.info.section.rawOffset);
         j.Member("checksum", Hex32(EngineChecksum(prefix, r.info.section.peOffset)));
         j.Member("checksumMatches", r.engineChecksumMatches);
         j.EndObject();
     }
+    j.Key("dataStream").Raw(stream);
     j.EndObject();
     r.json = j.Text();
     return r;

@@ -7,7 +7,7 @@
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
-// file errors, 2 (inspect) the installer fails a check.
+// file errors, 2 (inspect) the installer fails a check (the report's verdict).
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
@@ -56,19 +56,8 @@ int RunInspect(const std::string& path) {
     cs::Bytes file;
     if (!ReadWholeFile(path, file)) return Fail("cannot read " + path);
     cs::InspectReport report = cs::InspectInstaller(file);
-    int definitionCode = 0, streamCode = 0;
-    cs::Definition definition;
-    std::string decoded = cs::DecodedDefinitionJson(report, definitionCode, &definition);
-    // The data stream's reading depends on the definition (compression, external data).
-    std::string stream = report.code == 0 && definitionCode == 0
-                             ? cs::DataStreamJson(file, report, definition, streamCode)
-                             : std::string("null");
-    std::string json = report.json.substr(0, report.json.find_last_of('}'));
-    while (!json.empty() && (json.back() == '\n' || json.back() == ' '))
-        json.pop_back();
-    json += ",\n  \"decodedDefinition\": " + decoded + ",\n  \"dataStream\": " + stream + "\n}\n";
-    std::fputs(json.c_str(), stdout);
-    return report.code == 0 && definitionCode == 0 && streamCode == 0 ? 0 : 2;
+    std::fputs(report.json.c_str(), stdout);
+    return report.verdict == 0 ? 0 : 2;
 }
 
 // The folder this program lies in (the stub search starts there).

@@ -17,6 +17,14 @@ void Spool(const String8& utf8) {
     if (g_system && !utf8.IsEmpty()) g_system->AppendToSpool(utf8.c_str(), utf8.Length());
 }
 
+// A text of the language table as the log uses it: its wizard placeholders expanded.
+String Text(int number) {
+    if (!g_system) return {};
+    String text = g_system->LanguageText(number);
+    ExpandWizardPlaceholders(text, g_system->Placeholders());
+    return text;
+}
+
 bool HasByteOrderMark(const String8& text) {
     return text.View().substr(0, 3) == kByteOrderMark;
 }
@@ -75,7 +83,7 @@ String ErrorCodeText(int64_t code) {
 }
 
 String FailureLines(const String& subject, int64_t code) {
-    String word = g_system ? g_system->LanguageText(kLangFailureWord) : String();
+    String word = Text(kLangFailureWord);
     String lines = Format(u"%s %s\r\n", word, subject);
     if (code != 0) {
         String text = g_system ? g_system->SystemErrorText(static_cast<uint32_t>(code)) : String();
@@ -157,12 +165,13 @@ bool FinishLog(const FinishOptions& o) {
     LogSystem& sys = *g_system;
     bool failed = !Installer().failureSummary.IsEmpty();
     if (failed) sys.NotifyFailure();
+    String completionText = Text(kLangCompletionText);
     bool view = false;
     if (o.interactive && !o.automatic) {
-        if (!failed && !(o.optionWord1 & kOpt1NoCompletionMessage)) sys.ShowCompletion();
+        if (!failed && !(o.optionWord1 & kOpt1NoCompletionMessage)) sys.ShowCompletion(completionText);
         if (failed)
-            view = sys.AskYesNo(Format(sys.LanguageText(kLangViewLogQuestion).c_str(), o.logPath),
-                                sys.LanguageText(kLangViewLogTitle));
+            view =
+                sys.AskYesNo(Format(Text(kLangViewLogQuestion).c_str(), o.logPath), Text(kLangViewLogTitle));
     }
     bool written = false;
     if ((o.optionWord1 & kOpt1KeepInstallLog) || failed) {
@@ -170,8 +179,8 @@ bool FinishLog(const FinishOptions& o) {
         if (sys.ReadLog(o.logPath, existing)) {
             LogHeader header = o.header;
             if (header.installDate.IsEmpty()) header.installDate = sys.Now();
-            String8 contents = AppendLogBlock(existing, header, sys.ReadSpool(), Installer().failureSummary,
-                                              sys.LanguageText(kLangCompletionText));
+            String8 contents =
+                AppendLogBlock(existing, header, sys.ReadSpool(), Installer().failureSummary, completionText);
             written = sys.WriteLog(o.logPath, contents);
             if (written) sys.LoosenAccess(o.logPath);
         }

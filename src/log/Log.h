@@ -5,6 +5,7 @@
 
 #include "core/String.h"
 #include "payload/Definition.h"
+#include "vars/Variables.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,8 +29,10 @@ class LogSystem {
     virtual void AppendToSpool(const char* data, size_t size) = 0;
     virtual String8 ReadSpool() = 0;
     virtual void DeleteSpool() = 0;
-    // Texts and errors.
+    // Texts and errors. The log passes every language text through the wizard placeholders
+    // ("<product>" ...) with the run's values.
     virtual String LanguageText(int number) = 0;
+    virtual PlaceholderInputs Placeholders() = 0;
     virtual String SystemErrorText(uint32_t code) = 0; // user's language, then English if it differs
     virtual uint32_t LastError() = 0;
     virtual void RemoveFile(const String& path) = 0;
@@ -39,7 +42,7 @@ class LogSystem {
     virtual void LoosenAccess(const String& path) = 0;
     // Questions and messages of the closing step.
     virtual bool AskYesNo(const String& text, const String& title) = 0;
-    virtual void ShowCompletion() = 0;
+    virtual void ShowCompletion(const String& text) = 0; // the completion text, expanded
     virtual void OpenForViewing(const String& path) = 0;
     virtual void NotifyFailure() = 0; // the failure notification request
     virtual String Now() = 0;         // the current local date and time, as the header shows it

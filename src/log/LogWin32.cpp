@@ -10,6 +10,7 @@
 #include "payload/CorruptInstaller.h"
 #include "payload/InstallerState.h"
 #include "vars/Variables.h"
+#include "vars/VariablesWin32.h"
 
 #include <windows.h>
 
@@ -66,6 +67,7 @@ class LogSystemWin32 : public LogSystem {
         if (!spoolPath_.IsEmpty()) DeleteFileW(W(spoolPath_));
     }
     String LanguageText(int number) override { return Installer().LanguageString(number); }
+    PlaceholderInputs Placeholders() override { return CurrentPlaceholderInputs(); }
     String SystemErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
     uint32_t LastError() override { return GetLastError(); }
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
@@ -90,8 +92,7 @@ class LogSystemWin32 : public LogSystem {
     bool AskYesNo(const String& text, const String& title) override {
         return ShowMessage(text, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
     }
-    void ShowCompletion() override {
-        String text = Installer().LanguageString(kLangCompletionText);
+    void ShowCompletion(const String& text) override {
         if (!text.IsEmpty())
             ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
     }

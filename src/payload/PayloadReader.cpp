@@ -65,4 +65,21 @@ int MakeEngineCopy(const ByteSource& file, ByteView enginePrefix, const PayloadI
     return BuildEngineCopy(enginePrefix, tail, info.section, copy) ? kPayloadOk : kCodeEngineTail;
 }
 
+EngineCheck CheckEnginePart(const ByteSource& file, const PayloadInfo& info, int integrityMode,
+                            bool externalData, const SignatureCheck& verifySignature, Bytes& prefix,
+                            Bytes& copy) {
+    if (int code = ReadEnginePrefix(file, info, prefix); code != kPayloadOk) return {code, true};
+    if (integrityMode == 1) {
+        if (int code = CheckEngineChecksum(prefix, info); code != kPayloadOk) return {code, false};
+    }
+    if ((integrityMode == 2 || integrityMode == 3) && verifySignature) {
+        if (int code = verifySignature(integrityMode); code != kPayloadOk) return {code, integrityMode == 2};
+    }
+    if (info.header.flags & kFlagEngineWithoutPayload) {
+        if (int code = MakeEngineCopy(file, prefix, info, copy, externalData); code != kPayloadOk)
+            return {code, true};
+    }
+    return {};
+}
+
 } // namespace cs

@@ -8,6 +8,8 @@
 #include "payload/PayloadHeader.h"
 #include "payload/PeImage.h"
 
+#include <functional>
+
 namespace cs {
 
 // What the payload steps hand on to the definition reader, the data stream and the
@@ -47,6 +49,27 @@ int ReadPayloadFile(const ByteSource& file, PayloadInfo& info, Bytes& mapped);
 int ReadEnginePrefix(const ByteSource& file, const PayloadInfo& info, Bytes& prefix);
 // Integrity mode 1: kPayloadOk or kCodeEngineChecksum.
 int CheckEngineChecksum(ByteView enginePrefix, const PayloadInfo& info);
+
+// The outcome of the engine part's checks: kPayloadOk or the code, and whether the system's
+// last error belongs to the report (it does for the reads and a mode 2 signature).
+struct EngineCheck {
+    int code = 0;
+    bool withSystemError = false;
+};
+
+// Verifies the installer's digital signature for integrity mode 2 or 3 (the mode is passed);
+// returns 0 or the mode's code. Only the platform can verify a signature.
+using SignatureCheck = std::function<int(int mode)>;
+
+// The checks of the engine part once the definition gives its integrity mode and
+// external-data byte, in the engine's order: the engine prefix read (kCodeEnginePrefix); in
+// integrity mode 1 the engine checksum (kCodeEngineChecksum); in modes 2 and 3 the signature
+// through `verifySignature` (skipped when it is empty); with payload flag 0x20 the engine
+// copy (kCodeEngineTail). The engine and the builder's inspection both run it, so that they
+// pass and fail the same installers. Outputs: the prefix, and the copy for flag 0x20.
+EngineCheck CheckEnginePart(const ByteSource& file, const PayloadInfo& info, int integrityMode,
+                            bool externalData, const SignatureCheck& verifySignature, Bytes& prefix,
+                            Bytes& copy);
 
 // The uninstaller's executable for payload flag 0x20: the engine prefix with the bytes that
 // follow the section's raw data, the section removed. With external data those bytes are

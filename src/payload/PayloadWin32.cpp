@@ -100,18 +100,15 @@ void CheckDefinitionChecksumOrExit(const EnginePayload& payload, ByteView plainD
 
 void CheckEngineOrExit(EnginePayload& payload, int integrityMode, bool externalData) {
     HandleSource source(static_cast<HANDLE>(payload.file));
-    ExitOnCode(ReadEnginePrefix(source, payload.info, payload.enginePrefix), true);
-    if (integrityMode == 1) ExitOnCode(CheckEngineChecksum(payload.enginePrefix, payload.info));
-    if (integrityMode == 2 || integrityMode == 3) {
+    auto verifySignature = [&payload](int mode) {
         uint32_t outcome = VerifyFileTrust(payload.path);
-        int code = TrustIntegrityCode(integrityMode, TrustResultNumber(outcome), outcome);
-        SetLastError(outcome);
-        ExitOnCode(code, integrityMode == 2);
-    }
-    if (payload.info.header.flags & kFlagEngineWithoutPayload)
-        ExitOnCode(
-            MakeEngineCopy(source, payload.enginePrefix, payload.info, payload.engineCopy, externalData),
-            true);
+        int code = TrustIntegrityCode(mode, TrustResultNumber(outcome), outcome);
+        SetLastError(outcome); // the report of a mode 2 failure carries the outcome's text
+        return code;
+    };
+    EngineCheck check = CheckEnginePart(source, payload.info, integrityMode, externalData, verifySignature,
+                                        payload.enginePrefix, payload.engineCopy);
+    ExitOnCode(check.code, check.withSystemError);
 }
 
 EnginePayload& ReadPayloadOrExit() {

@@ -71,14 +71,18 @@ void ExpandInstallerVariables(String& text) {
     ExpandVariables(text, CurrentVariableInputs(), ExpandEnvironment);
 }
 
-void ExpandInstallerPlaceholders(String& text) {
+PlaceholderInputs CurrentPlaceholderInputs() {
     PlaceholderInputs in;
     in.productName = Installer().definition.productName;
     in.description = Installer().definition.productTitle;
     in.windowsDir = SystemFolders().Windows();
     in.buildDate = Installer().definition.buildDate;
     in.formatDate = FormatUserDate;
-    ExpandWizardPlaceholders(text, in);
+    return in;
+}
+
+void ExpandInstallerPlaceholders(String& text) {
+    ExpandWizardPlaceholders(text, CurrentPlaceholderInputs());
 }
 
 uint64_t DrawSessionNumber() {

@@ -11,6 +11,8 @@ VariableInputs CurrentVariableInputs();
 bool ExpandEnvironment(const String& text, String& out);
 // ExpandVariables over the current inputs and the system's environment.
 void ExpandInstallerVariables(String& text);
+// The values of the wizard placeholders: the product, the Windows folder, the build date.
+PlaceholderInputs CurrentPlaceholderInputs();
 void ExpandInstallerPlaceholders(String& text);
 // 8 bytes from the system random source (the core generator when it is unavailable).
 uint64_t DrawSessionNumber();

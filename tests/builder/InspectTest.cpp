@@ -2,8 +2,10 @@
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
 #include "payload/Crc32.h"
+#include "payload/DefinitionReader.h"
 #include "payload/PayloadCodes.h"
 
+#include "payload/DefinitionTestSupport.h"
 #include "payload/FakePe.h"
 
 #include <gtest/gtest.h>
@@ -80,9 +82,34 @@ void SetTrailer(Built& b, uint32_t lengthFromEnd) {
     cipher.Encrypt(block, size);
 }
 
-std::string ResultLine(const std::string& json) {
-    size_t at = json.find("\"result\": ");
+std::string MemberLine(const std::string& json, const std::string& key) {
+    size_t at = json.find("\"" + key + "\": ");
+    if (at == std::string::npos) return "<no " + key + ">";
     return json.substr(at, json.find(',', at) - at);
+}
+
+std::string ResultLine(const std::string& json) {
+    return MemberLine(json, "result");
+}
+
+// An installer the engine accepts as a whole: a real definition with the integrity mode,
+// no files, on the fake stub.
+Bytes RealInstaller(int integrityMode, uint32_t flags = 0) {
+    Definition definition = test::MinimalDefinition();
+    definition.pages.integrityMode = integrityMode;
+    std::string plain, error;
+    EXPECT_TRUE(WriteDefinition(definition, flags, plain, error)) << error;
+    PackInput input;
+    input.stub = test::MakeFakeStub();
+    input.definition.assign(plain.begin(), plain.end());
+    input.flags = flags;
+    PackResult packed;
+    EXPECT_TRUE(PackInstaller(input, packed, error)) << error;
+    return packed.installer;
+}
+
+void ChangeEngine(Bytes& file) {
+    file[0x500] ^= 1; // a byte of the stub's code
 }
 
 } // namespace
@@ -193,6 +220,56 @@ TEST(Inspect, EngineChecksumOfAChangedEngine) {
     EXPECT_NE(report.json.find("\"checksumMatches\": false"), std::string::npos);
 }
 
+// The verdict is the engine's: after the container the definition, then the engine part as
+// the definition's integrity mode asks, then the data stream; the first failure decides.
+TEST(Inspect, VerdictFollowsTheEnginesChecksInOrder) {
+    struct Case {
+        const char* what;
+        int mode;
+        uint32_t flags;
+        bool changeEngine;
+        int verdict;
+    } cases[] = {
+        {"mode 0, engine as built", 0, 0, false, kPayloadOk},
+        {"mode 0 does not look at the engine", 0, 0, true, kPayloadOk},
+        {"mode 1, engine as built", 1, 0, false, kPayloadOk},
+        {"mode 1, an engine byte changed", 1, 0, true, kCodeEngineChecksum},
+        {"mode 1 with the uninstaller copy (flag 0x20)", 1, kFlagEngineWithoutPayload, false, kPayloadOk},
+        {"mode 1 with the copy, an engine byte changed", 1, kFlagEngineWithoutPayload, true,
+         kCodeEngineChecksum},
+        {"mode 2 checks the signature, not the checksum", 2, 0, true, kPayloadOk},
+        {"mode 3 checks the signature, not the checksum", 3, 0, true, kPayloadOk},
+    };
+    for (const Case& c : cases) {
+        Bytes file = RealInstaller(c.mode, c.flags);
+        if (c.changeEngine) ChangeEngine(file);
+        InspectReport report = InspectInstaller(file);
+        EXPECT_EQ(report.code, kPayloadOk) << c.what << ": the container passes";
+        EXPECT_EQ(report.definitionCode, kPayloadOk) << c.what;
+        EXPECT_EQ(report.engineChecksumMatches, !c.changeEngine) << c.what;
+        EXPECT_EQ(report.engineCode, c.verdict) << c.what;
+        EXPECT_EQ(report.verdict, c.verdict) << c.what;
+        std::string verdict = c.verdict == kPayloadOk ? "\"ok\"" : std::to_string(c.verdict);
+        EXPECT_EQ(MemberLine(report.json, "verdict"), "\"verdict\": " + verdict) << c.what;
+        std::string engine = report.json.substr(report.json.find("\"engine\": "));
+        EXPECT_EQ(ResultLine(engine), "\"result\": " + verdict) << c.what;
+        EXPECT_EQ(MemberLine(engine, "integrityMode"), "\"integrityMode\": " + std::to_string(c.mode))
+            << c.what;
+        EXPECT_EQ(MemberLine(engine, "signature") == "\"signature\": null", c.mode < 2) << c.what;
+    }
+
+    // A definition the reader refuses stops the engine before its engine part: the verdict is
+    // the reader's code, and the engine part has no result although its checksum differs.
+    Built b = Build();
+    ChangeEngine(b.file);
+    InspectReport refused = InspectInstaller(b.file);
+    EXPECT_EQ(refused.code, kPayloadOk);
+    EXPECT_NE(refused.definitionCode, kPayloadOk);
+    EXPECT_EQ(refused.verdict, refused.definitionCode);
+    EXPECT_EQ(ResultLine(refused.json.substr(refused.json.find("\"engine\": "))), "\"result\": null");
+    EXPECT_EQ(MemberLine(refused.json, "verdict"), "\"verdict\": " + std::to_string(refused.definitionCode));
+}
+
 TEST(Inspect, VersionTextIsShownAsJsonText) {
     // "5\"\xE9" (a quote and e-acute in code page 1252) in place of "51.0".
     Built b = Damaged([](Built& b) {
@@ -242,17 +319,25 @@ TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("cs-inspect-" + std::to_string(::getpid()));
     fs::create_directories(dir);
+    Bytes changedEngine = RealInstaller(1);
+    ChangeEngine(changedEngine);
     struct Case {
         const char* name;
         Bytes file;
         int exitCode;
         const char* line;
+        const char* verdict; // nullptr: not checked
     } cases[] = {
         // The definition bytes here are no real definition: the exit code of a passing
-        // container also depends on the definition reader, so only the verdict line counts.
-        {"ok.exe", Build().file, -1, "\"result\": \"ok\""},
-        {"magic.exe", Damaged([](Built& b) { b.file[b.payload] = 0; }).file, 2, "\"result\": 20"},
-        {"stub.exe", test::MakeFakeStub(4), 2, "\"result\": \"no installation data\""},
+        // container also depends on the definition reader, so only the container's line counts.
+        {"ok.exe", Build().file, -1, "\"result\": \"ok\"", nullptr},
+        {"magic.exe", Damaged([](Built& b) { b.file[b.payload] = 0; }).file, 2, "\"result\": 20",
+         "\"verdict\": 20"},
+        {"stub.exe", test::MakeFakeStub(4), 2, "\"result\": \"no installation data\"",
+         "\"verdict\": \"no installation data\""},
+        {"real.exe", RealInstaller(1), 0, "\"result\": \"ok\"", "\"verdict\": \"ok\""},
+        // Integrity mode 1: the container is sound, the engine stops at its checksum.
+        {"checksum.exe", changedEngine, 2, "\"result\": \"ok\"", "\"verdict\": 40"},
     };
     for (const Case& c : cases) {
         fs::path path = dir / c.name;
@@ -270,6 +355,9 @@ TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
             EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.name;
         }
         EXPECT_EQ(ResultLine(out), c.line) << c.name;
+        if (c.verdict) {
+            EXPECT_EQ(MemberLine(out, "verdict"), c.verdict) << c.name;
+        }
     }
     std::string missing =
         std::string(CORVANTIS_BUILD_TOOL) + " inspect " + (dir / "missing.exe").string() + " 2>&1";

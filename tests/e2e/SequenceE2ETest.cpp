@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <thread>
 
@@ -30,13 +32,16 @@ RunResult RunAutomatic(const std::string& installer) {
 
 // Preparation makes the uninstall data and shared folders before the pre-installation batch,
 // the post-installation batch runs before the log is written and the installation-exit batch
-// after it; folders left empty at the end are removed again.
+// after it, when the log is finished (the copy that batch makes is the whole log); folders
+// left empty at the end are removed again. The log ends with the completion text, its
+// placeholders replaced.
 TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     std::string root = DriveC() + "/cs_e2e_sequence";
     fs::remove_all(root);
     std::string setup = BuildInstaller(
         "prepared",
-        "[product]\nname = \"Prepared E2E\"\nversion = \"1.0\"\n"
+        "[product]\nname = \"Prepared E2E\"\nversion = \"1.0\"\nbuild_date = 2026-03-07\n"
+        "[texts]\n43 = \"Done: <product> in <os>[<lbdate>]\"\n"
         "[install]\nfolder = \"C:\\\\cs_e2e_sequence\\\\app\"\nshared_subfolder = \"shared\"\n"
         "[uninstall]\nsubfolder = \"data\"\n"
         "[options]\nlog_pre_install_batch = true\nlog_post_install_batch = true\nrestore_point = true\n"
@@ -45,8 +50,9 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
         "echo output of the pre-installation batch\n'''\n"
         "post_install = 'if not exist \"%InstallDir%\\data\\Install.log\" echo before the "
         "log>\"%InstallDir%\\post.txt\"'\n"
-        "install_exit = 'if exist \"%InstallDir%\\data\\Install.log\" echo after the "
-        "log>\"%InstallDir%\\exit.txt\"'\n");
+        "install_exit = '''\nif exist \"%InstallDir%\\data\\Install.log\" echo after the "
+        "log>\"%InstallDir%\\exit.txt\"\n"
+        "copy \"%InstallDir%\\data\\Install.log\" \"%InstallDir%\\log-at-exit.txt\"\n'''\n");
     ASSERT_FALSE(setup.empty());
     RunResult ran = RunAutomatic(setup);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
@@ -70,6 +76,24 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     EXPECT_TRUE(Contains(log, "Creating restore point...FAILED\r\n")) << log;
     EXPECT_FALSE(Contains(log, "Failed to commit restore point."))
         << "a point that failed to begin is not committed";
+    // The Windows folder as Wine names it, the build date in the user's short date format.
+    const std::string done = "\r\nDone: Prepared E2E in ";
+    size_t at = log.rfind(done);
+    ASSERT_NE(at, std::string::npos) << log;
+    std::string completion = log.substr(at + done.size());
+    std::string folder = completion.substr(0, completion.find('['));
+    std::transform(folder.begin(), folder.end(), folder.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(folder, "c:\\windows") << completion;
+    std::string date = completion.substr(completion.find('[') + 1);
+    date = date.substr(0, date.find(']'));
+    for (const char* piece : {"2026", "3", "7"})
+        EXPECT_NE(date.find(piece), std::string::npos) << piece << " in the build date " << date;
+    EXPECT_EQ(completion.substr(completion.find(']')), "]\r\n") << "the completion text ends the log";
+    std::string logAtExit;
+    ASSERT_TRUE(ReadFile(root + "/app/log-at-exit.txt", logAtExit))
+        << "the installation-exit batch sees the log";
+    EXPECT_EQ(logAtExit, log) << "the log is finished before the installation-exit batch runs";
     fs::remove_all(root);
 }
 

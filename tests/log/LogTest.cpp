@@ -1,5 +1,6 @@
 #include "log/Log.h"
 
+#include "core/Format.h"
 #include "core/Text.h"
 #include "support/TextPrint.h"
 
@@ -23,6 +24,10 @@ class MemoryLogSystem : public LogSystem {
     bool answerYes = true;
     int questions = 0, completions = 0, viewed = 0, notified = 0, loosened = 0;
     std::u16string deleted;
+    String failureWord = u"FAILED:";
+    String completionText = u"Installation completed.";
+    String completionShown;
+    PlaceholderInputs placeholders;
 
     void AppendToSpool(const char* data, size_t size) override { spool.append(data, size); }
     String8 ReadSpool() override { return String8(spool.data(), spool.size()); }
@@ -30,13 +35,13 @@ class MemoryLogSystem : public LogSystem {
     String LanguageText(int number) override {
         switch (number) {
         case kLangFailureWord:
-            return u"FAILED:";
+            return failureWord;
         case kLangViewLogQuestion:
             return u"Errors occurred. View %s?";
         case kLangViewLogTitle:
             return u"Installation";
         case kLangCompletionText:
-            return u"Installation completed.";
+            return completionText;
         default:
             return u"";
         }
@@ -63,7 +68,11 @@ class MemoryLogSystem : public LogSystem {
         EXPECT_EQ(title, u"Installation");
         return answerYes;
     }
-    void ShowCompletion() override { ++completions; }
+    PlaceholderInputs Placeholders() override { return placeholders; }
+    void ShowCompletion(const String& text) override {
+        ++completions;
+        completionShown = text;
+    }
     void OpenForViewing(const String&) override { ++viewed; }
     void NotifyFailure() override { ++notified; }
     String Now() override { return u"2026/12/10 03:04:05"; }
@@ -221,6 +230,44 @@ TEST_F(LogTest, AutomaticSilentAndUnwritableEndingsNeverOpenTheLog) {
     EXPECT_EQ(sys.questions, 1);
     EXPECT_EQ(sys.viewed, 0) << "a log that could not be written is not offered";
     EXPECT_TRUE(sys.spoolDeleted);
+}
+
+// The log's language texts pass through the wizard placeholders: the completion text in the
+// log and in the completion message, and the failure word.
+TEST_F(LogTest, LanguageTextsCarryThePlaceholderValues) {
+    struct Case {
+        const char16_t* text;
+        BuildDate built;
+        const char* logged;
+    } cases[] = {
+        {u"Done: <product> in <os>[<lbdate>]", {2026, 3, 7}, "Done: Hello App in C:\\Windows[2026-3-7]"},
+        {u"Done: <product> in <os>[<lbdate>]", {2026, 0, 7}, "Done: Hello App in C:\\Windows[]"},
+        {u"<PRODUCT> (<Description>) installed", {}, "Hello App (The Hello App) installed"},
+        {u"No placeholder <here>", {}, "No placeholder <here>"},
+    };
+    for (const Case& c : cases) {
+        sys = MemoryLogSystem();
+        sys.completionText = c.text;
+        sys.placeholders.productName = u"Hello App";
+        sys.placeholders.description = u"The Hello App";
+        sys.placeholders.windowsDir = u"C:\\Windows";
+        sys.placeholders.buildDate = c.built;
+        sys.placeholders.formatDate = [](const BuildDate& d) {
+            return Format(u"%d-%d-%d", d.year, d.month, d.day);
+        };
+        options.interactive = true;
+        ASSERT_TRUE(FinishLog(options));
+        const std::string tail = "\r\n" + std::string(c.logged) + "\r\n";
+        ASSERT_GE(LogFile().size(), tail.size());
+        EXPECT_EQ(LogFile().substr(LogFile().size() - tail.size()), tail) << c.logged;
+        EXPECT_EQ(ToUtf8(sys.completionShown).c_str(), std::string(c.logged)) << "the completion message";
+        LogFile().clear();
+    }
+
+    sys = MemoryLogSystem();
+    sys.failureWord = u"<product>: failed";
+    sys.placeholders.productName = u"Hello App";
+    EXPECT_EQ(FailureLines(u"a.txt", 0), u"Hello App: failed a.txt\r\n");
 }
 
 TEST_F(LogTest, PiecesAndWideTextAreStoredAsUtf8) {

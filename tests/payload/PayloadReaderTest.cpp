@@ -122,6 +122,69 @@ TEST(EngineChecks, PrefixChecksumAndCopy) {
     EXPECT_EQ(copy, expected);
 }
 
+// The engine part as the engine and inspect check it: the prefix read, then the check of the
+// integrity mode (the checksum for 1, the signature for 2 and 3), then the copy for flag 0x20.
+TEST(EngineChecks, PartByIntegrityModeInOrder) {
+    Bytes stub = test::MakeFakeStub();
+    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
+    Bytes prefix;
+    SectionPlan plan;
+    std::string error;
+    ASSERT_TRUE(PrepareSetupSection(stub, payload.size(), payload.size(), prefix, plan, error));
+    StoreLE32(&payload[LayoutOf(4, 0, false).engineChecksum], EngineChecksum(prefix, 0x80));
+    Bytes built = prefix;
+    Append(built, payload);
+    PayloadInfo read;
+    Bytes mapped;
+    ASSERT_EQ(ReadPayloadFile(MemorySource(built), read, mapped), kPayloadOk);
+
+    struct Case {
+        const char* what;
+        int mode;
+        bool changeEngine, withCopy, prefixUnreadable;
+        int signatureCode; // what the platform's verification says; -1: no verification given
+        int code;
+        bool withSystemError;
+        int verifiedMode; // the mode the verification was asked for; 0: not asked
+    } cases[] = {
+        {"mode 0 looks at nothing", 0, true, false, false, 1101, kPayloadOk, false, 0},
+        {"mode 1, engine as built", 1, false, false, false, 1001, kPayloadOk, false, 0},
+        {"mode 1, a changed engine byte", 1, true, false, false, 0, kCodeEngineChecksum, false, 0},
+        {"mode 1 stops before the copy", 1, true, true, false, 0, kCodeEngineChecksum, false, 0},
+        {"mode 2 asks the platform, not the checksum", 2, true, false, false, 0, kPayloadOk, false, 2},
+        {"mode 2 failing carries the system error", 2, false, false, false, 1001, 1001, true, 2},
+        {"mode 3 failing does not", 3, false, false, false, 1101, 1101, false, 3},
+        {"mode 2 without a verification (inspect)", 2, false, false, false, -1, kPayloadOk, false, 0},
+        {"the prefix cannot be read", 1, false, false, true, 0, kCodeEnginePrefix, true, 0},
+        {"flag 0x20 makes the copy", 1, false, true, false, 0, kPayloadOk, false, 0},
+    };
+    for (const Case& c : cases) {
+        Bytes file = built;
+        if (c.changeEngine) file[0x400] ^= 1;
+        PayloadInfo info = read;
+        if (c.withCopy) info.header.flags |= kFlagEngineWithoutPayload;
+        if (c.prefixUnreadable) info.section.rawOffset = static_cast<uint32_t>(file.size() + 1);
+        int verifiedMode = 0;
+        SignatureCheck verify;
+        if (c.signatureCode >= 0)
+            verify = [&](int mode) {
+                verifiedMode = mode;
+                return c.signatureCode;
+            };
+        Bytes enginePrefix, copy;
+        EngineCheck check =
+            CheckEnginePart(MemorySource(file), info, c.mode, false, verify, enginePrefix, copy);
+        EXPECT_EQ(check.code, c.code) << c.what;
+        EXPECT_EQ(check.withSystemError, c.withSystemError) << c.what;
+        EXPECT_EQ(verifiedMode, c.verifiedMode) << c.what;
+        if (!c.prefixUnreadable) {
+            EXPECT_EQ(enginePrefix, Bytes(file.begin(), file.begin() + plan.rawOffset)) << c.what;
+        }
+        bool copied = c.withCopy && c.code == kPayloadOk;
+        EXPECT_EQ(copy == test::StubPaddedToPage(stub), copied) << c.what;
+    }
+}
+
 TEST(Integrity, TrustOutcomesToCodes) {
     struct Case {
         uint32_t outcome;
