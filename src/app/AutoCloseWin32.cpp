@@ -2,11 +2,11 @@
 #include "app/AutoClose.h"
 #include "app/Sequence.h"
 #include "app/SequenceSupportWin32.h"
-#include "app/Startup.h"
+#include "runtime/Message.h"
 #include "core/Format.h"
 #include "core/WinText.h"
 #include "log/Log.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 #include <windows.h>
 

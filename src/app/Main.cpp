@@ -5,11 +5,12 @@
 #include "app/Sequence.h"
 #include "app/Startup.h"
 #include "log/LogWin32.h"
-#include "payload/Extraction.h"
-#include "payload/InstallerState.h"
-#include "payload/Payload.h"
+#include "runtime/Extraction.h"
+#include "runtime/InstallerState.h"
+#include "runtime/Payload.h"
 #include "uninstall/DeletionWin32.h"
 #include "vars/VariablesWin32.h"
+#include "runtime/Exit.h"
 
 #include <windows.h>
 

@@ -3,12 +3,12 @@
 #include "app/Notification.h"
 
 #include "app/NotificationQueue.h"
-#include "app/Startup.h"
+#include "runtime/ProcessWin32.h"
 #include "core/OsInfo.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 #include "vars/Variables.h"
 
 #include <windows.h>

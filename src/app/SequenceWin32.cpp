@@ -4,7 +4,9 @@
 #include "app/Refusals.h"
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
-#include "app/Startup.h"
+#include "runtime/Exit.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
@@ -13,8 +15,8 @@
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
-#include "payload/CorruptInstaller.h"
-#include "payload/InstallerState.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/InstallerState.h"
 #include "vars/VariablesWin32.h"
 
 #include <mmsystem.h>

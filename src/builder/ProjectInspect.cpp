@@ -20,7 +20,7 @@ std::string DecodedDefinitionJson(const InspectReport& report, int& code, Defini
     env.programFiles64 = u"C:\\Program Files";
     env.desktopAllUsers = u"C:\\Users\\Public\\Desktop";
     env.desktopUser = u"C:\\Users\\User\\Desktop";
-    InstallerState state;
+    DefinitionState state;
     state.payloadFlags = report.info.header.flags;
     const Bytes& plain = report.info.definition;
     code = ReadDefinition(plain.data(), plain.size(), env, state);

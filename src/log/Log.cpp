@@ -2,7 +2,7 @@
 
 #include "core/Format.h"
 #include "core/Text.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 namespace cs {
 

@@ -1,14 +1,15 @@
 #include "log/LogWin32.h"
 
-#include "app/Startup.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
 #include "core/SecurityWin32.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "core/WinText.h"
-#include "payload/CorruptInstaller.h"
-#include "payload/InstallerState.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/InstallerState.h"
 #include "vars/Variables.h"
 #include "vars/VariablesWin32.h"
 

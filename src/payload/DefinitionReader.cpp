@@ -42,7 +42,7 @@ class ReadIo {
   public:
     static constexpr bool kReading = true;
 
-    ReadIo(ByteReader& in, const DefinitionEnvironment& env, InstallerState& state)
+    ReadIo(ByteReader& in, const DefinitionEnvironment& env, DefinitionState& state)
         : in_(in), env_(env), state_(state), d_(state.definition) {}
 
     void OptionWords(uint32_t& word1, uint32_t& word2) {
@@ -98,12 +98,12 @@ class ReadIo {
 
     ByteReader& in_;
     const DefinitionEnvironment& env_;
-    InstallerState& state_;
+    DefinitionState& state_;
     Definition& d_;
 };
 
 int ReadIo::Step(DefinitionStep step) {
-    const CommandLine& cl = state_.commandLine;
+    const DefinitionInputs& cl = env_.commandLine;
     switch (step) {
     case DefinitionStep::OptionWords:
         if (cl.silent) {
@@ -210,9 +210,9 @@ void ReadIo::CompleteDefaultFolder() {
 void ReadIo::CompleteBatches() {
     for (int i = 0; i < kBatchCount; ++i) {
         String8 commands = ToCodePage(d_.batches[i], kCodePage1252);
-        if (i < 3 && !state_.commandLine.batchAdditions[i].IsEmpty()) {
+        if (i < 3 && !env_.commandLine.batchAdditions[i].IsEmpty()) {
             if (!commands.IsEmpty() && commands.Last() != '\n') commands += "\r\n";
-            commands += state_.commandLine.batchAdditions[i];
+            commands += env_.commandLine.batchAdditions[i];
         }
         state_.batchCommands[i] = std::move(commands);
     }
@@ -247,7 +247,7 @@ String NormalizeLineEnds(const String& text) {
     return String(out.data(), out.size());
 }
 
-int ReadDefinition(const void* data, size_t size, const DefinitionEnvironment& env, InstallerState& state) {
+int ReadDefinition(const void* data, size_t size, const DefinitionEnvironment& env, DefinitionState& state) {
     state.definition = Definition();
     ByteReader in(data, size);
     ReadIo io(in, env, state);

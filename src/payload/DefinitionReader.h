@@ -4,7 +4,7 @@
 
 #include "core/String.h"
 #include "payload/Definition.h"
-#include "payload/InstallerState.h"
+#include "payload/DefinitionState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +16,7 @@ namespace cs {
 // What reading needs of the running system. The Windows engine fills it from the OS
 // record and the folder lookups; native tests give it any values.
 struct DefinitionEnvironment {
+    DefinitionInputs commandLine;
     bool newerThanServer2003 = false; // payload flag 0x400 survives only when true
     String windowsFolder;             // replaces "<os>" in the default folder
     String programFiles32, programFiles64;
@@ -31,10 +32,10 @@ struct DefinitionEnvironment {
     std::function<int()> checksumTest;
 };
 
-// Reads the whole definition into `state`, whose command line and payload flags must be
-// set already. Returns 0, or the corrupt-installer code of the first violated rule; the
-// caller raises it. A definition that ends early gives code 32.
-int ReadDefinition(const void* data, size_t size, const DefinitionEnvironment& env, InstallerState& state);
+// Reads the whole definition into `state`, whose payload flags must be set already; the
+// command line's part comes with the environment. Returns 0, or the corrupt-installer code of the first
+// violated rule; the caller raises it. A definition that ends early gives code 32.
+int ReadDefinition(const void* data, size_t size, const DefinitionEnvironment& env, DefinitionState& state);
 
 // The plain definition bytes of `definition`. The payload flags decide which colour fields
 // are present, as they do for the reader. Returns false with a message naming the field

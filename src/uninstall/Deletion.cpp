@@ -3,7 +3,7 @@
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
-#include "payload/CorruptInstaller.h"
+#include "runtime/CorruptInstaller.h"
 
 namespace cs {
 

@@ -5,7 +5,7 @@
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 #include <vector>
 #include <windows.h>

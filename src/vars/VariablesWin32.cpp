@@ -1,10 +1,9 @@
 #include "vars/VariablesWin32.h"
 
-#include "app/Startup.h"
 #include "core/Random.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/WinText.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 #include <windows.h>
 

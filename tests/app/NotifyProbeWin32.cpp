@@ -9,7 +9,7 @@
 // Without an argument it only waits (nothing was queued) and prints the same line.
 #include "app/Notification.h"
 #include "core/Text.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 
 #include <windows.h>
 

@@ -54,10 +54,10 @@ class ProjectFiles : public testing::Test {
         return project;
     }
     // The definition as the engine reads it back from the builder's bytes.
-    InstallerState ThroughTheEngine(const Project& project) {
+    DefinitionState ThroughTheEngine(const Project& project) {
         std::string bytes, error;
         EXPECT_TRUE(WriteDefinition(project.definition, project.payloadFlags, bytes, error)) << error;
-        InstallerState state;
+        DefinitionState state;
         state.payloadFlags = project.payloadFlags;
         DefinitionEnvironment env;
         env.windowsFolder = u"C:\\Windows";
@@ -72,7 +72,7 @@ class ProjectFiles : public testing::Test {
 
 TEST_F(ProjectFiles, ShortProjectGetsWorkingDefaults) {
     Project p = LoadOk("[product]\nname = \"Tiny\"\n[[file]]\nsource = \"app.exe\"\n");
-    InstallerState s = ThroughTheEngine(p);
+    DefinitionState s = ThroughTheEngine(p);
     const Definition& d = s.definition;
     EXPECT_EQ(d.productName, u"Tiny");
     EXPECT_EQ(d.defaultFolder, u"C:\\PF32\\Tiny");
@@ -269,7 +269,7 @@ restore_point = true
 option_word2 = 0x100
 )";
     Project p = LoadOk(text);
-    InstallerState s = ThroughTheEngine(p);
+    DefinitionState s = ThroughTheEngine(p);
     const Definition& d = s.definition;
     EXPECT_EQ(d.productTitle, u"Full Product");
     EXPECT_EQ(d.productVersion, u"2.5.1");
@@ -467,7 +467,7 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
 TEST_F(ProjectFiles, LanguageFiles) {
     Put("german.toml", "language = \"Deutsch\"\n[strings]\n1 = \"Willkommen\"\n49 = \"Abbrechen\"\n");
     Project p = LoadOk("languages = [\"german.toml\"]\n[product]\nname = \"X\"\n[texts]\n49 = \"Stop\"\n");
-    InstallerState s = ThroughTheEngine(p);
+    DefinitionState s = ThroughTheEngine(p);
     const LanguageTable& t = s.definition.languages;
     ASSERT_EQ(t.LanguageCount(), 2);
     EXPECT_EQ(t.names[1], u"Deutsch");

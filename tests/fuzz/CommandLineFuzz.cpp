@@ -1,5 +1,5 @@
 // Any UTF-16 command line either parses or is rejected with a reason; never a crash.
-#include "app/CommandLine.h"
+#include "runtime/CommandLine.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -22,10 +22,10 @@ void ReadAsDefinition(const uint8_t* data, size_t size, uint32_t payloadFlags) {
     env.programFiles64 = u"C:\\Program Files";
     env.expandVariables = [](cs::String& text) { text += u"!"; };
     env.checksumTest = [] { return 0; };
-    cs::InstallerState state;
+    cs::DefinitionState state;
     state.payloadFlags = payloadFlags;
-    state.commandLine.silent = size % 2 == 1;
-    if (size % 3 == 0) state.commandLine.productName = u"Override";
+    env.commandLine.silent = size % 2 == 1;
+    if (size % 3 == 0) env.commandLine.productName = u"Override";
     int code = cs::ReadDefinition(data, size, env, state);
     if (code == 0) {
         if (state.definition.languages.strings.size() !=

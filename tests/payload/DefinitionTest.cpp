@@ -34,8 +34,13 @@ DefinitionEnvironment TestEnvironment() {
     return env;
 }
 
-int Read(const std::string& bytes, InstallerState& state,
-         const DefinitionEnvironment& env = TestEnvironment()) {
+// The state a test reads into, with the command line's part of the reader's inputs beside it.
+struct TestState : DefinitionState {
+    DefinitionInputs commandLine;
+};
+
+int Read(const std::string& bytes, TestState& state, DefinitionEnvironment env = TestEnvironment()) {
+    env.commandLine = state.commandLine;
     return ReadDefinition(bytes.data(), bytes.size(), env, state);
 }
 
@@ -203,7 +208,7 @@ void ExpectSame(const Definition& a, const Definition& b) {
 TEST(DefinitionRoundTrip, EveryFieldSurvivesWriteAndRead) {
     Definition original = FullDefinition();
     std::string bytes = Write(original, kAllColorFlags);
-    InstallerState state;
+    TestState state;
     state.payloadFlags = kAllColorFlags;
     ASSERT_EQ(Read(bytes, state), 0);
     ExpectSame(original, state.definition);
@@ -218,7 +223,7 @@ TEST(DefinitionRoundTrip, OptionalFieldsAbsentKeepTheirDefaults) {
     full.backgroundPicture.Clear();
     std::string bytes = Write(full, 0);
     EXPECT_LT(bytes.size(), Write(FullDefinition(), kAllColorFlags).size());
-    InstallerState state;
+    TestState state;
     ASSERT_EQ(Read(bytes, state), 0);
     const Definition defaults;
     const Definition& d = state.definition;
@@ -270,7 +275,7 @@ TEST(DefinitionStream, LongTextsThroughTheWholeDefinition) {
         d.registryMergeFile = test::SomeBytes(bytes, 3);
         std::u16string wide(size_t(bytes / 2), u'\u20ac');
         d.publisher = String(wide.data(), wide.size());
-        InstallerState state;
+        TestState state;
         ASSERT_EQ(Read(Write(d), state), 0) << bytes;
         EXPECT_EQ(state.definition.registryMergeFile, d.registryMergeFile) << bytes;
         EXPECT_EQ(state.definition.publisher, d.publisher) << bytes;
@@ -356,7 +361,7 @@ TEST(DefinitionLimits, EdgesGiveTheirCodes) {
                 e.pattern = "x";
             for (AutoCloseEntry& e : d.autoClose)
                 e.windowClass = u"c";
-            InstallerState state;
+            TestState state;
             EXPECT_EQ(Read(Write(d, 0, false), state), over ? c.code : 0)
                 << c.what << (over ? " over" : " at");
             // The builder's own writer refuses what the engine would refuse.
@@ -371,13 +376,13 @@ TEST(DefinitionLimits, ShortDefinitionGivesTheEndMarkCode) {
     // Cut at many places: never a crash, always code 32 once past the checksum test.
     for (size_t cut : {size_t(0), size_t(9), size_t(40), bytes.size() / 3, bytes.size() / 2, bytes.size() - 5,
                        bytes.size() - 1}) {
-        InstallerState state;
+        TestState state;
         state.payloadFlags = kAllColorFlags;
         EXPECT_EQ(Read(bytes.substr(0, cut), state), kCodeEndMark) << cut;
     }
     std::string wrongMark = bytes;
     wrongMark[wrongMark.size() - 1] ^= 1;
-    InstallerState state;
+    TestState state;
     state.payloadFlags = kAllColorFlags;
     EXPECT_EQ(Read(wrongMark, state), kCodeEndMark);
 }
@@ -395,7 +400,7 @@ TEST(DefinitionLimits, ChecksumTestRunsAfterFieldSixBeforeTheLimits) {
         ++calls;
         return kCodeChecksum;
     };
-    InstallerState state;
+    TestState state;
     EXPECT_EQ(Read(bytes, state, env), kCodeChecksum);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(order, (std::vector<std::string>{"window", "checksum"}));
@@ -409,7 +414,7 @@ TEST(DefinitionLimits, NoBackgroundWindowWhenTheOptionSaysSo) {
     bool created = false;
     DefinitionEnvironment env = TestEnvironment();
     env.createBackgroundWindow = [&] { created = true; };
-    InstallerState state;
+    TestState state;
     ASSERT_EQ(Read(Write(d), state, env), 0);
     EXPECT_FALSE(created);
 }
@@ -418,7 +423,7 @@ TEST(DefinitionDefaults, ProductNameAndItsDerivedNames) {
     Definition d = MinimalDefinition();
     d.publisher = u"  \t";
     d.optionWord2 = kOpt2DesktopFolderByName;
-    InstallerState state;
+    TestState state;
     state.commandLine.productName = u"FromCommandLine";
     ASSERT_EQ(Read(Write(d), state), 0);
     const Definition& r = state.definition;
@@ -440,7 +445,7 @@ TEST(DefinitionDefaults, ProductNameAndItsDerivedNames) {
     named.desktopFolder = u"Group";
     named.optionWord1 = kOpt1AddOn;
     named.masterMinVersion = u"3";
-    InstallerState other;
+    TestState other;
     ASSERT_EQ(Read(Write(named), other), 0);
     EXPECT_EQ(other.definition.productName, u"Own");
     EXPECT_EQ(other.definition.sharedPath, u"Vendor");
@@ -451,7 +456,7 @@ TEST(DefinitionDefaults, ProductNameAndItsDerivedNames) {
     EXPECT_EQ(other.desktopFolderPath, u"C:\\Users\\Public\\Desktop\\Group");
     EXPECT_EQ(other.desktopFolderPath8, "C:\\Users\\Public\\Desktop\\Group");
     Definition noFolder = MinimalDefinition();
-    InstallerState third;
+    TestState third;
     ASSERT_EQ(Read(Write(noFolder), third), 0);
     EXPECT_EQ(third.definition.desktopFolder, u""); // without option word 2 bit 0x4000000
     EXPECT_EQ(third.desktopFolderPath, u"");
@@ -488,7 +493,7 @@ TEST(DefinitionDefaults, DefaultInstallationFolder) {
         d.productName = u"Prod";
         d.defaultFolder = c.folder;
         d.bitness = c.bitness;
-        InstallerState state;
+        TestState state;
         ASSERT_EQ(Read(Write(d), state, env), 0);
         EXPECT_EQ(state.definition.defaultFolder, c.expected) << ToUtf8(String(c.folder)).c_str();
     }
@@ -506,7 +511,7 @@ TEST(DefinitionDefaults, SilentModeAndTheAutomaticModeByte) {
     for (const Case& c : cases) {
         Definition d = MinimalDefinition();
         d.automaticMode = c.byte;
-        InstallerState state;
+        TestState state;
         state.commandLine.automatic = c.automatic || c.silent;
         state.commandLine.silent = c.silent;
         ASSERT_EQ(Read(Write(d), state), 0);
@@ -517,7 +522,7 @@ TEST(DefinitionDefaults, SilentModeAndTheAutomaticModeByte) {
     d.optionWord1 = 0xFFFFFFFF;
     d.optionWord2 = 0xFFFFFFFF;
     std::string bytes = Write(d, 0, false);
-    InstallerState loud, silent;
+    TestState loud, silent;
     silent.commandLine.silent = true;
     // The option words decide which fields follow, so the words as written must decide it
     // for the reader too; here all presence bits are set in both.
@@ -527,7 +532,7 @@ TEST(DefinitionDefaults, SilentModeAndTheAutomaticModeByte) {
     EXPECT_EQ(silent.definition.optionWord1, 0xFFFFFFFFu & 0x7FFFFF7F);
     EXPECT_EQ(silent.definition.optionWord2, 0xFFFFFFFFu & 0xFFF7EDE3);
     Definition zero = MinimalDefinition();
-    InstallerState silentZero;
+    TestState silentZero;
     silentZero.commandLine.silent = true;
     ASSERT_EQ(Read(Write(zero), silentZero), 0);
     EXPECT_EQ(silentZero.definition.optionWord1, 0x30600000u);
@@ -539,7 +544,7 @@ TEST(DefinitionDefaults, PayloadFlag400FollowsTheSystemTest) {
     for (bool newer : {false, true}) {
         DefinitionEnvironment env = TestEnvironment();
         env.newerThanServer2003 = newer;
-        InstallerState state;
+        TestState state;
         state.payloadFlags = 0x401;
         ASSERT_EQ(Read(bytes, state, env), 0);
         EXPECT_EQ(state.payloadFlags, newer ? 0x401u : 0x001u);
@@ -557,7 +562,7 @@ TEST(DefinitionDefaults, BitnessOneSwitchesRedirectionOff) {
             ++calls;
             return works;
         };
-        InstallerState state;
+        TestState state;
         ASSERT_EQ(Read(bytes, state, env), 0);
         EXPECT_EQ(calls, 1);
         EXPECT_EQ(state.redirectionFailed, !works);
@@ -569,7 +574,7 @@ TEST(DefinitionDefaults, BatchesGetTheCommandLineAdditions) {
     d.batches[kBatchPreInstall] = u"echo pre";
     d.batches[kBatchPostInstall] = u"echo post\r\n";
     d.batches[kBatchUninstall1] = u"echo caf\u00e9";
-    InstallerState state;
+    TestState state;
     state.commandLine.batchAdditions[0] = "echo one";
     state.commandLine.batchAdditions[1] = "echo two";
     state.commandLine.batchAdditions[2] = "echo three";
@@ -587,7 +592,7 @@ TEST(DefinitionDefaults, ListsAreCompletedAsRead) {
     d.associations.Append({0, u"doc", "", u"", "open", "", u"", u"", u""});
     d.shortcuts.SetCount(2);
     d.topColor = d.bottomColor = 0x123456;
-    InstallerState state;
+    TestState state;
     ASSERT_EQ(Read(Write(d), state), 0);
     EXPECT_EQ(state.definition.associations[0].extension, u"txt");
     EXPECT_EQ(state.definition.associations[1].extension, u"doc");
@@ -603,7 +608,7 @@ TEST(DefinitionLanguages, DefaultLanguageLookupAndLineEnds) {
         d.languages.names.Append(name);
     d.languages.stringCount = 2;
     d.languages.strings = {u"a", u"b", u"c", u"d", u"one\ntwo\rthree\r\nfour", u"x", u"y", u"z"};
-    InstallerState state;
+    TestState state;
     ASSERT_EQ(Read(Write(d), state), 0);
     const LanguageTable& t = state.definition.languages;
     EXPECT_EQ(t.defaultLanguage, 2); // the last "English", any letter case
@@ -619,7 +624,7 @@ TEST(DefinitionLanguages, DefaultLanguageLookupAndLineEnds) {
 
     Definition noEnglish = MinimalDefinition();
     noEnglish.languages.names[0] = u"Deutsch";
-    InstallerState other;
+    TestState other;
     other.currentLanguage = 5;
     ASSERT_EQ(Read(Write(noEnglish), other), 0);
     EXPECT_EQ(other.definition.languages.defaultLanguage, 0);
@@ -638,7 +643,7 @@ TEST(DefinitionLists, EndMarksAndWhatFollowsThem) {
     d.deletions.Append({"a.txt", 1, "2020-01-01", 4});
     d.autoClose.Append({u"Class", u"", u"Name", 3, 1});
     d.supportOffer = u"after";
-    InstallerState state;
+    TestState state;
     ASSERT_EQ(Read(Write(d), state), 0);
     ASSERT_EQ(state.definition.deletions.Count(), 1);
     EXPECT_EQ(state.definition.deletions[0].value, "2020-01-01");
@@ -659,7 +664,8 @@ TEST(DefinitionLists, EndMarksAndWhatFollowsThem) {
 TEST(DefinitionJson, NamesEveryFieldAndTheLists) {
     Definition d = FullDefinition();
     d.deletions.Append({"|caf\xC3\xA9\\*.tmp", 0, "", 4});
-    d.associations[0].verbs = "\xE9" "dit"; // code page 1252
+    d.associations[0].verbs = "\xE9"
+                              "dit"; // code page 1252
     std::string json = DefinitionToJson(d, kAllColorFlags);
     for (const char* key : {"\"option_word1\": \"0x",
                             "\"taskbar_text\": \"Taskbar \xC3\xA9\"",
@@ -681,7 +687,8 @@ TEST(DefinitionJson, NamesEveryFieldAndTheLists) {
                             "\"default_language\": 1",
                             "\"feedback_url\": \"link 13\"",
                             "\"pattern\": \"caf\xC3\xA9\\\\*.tmp\"",
-                            "\"verbs\": \"\xC3\xA9" "dit\""})
+                            "\"verbs\": \"\xC3\xA9"
+                            "dit\""})
         EXPECT_NE(json.find(key), std::string::npos) << key << "\n" << json;
     EXPECT_EQ(json.find("~~THE"), std::string::npos); // end marks are not fields
 }

@@ -5,7 +5,7 @@
 //       starts the self-removal batch, stays alive for the milliseconds, exits 0 when started;
 //   deletion_probe replace <destination> <source>     ReplaceAtRestart; exits 0 when arranged;
 //   deletion_probe delete <path> <options>            DeleteFileEx; exits 0 on success.
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 #include "uninstall/DeletionWin32.h"
 
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include "uninstall/Deletion.h"
 
 #include "core/Text.h"
-#include "payload/CorruptInstaller.h"
+#include "runtime/CorruptInstaller.h"
 #include "support/TextPrint.h"
 #include "vars/Batch.h"
 

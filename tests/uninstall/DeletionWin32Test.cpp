@@ -8,7 +8,7 @@
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/LogWin32.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 #include "support/TextPrint.h"
 #include "support/WinTestFiles.h"
 

@@ -3,7 +3,7 @@
 
 #include "core/Format.h"
 #include "core/Text.h"
-#include "payload/InstallerState.h"
+#include "runtime/InstallerState.h"
 #include "support/TextPrint.h"
 
 #include <gtest/gtest.h>

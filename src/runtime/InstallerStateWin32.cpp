@@ -3,10 +3,10 @@
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/OsInfo.h"
-#include "payload/CorruptInstaller.h"
 #include "payload/DefinitionReader.h"
-#include "payload/InstallerState.h"
-#include "payload/Payload.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/InstallerState.h"
+#include "runtime/Payload.h"
 
 #include <windows.h>
 
@@ -40,6 +40,7 @@ void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine
     state.commandLine = commandLine;
     state.payloadFlags = payload.info.header.flags;
     DefinitionEnvironment env;
+    env.commandLine = InputsOf(commandLine);
     env.newerThanServer2003 = CurrentIsNewerThanServer2003();
     env.windowsFolder = WindowsFolder();
     env.programFiles32 = GetFolder(FolderId::ProgramFiles);

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "runtime/CommandLine.h"
 #include "support/TextPrint.h"
 
 #include <gtest/gtest.h>

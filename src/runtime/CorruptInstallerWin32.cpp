@@ -1,8 +1,9 @@
-#include "payload/CorruptInstaller.h"
+#include "runtime/CorruptInstaller.h"
 
-#include "app/Startup.h"
 #include "core/SystemErrorWin32.h"
 #include "core/Text.h"
+#include "runtime/Exit.h"
+#include "runtime/Message.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "payload/DataStream.h"
-#include "payload/Payload.h"
+#include "runtime/Payload.h"
 
 namespace cs {
 

@@ -1,5 +1,5 @@
 // The corrupt-installer routine: its message, the hooks in order, the box and exit code 2.
-#include "payload/CorruptInstaller.h"
+#include "runtime/CorruptInstaller.h"
 
 #include "support/TextPrint.h"
 

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "runtime/CommandLine.h"
 
 #include "core/Format.h"
 #include "core/Text.h"

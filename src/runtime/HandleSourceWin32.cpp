@@ -1,4 +1,4 @@
-#include "payload/HandleSourceWin32.h"
+#include "runtime/HandleSourceWin32.h"
 
 namespace cs {
 

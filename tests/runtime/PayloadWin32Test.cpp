@@ -1,6 +1,6 @@
 // The Windows side of the payload: the platform's trust verification and its codes.
 #include "payload/Integrity.h"
-#include "payload/Payload.h"
+#include "runtime/Payload.h"
 
 #include <gtest/gtest.h>
 

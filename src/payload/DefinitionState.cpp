@@ -1,4 +1,4 @@
-#include "payload/InstallerState.h"
+#include "payload/DefinitionState.h"
 
 namespace cs {
 
@@ -10,13 +10,8 @@ const String& LanguageTable::Get(int number, int language) const {
     return index < strings.size() ? strings[index] : empty;
 }
 
-const String& InstallerState::LanguageString(int number) const {
+const String& DefinitionState::LanguageString(int number) const {
     return definition.languages.Get(number, currentLanguage);
-}
-
-InstallerState& Installer() {
-    static InstallerState state;
-    return state;
 }
 
 } // namespace cs

@@ -1,13 +1,13 @@
 #include "core/WinText.h"
-#include "payload/HandleSourceWin32.h"
-#include "payload/Payload.h"
+#include "runtime/HandleSourceWin32.h"
+#include "runtime/Payload.h"
 
-#include "app/Startup.h"
 #include "core/Fatal.h"
-#include "payload/CorruptInstaller.h"
-#include "payload/InstallerState.h"
 #include "payload/Integrity.h"
 #include "payload/PayloadCodes.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/InstallerState.h"
+#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "payload/Extraction.h"
+#include "runtime/Extraction.h"
 
 #include "core/Fatal.h"
 #include "core/TempFile.h"
 #include "core/WinText.h"
-#include "payload/CorruptInstaller.h"
-#include "payload/HandleSourceWin32.h"
 #include "payload/PayloadCodes.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/HandleSourceWin32.h"
 
 #include <windows.h>
 

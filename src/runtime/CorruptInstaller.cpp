@@ -1,4 +1,4 @@
-#include "payload/CorruptInstaller.h"
+#include "runtime/CorruptInstaller.h"
 
 #include "core/Format.h"
 

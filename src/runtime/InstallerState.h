@@ -1,0 +1,57 @@
+// The installer state: the one process-wide record of the running engine: the definition as
+// read (with the payload flags and the values derived while reading), the command line, and
+// the values of the run that every other step reads and fills.
+#pragma once
+
+#include "core/String.h"
+#include "payload/DefinitionState.h"
+#include "runtime/CommandLine.h"
+
+#include <cstdint>
+
+namespace cs {
+
+struct InstallerState : DefinitionState {
+    // The switches of the command line; silent mode is read from here alone.
+    CommandLine commandLine;
+
+    // Values of the run.
+    String failureSummary;
+    bool diskFull = false; // a failure reported a full disk
+    String installDir;     // where the files go
+    String8 installDir8;   // the same in the 8-bit path form, once the folder is fixed
+    bool removableDrive = false;
+    String existingFolder;          // the installed copy's folder, when it exists
+    String installedStartMenu;      // the installed copy's "ProductStartMenu"
+    String installedSharedFiles;    // the installed copy's "SharedFiles"
+    bool installationBegun = false; // preparation has started changing the machine
+    int status = 0;                 // the language string of the current status text
+    int progress = 0;               // 0 to 100
+    String sharedDir;               // the shared files folder
+    String uninstallerPath;         // the registered uninstaller program
+    String oldVersion;              // the version being overwritten; empty when none
+    int installType = 0;            // 0 new, 1 reinstall, 2 upgrade, 3 downgrade
+    String language;                // name of the chosen language
+    String startMenuFolder;         // chosen on the Start menu page
+    bool allUsers = false;          // installing for all users
+    bool portable = false;          // a portable installation
+    uint64_t session = 0;           // identifies this installation and its uninstallation
+
+    bool Silent() const { return commandLine.silent; }
+};
+
+// The command line's part of the definition reader's inputs.
+DefinitionInputs InputsOf(const CommandLine& commandLine);
+
+// The process-wide record.
+InstallerState& Installer();
+
+struct EnginePayload;
+// Windows engine. Inputs: the payload's plain definition, the command line, the installer
+// variables' expander (for the default folder and the wizard caption; none leaves them).
+// Outputs: the installer state. A violated rule ends the process through the
+// corrupt-installer error.
+void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,
+                          void (*expandVariables)(String&) = nullptr);
+
+} // namespace cs
