@@ -5,12 +5,12 @@
 #include "app/Sequence.h"
 #include "app/Startup.h"
 #include "log/LogWin32.h"
+#include "runtime/Exit.h"
 #include "runtime/Extraction.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Payload.h"
 #include "uninstall/DeletionWin32.h"
 #include "vars/VariablesWin32.h"
-#include "runtime/Exit.h"
 
 #include <windows.h>
 
@@ -22,6 +22,7 @@ using namespace cs;
 // installer's among them.
 void ConnectExitSteps() {
     StartLog();
+    SetLogTextExpander(ExpandInstallerPlaceholders);
     ConnectLogToCorruptInstallerError(RequestFailureNotification);
     AddExitStep([] { FinishInstallLog(false); });
     AddExitStep(WaitForNotifications);

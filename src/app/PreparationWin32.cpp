@@ -13,6 +13,7 @@
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
+#include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"

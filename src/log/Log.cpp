@@ -21,7 +21,7 @@ void Spool(const String8& utf8) {
 String Text(int number) {
     if (!g_system) return {};
     String text = g_system->LanguageText(number);
-    ExpandWizardPlaceholders(text, g_system->Placeholders());
+    g_system->ExpandText(text);
     return text;
 }
 

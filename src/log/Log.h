@@ -5,7 +5,6 @@
 
 #include "core/String.h"
 #include "payload/Definition.h"
-#include "vars/Variables.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,10 +28,10 @@ class LogSystem {
     virtual void AppendToSpool(const char* data, size_t size) = 0;
     virtual String8 ReadSpool() = 0;
     virtual void DeleteSpool() = 0;
-    // Texts and errors. The log passes every language text through the wizard placeholders
-    // ("<product>" ...) with the run's values.
+    // Texts and errors. The log passes every language text through ExpandText: the wizard
+    // placeholders ("<product>" ...) with the run's values.
     virtual String LanguageText(int number) = 0;
-    virtual PlaceholderInputs Placeholders() = 0;
+    virtual void ExpandText(String& text) = 0;
     virtual String SystemErrorText(uint32_t code) = 0; // user's language, then English if it differs
     virtual uint32_t LastError() = 0;
     virtual void RemoveFile(const String& path) = 0;

@@ -1,7 +1,5 @@
 #include "log/LogWin32.h"
 
-#include "runtime/Message.h"
-#include "runtime/ProcessWin32.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
 #include "core/SecurityWin32.h"
@@ -9,9 +7,10 @@
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "runtime/CorruptInstaller.h"
+#include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
-#include "vars/Variables.h"
-#include "vars/VariablesWin32.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 
@@ -20,6 +19,8 @@
 namespace cs {
 
 namespace {
+
+void (*g_textExpander)(String& text) = nullptr;
 
 bool ReadWhole(HANDLE file, String8& out) {
     out.Clear();
@@ -68,7 +69,9 @@ class LogSystemWin32 : public LogSystem {
         if (!spoolPath_.IsEmpty()) DeleteFileW(W(spoolPath_));
     }
     String LanguageText(int number) override { return Installer().LanguageString(number); }
-    PlaceholderInputs Placeholders() override { return CurrentPlaceholderInputs(); }
+    void ExpandText(String& text) override {
+        if (g_textExpander) g_textExpander(text);
+    }
     String SystemErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
     uint32_t LastError() override { return GetLastError(); }
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
@@ -175,6 +178,10 @@ bool FinishInstallLog(bool interactive) {
     }
     options.logPath = LogPath(state.installDir, d.uninstallSubdir);
     return FinishLog(options);
+}
+
+void SetLogTextExpander(void (*expand)(String& text)) {
+    g_textExpander = expand;
 }
 
 void ConnectLogToCorruptInstallerError(void (*failureNotifier)()) {

@@ -17,6 +17,10 @@ LogSystem& WindowsLogSystem();
 // deleted. The log is finished once a run: later calls do nothing and return false.
 bool FinishInstallLog(bool interactive);
 
+// What the log passes its language texts through (the wizard placeholders with the run's
+// values); the installer variables, a later layer, install it at start-up. None: unchanged.
+void SetLogTextExpander(void (*expand)(String& text));
+
 // A corrupt installer appends its message to the failure summary and writes the log; the
 // notifier requests the failure notification (for the log's closing step and the corrupt
 // installer alike).

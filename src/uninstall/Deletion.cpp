@@ -21,19 +21,6 @@ bool IsAbsolutePath(const String& path) {
     return path.Length() >= 2 && path[1] == u':' && IsLetter(path[0]);
 }
 
-// ASCII case-ignoring search in 8-bit text.
-size_t FindNoCase8(std::string_view text, std::string_view sub) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (sub.empty() || sub.size() > text.size()) return std::string_view::npos;
-    for (size_t i = 0; i + sub.size() <= text.size(); ++i) {
-        size_t j = 0;
-        while (j < sub.size() && lower(text[i + j]) == lower(sub[j]))
-            ++j;
-        if (j == sub.size()) return i;
-    }
-    return std::string_view::npos;
-}
-
 String WithoutTrailingBackslashes(String path) {
     while (path.Length() > 3 && (path.Last() == u'\\' || path.Last() == u'/'))
         path.Truncate(path.Length() - 1);
@@ -54,31 +41,6 @@ bool ParseSize(const String8& value, uint64_t& size) {
 }
 
 } // namespace
-
-// ---- Rename list ------------------------------------------------------------------------
-
-bool AddRenameEntry(const String8& iniText, const String8& name, const String8& path, String8& out) {
-    std::string_view n = name.View();
-    while (!n.empty() && (n.front() == ' ' || n.front() == '\t' || n.front() == '\r' || n.front() == '\n'))
-        n.remove_prefix(1);
-    if (n.empty()) return false;
-    String8 entry(n.data(), n.size());
-    entry += "=";
-    entry += path;
-
-    out = iniText;
-    size_t header = FindNoCase8(iniText.View(), "[rename]");
-    if (header == std::string_view::npos) {
-        if (!out.IsEmpty() && out.Last() != '\n') out += "\r\n";
-        out += "[rename]\r\n";
-        out += entry;
-    } else {
-        String8 inserted = "\r\n";
-        inserted += entry;
-        out.Insert(header + 8, inserted);
-    }
-    return true;
-}
 
 // ---- Pending restart operations ---------------------------------------------------------
 

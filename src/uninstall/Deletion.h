@@ -1,7 +1,6 @@
-// Deleting files under conditions ordinary deletion does not meet: the option bits of
-// DeleteFileEx, the two restart mechanisms (the system's delayed move and the "wininit.ini"
-// rename list), cancelling pending restart operations, the conditional deletions of the
-// definition and of "Uninstall.dat", the guarded deletion of a folder tree, and the
+// Deleting files under conditions ordinary deletion does not meet (the deletion primitives
+// below every user are in runtime/FileRemoval.h): cancelling pending restart operations, the conditional
+// deletions of the definition and of "Uninstall.dat", the guarded deletion of a folder tree, and the
 // self-removal batch "delunins.bat".
 //
 // This header holds the rules; DeletionWin32.cpp applies them to the system.
@@ -11,18 +10,11 @@
 #include "core/DateTime.h"
 #include "core/String.h"
 #include "payload/Definition.h"
+#include "runtime/FileRemoval.h"
 
 #include <cstdint>
 
 namespace cs {
-
-// Options of DeleteFileEx.
-constexpr uint32_t kDeleteKeepReadOnly = 0x1;       // do not clear the read-only attribute first
-constexpr uint32_t kDeleteAtRestart = 0x2;          // schedule for the next restart instead
-constexpr uint32_t kDeleteRestartOnFailure = 0x10;  // failing for another reason than not-found: schedule
-constexpr uint32_t kDeleteToRecycleBin = 0x80;      // move to the Recycle Bin instead
-constexpr uint32_t kDeleteOnlyEmpty = 0x100;        // only a file of size 0
-constexpr uint32_t kDeleteMissingIsDeleted = 0x800; // a missing file or path counts as deleted
 
 // FileDeletion conditions and flags.
 enum DeletionCondition : uint8_t {
@@ -41,15 +33,6 @@ constexpr uint8_t kDeletionDuringUninstall = 0x8;
 
 // Corrupt-installer code of a conditional deletion whose date is not a date.
 constexpr int kCodeInvalidDeletionDate = 65;
-
-// ---- Rename list ("wininit.ini") -------------------------------------------------------
-
-constexpr const char16_t kRenameListFile[] = u"wininit.ini";
-
-// The file's new text with the entry "name=path" first after "[rename]" (header found
-// ignoring case; added at the end when missing). False for a name that is empty once
-// leading blanks, tabs and line breaks are skipped.
-bool AddRenameEntry(const String8& iniText, const String8& name, const String8& path, String8& out);
 
 // ---- Pending restart operations ---------------------------------------------------------
 

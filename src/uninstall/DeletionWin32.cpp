@@ -1,6 +1,5 @@
 #include "uninstall/DeletionWin32.h"
 
-#include "runtime/ProcessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
@@ -9,6 +8,7 @@
 #include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/InstallerState.h"
+#include "runtime/ProcessWin32.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -20,50 +20,6 @@
 namespace cs {
 
 namespace {
-
-bool IsNotFound(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-bool Exists(const String& path) {
-    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsNtFamily() {
-    return CurrentOsRecord().platform == kPlatformNt;
-}
-
-bool WininitExists() {
-    return Exists(JoinPath(SystemFolders().Windows(), u"wininit.exe"));
-}
-
-String8 AnsiShortPath(const String& path) {
-    return ToCodePage(ShortPathOf(path), kCodePageAnsi);
-}
-
-bool MoveToRecycleBin(const String& path) {
-    std::vector<wchar_t> from(W(path), W(path) + path.Length());
-    from.push_back(0);
-    from.push_back(0); // the list ends with a double NUL
-    SHFILEOPSTRUCTW operation{};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.data();
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    int r = SHFileOperationW(&operation);
-    if (r != 0) SetLastError(static_cast<DWORD>(r));
-    return r == 0;
-}
-
-bool ReadWholeFile(HANDLE file, String8& out) {
-    out.Clear();
-    char buffer[4096];
-    DWORD got = 0;
-    for (;;) {
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) return false;
-        if (got == 0) return true;
-        out.Append(buffer, got);
-    }
-}
 
 // Reads a REG_MULTI_SZ value whole.
 LONG ReadMultiString(HKEY key, const wchar_t* name, std::vector<char16_t>& data) {
@@ -156,103 +112,6 @@ bool DeleteTree(const String& folder, DWORD& lastError) {
 }
 
 } // namespace
-
-String ShortPathOf(const String& path) {
-    DWORD n = GetShortPathNameW(W(path), nullptr, 0);
-    if (n == 0) return path;
-    std::vector<wchar_t> buffer(n + 1);
-    DWORD got = GetShortPathNameW(W(path), buffer.data(), n + 1);
-    if (got == 0 || got > n) return path;
-    return FromW(buffer.data(), got);
-}
-
-bool AddRenameListEntry(const String& iniPath, const String8& name, const String8& path) {
-    HANDLE file = CreateFileW(W(iniPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    String8 text, updated;
-    bool ok = ReadWholeFile(file, text);
-    if (ok && !AddRenameEntry(text, name, path, updated)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        ok = false;
-    }
-    if (ok) {
-        DWORD wrote = 0;
-        ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-             WriteFile(file, updated.c_str(), static_cast<DWORD>(updated.Length()), &wrote, nullptr) &&
-             wrote == updated.Length() && SetEndOfFile(file);
-    }
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-    return ok;
-}
-
-bool AddToRenameList(const String8& name, const String8& path) {
-    return AddRenameListEntry(JoinPath(SystemFolders().Windows(), kRenameListFile), name, path);
-}
-
-bool ScheduleDeletionAtRestart(const String& path) {
-    if (IsNtFamily()) {
-        if (MoveFileExW(W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
-        DWORD error = GetLastError();
-        if (!WininitExists()) {
-            SetLastError(error);
-            return false;
-        }
-    }
-    return AddToRenameList("NUL", AnsiShortPath(path));
-}
-
-bool DeleteFileEx(const String& path, uint32_t options) {
-    if (path.IsEmpty()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    if (options & kDeleteOnlyEmpty) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExW(W(path), GetFileExInfoStandard, &data) &&
-            (data.nFileSizeHigh || data.nFileSizeLow)) {
-            SetLastError(ERROR_FILE_EXISTS);
-            return false;
-        }
-    }
-    if (!(options & kDeleteKeepReadOnly)) {
-        DWORD attributes = GetFileAttributesW(W(path));
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesW(W(path), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-    if (options & kDeleteAtRestart) return ScheduleDeletionAtRestart(path);
-    if (options & kDeleteToRecycleBin) return MoveToRecycleBin(path);
-    if (DeleteFileW(W(path))) return true;
-    DWORD error = GetLastError();
-    if (IsNotFound(error)) {
-        if (options & kDeleteMissingIsDeleted) return true;
-    } else if (options & kDeleteRestartOnFailure) {
-        return ScheduleDeletionAtRestart(path);
-    }
-    SetLastError(error);
-    return false;
-}
-
-bool ReplaceAtRestart(const String& destination, const String& source) {
-    if (CompareNoCase(destination, source) == 0) return true;
-    if (!Exists(source)) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return false;
-    }
-    bool arranged = false;
-    if (IsNtFamily()) {
-        arranged =
-            MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-        if (!arranged && WininitExists())
-            arranged = AddToRenameList(AnsiShortPath(destination), AnsiShortPath(source));
-    } else {
-        arranged = AddToRenameList(AnsiShortPath(destination), AnsiShortPath(source));
-    }
-    if (arranged) SetLastError(ERROR_BUSY);
-    return arranged;
-}
 
 void CancelPendingOperations(const Array<String>& files) {
     HKEY key;

@@ -1,14 +1,14 @@
 #include "vars/BatchWin32.h"
 
-#include "runtime/Message.h"
-#include "runtime/ProcessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
+#include "runtime/FileRemovalWin32.h"
 #include "runtime/InstallerState.h"
-#include "uninstall/DeletionWin32.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 #include "vars/VariablesWin32.h"
 
 #include <vector>

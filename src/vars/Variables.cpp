@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/Text.h"
+#include "runtime/InstallFolders.h"
 
 namespace cs {
 
@@ -112,14 +113,6 @@ int OsCode(const OsRecord& os, const OsNameFacts& facts) {
     default:
         return 0;
     }
-}
-
-String UninstallDataFolder(const String& installDir, const String& uninstallSubdir) {
-    return uninstallSubdir.IsEmpty() ? installDir : JoinPath(installDir, uninstallSubdir);
-}
-
-String LogPath(const String& installDir, const String& uninstallSubdir) {
-    return JoinPath(UninstallDataFolder(installDir, uninstallSubdir), u"Install.log");
 }
 
 Array<Variable> VariableTable(const VariableInputs& in) {

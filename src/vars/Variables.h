@@ -73,8 +73,6 @@ int VersionNumber(const String8& version, int index);
 Array<String> VersionPieces(const String& version);
 // "%OS%": the operating system code.
 int OsCode(const OsRecord& os, const OsNameFacts& facts);
-String LogPath(const String& installDir, const String& uninstallSubdir);
-String UninstallDataFolder(const String& installDir, const String& uninstallSubdir);
 
 // Percent-encodes the bytes a URL cannot carry as they are.
 String8 PercentEncode(const String8& text);

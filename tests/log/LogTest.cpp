@@ -3,6 +3,7 @@
 #include "core/Format.h"
 #include "core/Text.h"
 #include "support/TextPrint.h"
+#include "vars/Variables.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ class MemoryLogSystem : public LogSystem {
         EXPECT_EQ(title, u"Installation");
         return answerYes;
     }
-    PlaceholderInputs Placeholders() override { return placeholders; }
+    void ExpandText(String& text) override { ExpandWizardPlaceholders(text, placeholders); }
     void ShowCompletion(const String& text) override {
         ++completions;
         completionShown = text;

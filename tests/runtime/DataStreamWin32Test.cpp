@@ -2,10 +2,10 @@
 // registered for deletion at restart, read back record by record through its handle, and
 // deleted; damaged chunks and records end the process with exit code 2 and their code.
 #include "builder/InstallerWriter.h"
-#include "runtime/CorruptInstaller.h"
-#include "runtime/Extraction.h"
 #include "payload/FakePe.h"
 #include "payload/PayloadReader.h"
+#include "runtime/CorruptInstaller.h"
+#include "runtime/Extraction.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
