@@ -19,13 +19,13 @@ namespace {
 using namespace cs;
 
 // The log and the background requests take part in every end of the run, the corrupt
-// installer's among them.
+// installer's among them (it writes the log before its message).
 void ConnectExitSteps() {
     StartLog();
     SetLogTextExpander(ExpandInstallerPlaceholders);
-    ConnectLogToCorruptInstallerError(RequestFailureNotification);
-    AddExitStep([] { FinishInstallLog(false); });
-    AddExitStep(WaitForNotifications);
+    SetLogFailureNotifier(RequestFailureNotification);
+    AddExitStep([] { FinishInstallLog(false); }, ExitStepKind::Record);
+    AddExitStep(WaitForNotifications, ExitStepKind::Wait);
 }
 
 void ExtractFiles(EnginePayload& payload) {

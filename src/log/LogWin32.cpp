@@ -173,6 +173,8 @@ bool FinishInstallLog(bool interactive) {
     options.header.oldVersion = state.oldVersion;
     options.header.osDescription = CurrentOsName(0);
     if (state.installDir.IsEmpty()) {
+        // No place for the log; the failure notification still goes out.
+        if (!state.failureSummary.IsEmpty()) Instance().NotifyFailure();
         Instance().DeleteSpool();
         return false;
     }
@@ -184,13 +186,8 @@ void SetLogTextExpander(void (*expand)(String& text)) {
     g_textExpander = expand;
 }
 
-void ConnectLogToCorruptInstallerError(void (*failureNotifier)()) {
+void SetLogFailureNotifier(void (*failureNotifier)()) {
     Instance().failureNotifier_ = failureNotifier;
-    CorruptInstallerHooks hooks = GetCorruptInstallerHooks();
-    hooks.notifyFailure = failureNotifier;
-    hooks.recordFailure = [](const String& message) { Installer().failureSummary += message + u"\r\n"; };
-    hooks.writeLog = [] { FinishInstallLog(false); };
-    SetCorruptInstallerHooks(hooks);
 }
 
 } // namespace cs

@@ -21,9 +21,8 @@ bool FinishInstallLog(bool interactive);
 // values); the installer variables, a later layer, install it at start-up. None: unchanged.
 void SetLogTextExpander(void (*expand)(String& text));
 
-// A corrupt installer appends its message to the failure summary and writes the log; the
-// notifier requests the failure notification (for the log's closing step and the corrupt
-// installer alike).
-void ConnectLogToCorruptInstallerError(void (*failureNotifier)());
+// What requests the failure notification when the closing step finds failures (also when
+// the log has no place to go).
+void SetLogFailureNotifier(void (*failureNotifier)());
 
 } // namespace cs

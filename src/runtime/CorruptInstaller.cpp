@@ -8,7 +8,7 @@ namespace cs {
 
 namespace {
 
-CorruptInstallerHooks g_hooks;
+CorruptInstallerHooks g_hooks = DefaultCorruptInstallerHooks();
 CorruptInstallerPlatform g_platform = DefaultCorruptInstallerPlatform();
 
 const char16_t kBuiltInMessage[] =
@@ -31,9 +31,6 @@ String LanguageString(int number) {
 
 void SetCorruptInstallerHooks(const CorruptInstallerHooks& hooks) {
     g_hooks = hooks;
-}
-const CorruptInstallerHooks& GetCorruptInstallerHooks() {
-    return g_hooks;
 }
 void SetCorruptInstallerPlatform(const CorruptInstallerPlatform& platform) {
     g_platform = platform;

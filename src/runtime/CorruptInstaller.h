@@ -14,6 +14,9 @@ constexpr int kCorruptExitCode = 2;
 constexpr int kStringCorruptInstaller = 13; // language string: the corrupt-installer message
 constexpr int kStringErrorTitle = 21;       // language string: title of error boxes
 
+// What the routine does to the run. The Windows engine's are the installer state's language
+// strings and failure summary, and the exit routine's recording steps (the log's closing
+// step, which also requests the failure notification); none does anything natively.
 struct CorruptInstallerHooks {
     String (*languageString)(int number) = nullptr;         // empty when no definition is loaded
     void (*recordFailure)(const String& message) = nullptr; // append to the failure summary
@@ -21,7 +24,7 @@ struct CorruptInstallerHooks {
     void (*notifyFailure)() = nullptr;                      // request the failure notification
 };
 void SetCorruptInstallerHooks(const CorruptInstallerHooks& hooks);
-const CorruptInstallerHooks& GetCorruptInstallerHooks();
+CorruptInstallerHooks DefaultCorruptInstallerHooks();
 
 // What the routine needs of the system; the Windows build shows the program's message box
 // (nothing in silent mode) and ends through the exit routine. Tests replace it.

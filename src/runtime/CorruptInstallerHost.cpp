@@ -24,6 +24,10 @@ void ShowOnStderr(const String& message, const String& title) {
 }
 } // namespace
 
+CorruptInstallerHooks DefaultCorruptInstallerHooks() {
+    return {};
+}
+
 CorruptInstallerPlatform DefaultCorruptInstallerPlatform() {
     return {LastError, ErrorText, ShowOnStderr, ExitNow};
 }

@@ -9,13 +9,17 @@ namespace cs {
 // OleInitialize for the run; the exit routine shuts OLE down again.
 void StartOle();
 
-// A step of the exit routine. Steps run once, in the order they were added.
-void AddExitStep(void (*step)());
+// What an exit step does: record the run (write the log out, which the corrupt-installer
+// error also does before it shows its message) or wait for work still going on.
+enum class ExitStepKind { Record, Wait };
 
-// Runs the steps that have not run yet, without ending the process (the corrupt-installer
-// error writes the log before it shows its message). A step that ends the process itself
-// comes back here: steps are taken off the list before they run, so none runs twice.
-void RunExitSteps();
+// A step of the exit routine. Steps run once, in the order they were added.
+void AddExitStep(void (*step)(), ExitStepKind kind);
+
+// Runs the recording steps that have not run yet, without ending the process. A step that
+// ends the process itself comes back to the exit routine: steps are taken off the list
+// before they run, so none runs twice.
+void RunRecordingExitSteps();
 
 [[noreturn]] void ExitInstaller(int code);
 

@@ -11,9 +11,29 @@ namespace {
 
 constexpr int kMaxExitSteps = 16;
 
+struct Step {
+    void (*run)();
+    ExitStepKind kind;
+};
+
 bool g_oleStarted = false;
-void (*g_exitSteps[kMaxExitSteps])() = {};
-int g_exitStepCount = 0;
+Step g_steps[kMaxExitSteps] = {};
+int g_stepCount = 0;
+
+// Takes the first step of that kind (any kind: null) off the list and runs it; false when
+// there is none.
+bool RunFirstStep(const ExitStepKind* kind) {
+    for (int i = 0; i < g_stepCount; ++i) {
+        if (kind && g_steps[i].kind != *kind) continue;
+        void (*run)() = g_steps[i].run;
+        for (int j = i + 1; j < g_stepCount; ++j)
+            g_steps[j - 1] = g_steps[j];
+        --g_stepCount;
+        run();
+        return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -21,23 +41,20 @@ void StartOle() {
     g_oleStarted = SUCCEEDED(OleInitialize(nullptr));
 }
 
-void AddExitStep(void (*step)()) {
-    if (g_exitStepCount == kMaxExitSteps) InternalFatal(__FILE__, __LINE__);
-    g_exitSteps[g_exitStepCount++] = step;
+void AddExitStep(void (*step)(), ExitStepKind kind) {
+    if (g_stepCount == kMaxExitSteps) InternalFatal(__FILE__, __LINE__);
+    g_steps[g_stepCount++] = {step, kind};
 }
 
-void RunExitSteps() {
-    while (g_exitStepCount > 0) {
-        void (*step)() = g_exitSteps[0];
-        for (int i = 1; i < g_exitStepCount; ++i)
-            g_exitSteps[i - 1] = g_exitSteps[i];
-        --g_exitStepCount;
-        step();
+void RunRecordingExitSteps() {
+    const ExitStepKind record = ExitStepKind::Record;
+    while (RunFirstStep(&record)) {
     }
 }
 
 void ExitInstaller(int code) {
-    RunExitSteps();
+    while (RunFirstStep(nullptr)) {
+    }
     if (g_oleStarted) OleUninitialize();
     ExitProcess(static_cast<UINT>(code));
 }

@@ -112,12 +112,6 @@ void CheckEngineOrExit(EnginePayload& payload, int integrityMode, bool externalD
 }
 
 EnginePayload& ReadPayloadOrExit() {
-    // From here on a corrupt installer is reported in the definition's language once the
-    // definition is loaded (until then the language strings are empty).
-    CorruptInstallerHooks hooks = GetCorruptInstallerHooks();
-    if (!hooks.languageString)
-        hooks.languageString = [](int number) -> String { return Installer().LanguageString(number); };
-    SetCorruptInstallerHooks(hooks);
     EnginePayload& payload = ThePayload();
     OpenOwnFileOrExit(payload);
     LocatePayloadOrExit(payload);
