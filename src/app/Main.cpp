@@ -66,5 +66,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ExtractFiles(payload);
     RunInstallationActions();
     DeleteExtractionFile();
-    EndInstallation(FinalExitCode(definition.optionWord1, Installer().diskFull));
+    EndInstallation(FinalExitCode(definition.optionWord1, Installer().outcome.diskFull));
 }

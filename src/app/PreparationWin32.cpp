@@ -64,7 +64,7 @@ DWORD SetRestorePoint(DWORD eventType, INT64 sequence, const String& description
 void BeginRestorePoint() {
     InstallerState& state = Installer();
     const Definition& d = state.definition;
-    SetStatus(kStringRestorePoint, state.progress);
+    SetStatus(kStringRestorePoint, state.outcome.progress);
     LogTextWide(u"Creating restore point...");
     DWORD error =
         SetRestorePoint(BEGIN_SYSTEM_CHANGE, 0, RestorePointDescription(d.productName, d.productVersion));
@@ -128,15 +128,16 @@ void FixStartMenuFolder() {
     InstallerState& state = Installer();
     String folder = state.definition.startMenuFolder;
     ExpandInstallerVariables(folder);
-    if (state.installType == 0 && !state.installedStartMenu.IsEmpty()) folder = state.installedStartMenu;
-    state.startMenuFolder = folder;
+    if (state.existing.installType == 0 && !state.existing.startMenu.IsEmpty())
+        folder = state.existing.startMenu;
+    state.choices.startMenuFolder = folder;
 }
 
 // The folder security is loosened on the full Start Menu path the folder text names.
 String StartMenuPath() {
     const InstallerState& state = Installer();
-    return JoinPath(GetFolder(state.allUsers ? FolderId::CommonPrograms : FolderId::Programs),
-                    state.startMenuFolder);
+    return JoinPath(GetFolder(state.choices.allUsers ? FolderId::CommonPrograms : FolderId::Programs),
+                    state.choices.startMenuFolder);
 }
 
 void FixSharedFolder() {
@@ -150,19 +151,19 @@ void FixSharedFolder() {
     in.commonFiles64 = SystemFolders().CommonFiles(FolderView::Bits64);
     in.sharedName = d.sharedPath;
     in.subfolder = d.sharedSubfolder;
-    in.installDir = state.installDir;
-    in.removableDrive = state.removableDrive;
-    state.sharedDir = SharedFolderPath(in);
-    if (state.sharedDir.IsEmpty()) return;
-    MakePreparedFolder(state.sharedDir, u"shared folder");
-    if (d.optionWord2 & kOpt2LoosenSharedFolder) LoosenFolderSecurity(state.sharedDir);
+    in.installDir = state.folders.installDir;
+    in.removableDrive = state.folders.removableDrive;
+    state.folders.sharedDir = SharedFolderPath(in);
+    if (state.folders.sharedDir.IsEmpty()) return;
+    MakePreparedFolder(state.folders.sharedDir, u"shared folder");
+    if (d.optionWord2 & kOpt2LoosenSharedFolder) LoosenFolderSecurity(state.folders.sharedDir);
 }
 
 void RunPreparationBatches() {
     const InstallerState& state = Installer();
     const Definition& d = state.definition;
-    BatchPlanInputs in{state.payloadFlags, d.optionWord1, d.optionWord2, !state.existingFolder.IsEmpty(),
-                       state.installType};
+    BatchPlanInputs in{state.payloadFlags, d.optionWord1, d.optionWord2, !state.existing.folder.IsEmpty(),
+                       state.existing.installType};
     for (const PlannedBatch& batch : PreparationBatches(in))
         RunBatch(state.batchCommands[batch.index], batch.hide, batch.label);
 }
@@ -183,7 +184,7 @@ void RunPostInstallationBatch() {
 void RequestEndOfRunNotification() {
     // An existing installation always has its install type (1 to 3) by now; 0 is a new one.
     const InstallerState& state = Installer();
-    RequestNotification(state.definition.links[EndOfRunUrlIndex(state.installType)]);
+    RequestNotification(state.definition.links[EndOfRunUrlIndex(state.existing.installType)]);
 }
 
 void FinishLogInteractively() {
@@ -200,8 +201,9 @@ void RunInstallationExitBatch() {
 void RemoveEmptyFolders() {
     const InstallerState& state = Installer();
     for (const String& folder :
-         {state.sharedDir, UninstallDataFolder(state.installDir, state.definition.uninstallSubdir),
-          state.installDir})
+         {state.folders.sharedDir,
+          UninstallDataFolder(state.folders.installDir, state.definition.uninstallSubdir),
+          state.folders.installDir})
         if (!folder.IsEmpty()) RemoveDirectoryW(W(folder));
 }
 
@@ -219,21 +221,21 @@ constexpr void (*kInstallationActions[])() = {
 
 void ChooseInstallFolderOrExit() {
     InstallerState& state = Installer();
-    if (!state.installDir.IsEmpty()) return;
+    if (!state.folders.installDir.IsEmpty()) return;
     String folder = DefaultInstallFolder(state.commandLine.installDir, state.definition.defaultFolder);
     if (IsRegistryReference(folder)) folder = ResolveRegistryFolderOrExit(folder);
-    state.installDir = folder;
+    state.folders.installDir = folder;
 }
 
 void PrepareInstallation() {
     InstallerState& state = Installer();
     const Definition& d = state.definition;
-    Trim(state.installDir);
-    state.installDir = NormalizeFolderPath(state.installDir);
-    state.installDir8 = ToPathForm(state.installDir);
-    state.removableDrive = OnRemovableDrive(state.installDir);
-    state.allUsers = d.shortcutMode == 1;
-    state.installationBegun = true;
+    Trim(state.folders.installDir);
+    state.folders.installDir = NormalizeFolderPath(state.folders.installDir);
+    state.folders.installDir8 = ToPathForm(state.folders.installDir);
+    state.folders.removableDrive = OnRemovableDrive(state.folders.installDir);
+    state.choices.allUsers = d.shortcutMode == 1;
+    state.outcome.installationBegun = true;
 
     FixStartMenuFolder();
     // A Start Menu folder appears with the first shortcut; one that does not exist yet has
@@ -244,15 +246,15 @@ void PrepareInstallation() {
     // made in it inherits the loosened access list (a failure is reported with the uninstall
     // data folder below).
     if (d.optionWord2 & kOpt2LoosenSecurity) {
-        MakeFolderPath(state.installDir);
-        LoosenFolderSecurity(state.installDir);
+        MakeFolderPath(state.folders.installDir);
+        LoosenFolderSecurity(state.folders.installDir);
     }
     if (!RunsAsAdministrator()) LogTextWide(u"Warning: the installer does not have admin rights.\r\n\r\n");
     if (state.payloadFlags & kFlagRestorePoint) BeginRestorePoint();
 
     SetStatus(kStringPreparingFolders, 1);
-    String dataFolder = UninstallDataFolder(state.installDir, d.uninstallSubdir);
-    state.uninstallerPath = JoinPath(dataFolder, d.uninstallerFileName);
+    String dataFolder = UninstallDataFolder(state.folders.installDir, d.uninstallSubdir);
+    state.folders.uninstallerPath = JoinPath(dataFolder, d.uninstallerFileName);
     // Without a subfolder the uninstall data folder is the installation folder: it is made
     // here too, so the log and the uninstall data have their place before any file arrives.
     MakePreparedFolder(dataFolder, u"uninstall data folder");

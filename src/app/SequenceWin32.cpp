@@ -4,9 +4,6 @@
 #include "app/Refusals.h"
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
-#include "runtime/Exit.h"
-#include "runtime/Message.h"
-#include "runtime/ProcessWin32.h"
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
@@ -16,7 +13,10 @@
 #include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/CorruptInstaller.h"
+#include "runtime/Exit.h"
 #include "runtime/InstallerState.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 #include "vars/VariablesWin32.h"
 
 #include <mmsystem.h>
@@ -93,7 +93,7 @@ void CheckMasterOrExit() {
     case MasterVerdict::TooOld:
         Refuse(kExitMasterMissing, TextWith(kStringMasterTooOld, d.masterMinVersion), MB_ICONERROR);
     case MasterVerdict::Fits:
-        if (defaultIsMaster) Installer().installDir = entry.location;
+        if (defaultIsMaster) Installer().folders.installDir = entry.location;
         break;
     }
 }
@@ -145,7 +145,7 @@ void AskAboutUpgradeOrCancel(const UpgradeKind& kind) {
     bool interactive = !state.automatic && !state.Silent();
     if (interactive && !(d.optionWord1 & kOpt1NoUpgradeQuestion)) {
         String text =
-            UpgradeQuestionText(Text(kind.statusString), state.existingFolder, Text(kStringUpgradeQuestion));
+            UpgradeQuestionText(Text(kind.statusString), state.existing.folder, Text(kStringUpgradeQuestion));
         if (ShowMessage(text, Text(kStringUpgradeTitle), MB_YESNO | MB_ICONQUESTION) != IDYES)
             CancelInstallation();
     }
@@ -193,7 +193,7 @@ void EndInstallation(int code, bool interactive) {
 void CancelInstallation() {
     const InstallerState& state = Installer();
     RequestNotification(state.definition.links[kLinkCancelUrl]);
-    int message = state.installationBegun ? kStringCancelledDuringInstall : kStringCancelled;
+    int message = state.outcome.installationBegun ? kStringCancelledDuringInstall : kStringCancelled;
     LogTextWide(u"Cancelled by the user.\r\n");
     ShowMessage(Text(message), Text(kStringCancelledTitle), MB_OK | MB_ICONWARNING);
     EndInstallation(kExitCancelled);
@@ -201,14 +201,14 @@ void CancelInstallation() {
 
 void SetStatus(int stringNumber, int progress) {
     InstallerState& state = Installer();
-    state.status = stringNumber;
-    state.progress = progress;
+    state.outcome.status = stringNumber;
+    state.outcome.progress = progress;
 }
 
 void ChooseLanguage() {
     InstallerState& state = Installer();
     Definition& d = state.definition;
-    state.language = d.languages.names.Count() ? d.languages.names[state.currentLanguage] : String();
+    state.choices.language = d.languages.names.Count() ? d.languages.names[state.currentLanguage] : String();
     String caption = Text(kStringWizardCaption);
     if (!caption.IsEmpty()) d.wizardCaption = caption;
     SetErrorTitle(Text(kStringErrorTitle));
@@ -240,10 +240,10 @@ void FindExistingInstallation() {
     if (!g_existing.found) return;
     if (g_existing.location.IsEmpty() && !d.locationReference.IsEmpty())
         g_existing.location = FolderFromReference(d.locationReference);
-    state.installedStartMenu = g_existing.startMenu;
-    state.installedSharedFiles = g_existing.sharedFiles;
+    state.existing.startMenu = g_existing.startMenu;
+    state.existing.sharedFiles = g_existing.sharedFiles;
     if (IsExistingFolder(g_existing.location))
-        state.existingFolder = NormalizeFolderPath(g_existing.location);
+        state.existing.folder = NormalizeFolderPath(g_existing.location);
 }
 
 void PlayStartSound() {
@@ -274,8 +274,8 @@ void CheckPasswordOrCancel() {
 void SettleExistingInstallationOrExit() {
     InstallerState& state = Installer();
     const Definition& d = state.definition;
-    if (!(d.optionWord1 & kOpt1RegisterUninstaller) || state.existingFolder.IsEmpty()) return;
-    state.oldVersion = g_existing.version;
+    if (!(d.optionWord1 & kOpt1RegisterUninstaller) || state.existing.folder.IsEmpty()) return;
+    state.existing.oldVersion = g_existing.version;
     if (d.optionWord1 & kOpt1UninstallOldFirst) {
         bool inPlace = !d.reinstallInPlaceFrom.IsEmpty() &&
                        CompareVersions(g_existing.version, d.reinstallInPlaceFrom) >= 0;
@@ -286,10 +286,10 @@ void SettleExistingInstallationOrExit() {
         OfferUninstallFirst(TextWith(kStringDowngrade, g_existing.noDowngradeBelow), kExitDowngradeRefused);
     UpgradeKind kind =
         DecideUpgradeKind((d.optionWord2 & kOpt2CompareVersions) != 0, g_existing.version, d.productVersion);
-    state.installType = kind.kind;
+    state.existing.installType = kind.kind;
     SetStatus(kind.statusString, 0);
     AskAboutUpgradeOrCancel(kind);
-    state.installDir = state.existingFolder;
+    state.folders.installDir = state.existing.folder;
 }
 
 } // namespace cs

@@ -98,23 +98,23 @@ void LogFailure(const String& subject, int64_t code) {
 
 void RecordFailure(const String& path) {
     uint32_t code = g_system ? g_system->LastError() : 0;
-    Installer().failureSummary += FailureLines(path, static_cast<int32_t>(code));
+    Installer().outcome.failureSummary += FailureLines(path, static_cast<int32_t>(code));
     if (code == kErrorDiskFull) {
-        Installer().diskFull = true;
+        Installer().outcome.diskFull = true;
         if (g_system) g_system->RemoveFile(path);
     }
 }
 
 String& FailureSummary() {
-    return Installer().failureSummary;
+    return Installer().outcome.failureSummary;
 }
 bool DiskFull() {
-    return Installer().diskFull;
+    return Installer().outcome.diskFull;
 }
 
 void ResetLogState() {
-    Installer().failureSummary.Clear();
-    Installer().diskFull = false;
+    Installer().outcome.failureSummary.Clear();
+    Installer().outcome.diskFull = false;
 }
 
 String HeaderText(const LogHeader& h) {
@@ -163,7 +163,7 @@ String8 AppendLogBlock(const String8& existing, const LogHeader& header, const S
 bool FinishLog(const FinishOptions& o) {
     if (!g_system) return false;
     LogSystem& sys = *g_system;
-    bool failed = !Installer().failureSummary.IsEmpty();
+    bool failed = !Installer().outcome.failureSummary.IsEmpty();
     if (failed) sys.NotifyFailure();
     String completionText = Text(kLangCompletionText);
     bool view = false;
@@ -179,8 +179,8 @@ bool FinishLog(const FinishOptions& o) {
         if (sys.ReadLog(o.logPath, existing)) {
             LogHeader header = o.header;
             if (header.installDate.IsEmpty()) header.installDate = sys.Now();
-            String8 contents =
-                AppendLogBlock(existing, header, sys.ReadSpool(), Installer().failureSummary, completionText);
+            String8 contents = AppendLogBlock(existing, header, sys.ReadSpool(),
+                                              Installer().outcome.failureSummary, completionText);
             written = sys.WriteLog(o.logPath, contents);
             if (written) sys.LoosenAccess(o.logPath);
         }

@@ -166,19 +166,19 @@ bool FinishInstallLog(bool interactive) {
     options.optionWord1 = d.optionWord1;
     options.header.productName = d.productName;
     options.header.withInstallType = (d.optionWord1 & kOpt1RegisterUninstaller) != 0;
-    options.header.installType = state.installType;
-    options.header.installLocation = state.installDir;
+    options.header.installType = state.existing.installType;
+    options.header.installLocation = state.folders.installDir;
     options.header.built = d.buildDate;
     options.header.productVersion = d.productVersion;
-    options.header.oldVersion = state.oldVersion;
+    options.header.oldVersion = state.existing.oldVersion;
     options.header.osDescription = CurrentOsName(0);
-    if (state.installDir.IsEmpty()) {
+    if (state.folders.installDir.IsEmpty()) {
         // No place for the log; the failure notification still goes out.
-        if (!state.failureSummary.IsEmpty()) Instance().NotifyFailure();
+        if (!state.outcome.failureSummary.IsEmpty()) Instance().NotifyFailure();
         Instance().DeleteSpool();
         return false;
     }
-    options.logPath = LogPath(state.installDir, d.uninstallSubdir);
+    options.logPath = LogPath(state.folders.installDir, d.uninstallSubdir);
     return FinishLog(options);
 }
 

@@ -30,7 +30,9 @@ void Show(const String& message, const String& title) {
 CorruptInstallerHooks DefaultCorruptInstallerHooks() {
     CorruptInstallerHooks hooks;
     hooks.languageString = [](int number) -> String { return Installer().LanguageString(number); };
-    hooks.recordFailure = [](const String& message) { Installer().failureSummary += message + u"\r\n"; };
+    hooks.recordFailure = [](const String& message) {
+        Installer().outcome.failureSummary += message + u"\r\n";
+    };
     hooks.writeLog = RunRecordingExitSteps;
     return hooks;
 }

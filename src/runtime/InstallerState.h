@@ -11,31 +11,50 @@
 
 namespace cs {
 
+// Where this run puts things.
+struct RunFolders {
+    String installDir;   // where the files go
+    String8 installDir8; // the same in the 8-bit path form, once the folder is fixed
+    bool removableDrive = false;
+    String sharedDir;       // the shared files folder
+    String uninstallerPath; // the registered uninstaller program
+};
+
+// The installed copy of the same product that this run finds, and what the run makes of it.
+struct ExistingInstallation {
+    String folder;       // the installed copy's folder, when it exists
+    String startMenu;    // its "ProductStartMenu"
+    String sharedFiles;  // its "SharedFiles"
+    String oldVersion;   // the version being overwritten; empty when none
+    int installType = 0; // 0 new, 1 reinstall, 2 upgrade, 3 downgrade
+};
+
+// What the user (or the automatic answers) chose.
+struct RunChoices {
+    String language;        // name of the chosen language
+    String startMenuFolder; // chosen on the Start menu page
+    bool allUsers = false;  // installing for all users
+    bool portable = false;  // a portable installation
+};
+
+// How the run is going and how it ends.
+struct RunOutcome {
+    String failureSummary;
+    bool diskFull = false;          // a failure reported a full disk
+    bool installationBegun = false; // preparation has started changing the machine
+    int status = 0;                 // the language string of the current status text
+    int progress = 0;               // 0 to 100
+};
+
 struct InstallerState : DefinitionState {
     // The switches of the command line; silent mode is read from here alone.
     CommandLine commandLine;
 
-    // Values of the run.
-    String failureSummary;
-    bool diskFull = false; // a failure reported a full disk
-    String installDir;     // where the files go
-    String8 installDir8;   // the same in the 8-bit path form, once the folder is fixed
-    bool removableDrive = false;
-    String existingFolder;          // the installed copy's folder, when it exists
-    String installedStartMenu;      // the installed copy's "ProductStartMenu"
-    String installedSharedFiles;    // the installed copy's "SharedFiles"
-    bool installationBegun = false; // preparation has started changing the machine
-    int status = 0;                 // the language string of the current status text
-    int progress = 0;               // 0 to 100
-    String sharedDir;               // the shared files folder
-    String uninstallerPath;         // the registered uninstaller program
-    String oldVersion;              // the version being overwritten; empty when none
-    int installType = 0;            // 0 new, 1 reinstall, 2 upgrade, 3 downgrade
-    String language;                // name of the chosen language
-    String startMenuFolder;         // chosen on the Start menu page
-    bool allUsers = false;          // installing for all users
-    bool portable = false;          // a portable installation
-    uint64_t session = 0;           // identifies this installation and its uninstallation
+    RunFolders folders;
+    ExistingInstallation existing;
+    RunChoices choices;
+    RunOutcome outcome;
+    uint64_t session = 0; // identifies this installation and its uninstallation
 
     bool Silent() const { return commandLine.silent; }
 };

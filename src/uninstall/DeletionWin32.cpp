@@ -47,7 +47,7 @@ class WindowsDeletionSystem : public DeletionSystem {
         ExpandInstallerVariables(expanded);
         return expanded;
     }
-    String InstallDir() override { return Installer().installDir; }
+    String InstallDir() override { return Installer().folders.installDir; }
     Array<FoundFile> FindFiles(const String& pattern) override {
         Array<FoundFile> files;
         size_t slash = pattern.View().find_last_of(u"\\/");
@@ -170,7 +170,7 @@ int RunConditionalDeletions(Array<FileDeletion>& records, bool installing) {
     int failures = RunConditionalDeletionsWith(system, records, installing, run);
     state.definition.optionWord1 = run.optionWord1;
     state.definition.optionWord2 = run.optionWord2;
-    state.failureSummary += run.failureSummary;
+    state.outcome.failureSummary += run.failureSummary;
     return failures;
 }
 
@@ -218,7 +218,7 @@ bool StartSelfRemoval() {
     String batchPath = temp.IsEmpty() ? String(kSelfRemovalFileName) : JoinPath(temp, kSelfRemovalFileName);
     const InstallerState& state = Installer();
     String text =
-        SelfRemovalText(ModulePath(), state.installDir, state.definition.uninstallSubdir, batchPath);
+        SelfRemovalText(ModulePath(), state.folders.installDir, state.definition.uninstallSubdir, batchPath);
     String8 bytes = EncodeBatchText(text, CurrentOsRecord());
     HANDLE file =
         CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

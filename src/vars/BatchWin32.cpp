@@ -93,7 +93,8 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     options.os = CurrentOsRecord();
     String8 text = BatchText(CurrentVariableInputs(), commands, options);
 
-    String folder = IsExistingFolder(state.installDir) ? state.installDir : GetFolder(FolderId::Temp);
+    String folder =
+        IsExistingFolder(state.folders.installDir) ? state.folders.installDir : GetFolder(FolderId::Temp);
     String batchPath = JoinPath(folder, kBatchFileName);
     if (!WriteWholeFile(batchPath, text)) {
         String error = WindowsSystemErrorText(GetLastError());

@@ -66,7 +66,7 @@ bool UpdateSearchPath(bool add, const String& folderArgument) {
         RegCloseKey(key);
         return true;
     }
-    String folder = SearchPathFolder(folderArgument, Installer().installDir);
+    String folder = SearchPathFolder(folderArgument, Installer().folders.installDir);
     if (add && !IsExistingFolder(folder)) {
         LogPiecesWide({u"Couldn't add \"", folder.c_str(), u"\" to the PATH because it does not exist.\r\n"});
         RegCloseKey(key);

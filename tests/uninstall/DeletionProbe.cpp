@@ -24,7 +24,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring_view command = argv[1];
     if (command == L"selfremove" && argc >= 5) {
         cs::InstallerState& state = cs::Installer();
-        state.installDir = Arg(argv[2]);
+        state.folders.installDir = Arg(argv[2]);
         state.definition.uninstallSubdir = Arg(argv[3]);
         bool started = cs::StartSelfRemoval();
         Sleep(static_cast<DWORD>(std::wcstoul(argv[4], nullptr, 10)));

@@ -78,9 +78,9 @@ class DeletionTest : public testing::Test {
         root_ = JoinPath(TempFolder(), u"cs-deletion-test");
         RemoveTree(root_);
         ASSERT_TRUE(CreateDirectoryW(W(root_), nullptr));
-        Installer().installDir = root_;
+        Installer().folders.installDir = root_;
         Installer().commandLine = CommandLine();
-        Installer().failureSummary.Clear();
+        Installer().outcome.failureSummary.Clear();
         Installer().definition.optionWord1 = 0;
         Installer().definition.optionWord2 = 0;
         mark_ = WindowsLogSystem().ReadSpool().Length();

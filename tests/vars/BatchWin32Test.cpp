@@ -46,19 +46,19 @@ class BatchTest : public testing::Test {
         RemoveTree(root_);
         CreateDirectoryW(W(root_), nullptr);
         InstallerState& s = Installer();
-        s.installDir = JoinPath(root_, u"Inst");
-        CreateDirectoryW(W(s.installDir), nullptr);
-        s.sharedDir = JoinPath(root_, u"Shared");
+        s.folders.installDir = JoinPath(root_, u"Inst");
+        CreateDirectoryW(W(s.folders.installDir), nullptr);
+        s.folders.sharedDir = JoinPath(root_, u"Shared");
         s.definition.productName = u"Batch 100% Demo";
         s.definition.publisher = u"Corvantis Samples";
         s.definition.productVersion = u"3.1.4";
         s.productVersion8 = "3.1.4";
         s.definition.uninstallSubdir = u"Uninstall";
-        s.uninstallerPath = JoinPath(s.installDir, u"Uninstall\\unins.exe");
-        s.oldVersion = u"3.0";
-        s.language = u"English";
-        s.startMenuFolder = u"Batch Demo";
-        s.installType = 2;
+        s.folders.uninstallerPath = JoinPath(s.folders.installDir, u"Uninstall\\unins.exe");
+        s.existing.oldVersion = u"3.0";
+        s.choices.language = u"English";
+        s.choices.startMenuFolder = u"Batch Demo";
+        s.existing.installType = 2;
         s.automatic = true;
         s.commandLine = CommandLine();
         mark_ = WindowsLogSystem().ReadSpool().Length();
@@ -169,7 +169,7 @@ TEST_F(BatchTest, SetValuesAreTheVariablesValues) {
     }
     EXPECT_EQ(set["EXISTING"], "2");
     EXPECT_EQ(set["PRODUCTNAME"], "Batch 100% Demo");
-    EXPECT_FALSE(Exists(JoinPath(Installer().installDir, kBatchFileName)));
+    EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchFileName)));
     EXPECT_EQ(NewLog(), "") << "without a label only failures are logged";
 }
 
@@ -185,12 +185,12 @@ TEST_F(BatchTest, UninstallerHasNoExisting) {
 TEST_F(BatchTest, CapturedOutputLandsInTheLogAndBothFilesGo) {
     ASSERT_TRUE(RunBatch("echo captured line one\r\necho second \r\nexit /b 7", true, u"Demo batch"));
     EXPECT_EQ(NewLog(), "\r\nRunning Demo batch...\r\ncaptured line one\r\nsecond\r\n\r\n");
-    EXPECT_FALSE(Exists(JoinPath(Installer().installDir, kBatchFileName)));
-    EXPECT_FALSE(Exists(JoinPath(Installer().installDir, kBatchCaptureFileName)));
+    EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchFileName)));
+    EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchCaptureFileName)));
 }
 
 TEST_F(BatchTest, WithoutTheInstallationFolderBothFilesLiveInTheTemporaryFolder) {
-    Installer().installDir = JoinPath(root_, u"NotYet");
+    Installer().folders.installDir = JoinPath(root_, u"NotYet");
     String out = JoinPath(root_, u"where.txt");
     String commands = Format(u"echo %%~dp0>\"%s\"\r\n"
                              u"cd>>\"%s\"\r\n"
@@ -211,7 +211,7 @@ TEST_F(BatchTest, WithoutTheInstallationFolderBothFilesLiveInTheTemporaryFolder)
     EXPECT_EQ(capture, "capture beside the batch");
     EXPECT_FALSE(Exists(JoinPath(TempFolder(), kBatchFileName)));
     EXPECT_FALSE(Exists(JoinPath(TempFolder(), kBatchCaptureFileName)));
-    EXPECT_FALSE(Exists(Installer().installDir));
+    EXPECT_FALSE(Exists(Installer().folders.installDir));
 }
 
 TEST_F(BatchTest, EmptyCommandsRunNothing) {
@@ -220,7 +220,7 @@ TEST_F(BatchTest, EmptyCommandsRunNothing) {
 }
 
 TEST_F(BatchTest, BatchFileThatCannotBeWrittenIsReported) {
-    String blocker = JoinPath(Installer().installDir, kBatchFileName);
+    String blocker = JoinPath(Installer().folders.installDir, kBatchFileName);
     ASSERT_TRUE(CreateDirectoryW(W(blocker), nullptr)); // a folder where the file should go
     EXPECT_FALSE(RunBatch("echo never", true, u"Blocked"));
     std::string log = NewLog();
@@ -239,7 +239,7 @@ TEST_F(BatchTest, MissingInterpreterIsLoggedOnly) {
     SetEnvironmentVariableW(L"COMSPEC", saved);
     EXPECT_FALSE(ran);
     EXPECT_EQ(NewLog(), "The CLI C:\\nowhere\\cmd.exe does not exist!\r\n");
-    EXPECT_FALSE(Exists(JoinPath(Installer().installDir, kBatchFileName)));
+    EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchFileName)));
 }
 
 namespace {
@@ -323,7 +323,7 @@ TEST_F(BatchTest, SearchPathOfTenThousandCharactersIsKeptWhole) {
     ASSERT_EQ(longPath.Length(), 10000u);
     SetPathText(longPath);
 
-    String folder = JoinPath(Installer().installDir, u"bin");
+    String folder = JoinPath(Installer().folders.installDir, u"bin");
     CreateDirectoryW(W(folder), nullptr);
     EXPECT_TRUE(UpdateSearchPath(true, u"bin"));
     EXPECT_EQ(PathText(), longPath + u";" + folder);
@@ -350,7 +350,7 @@ TEST_F(BatchTest, SearchPathThatCannotBeReadIsLeftAlone) {
 TEST_F(BatchTest, SearchPathAddsOnlyFoldersThatExist) {
     SavedPath saved;
     SetPathText(u"C:\\windows");
-    String missing = JoinPath(Installer().installDir, u"nothing");
+    String missing = JoinPath(Installer().folders.installDir, u"nothing");
     EXPECT_FALSE(UpdateSearchPath(true, u"nothing"));
     EXPECT_EQ(NewLog(),
               "Couldn't add \"" + Narrow(missing) + "\" to the PATH because it does not exist.\r\n");

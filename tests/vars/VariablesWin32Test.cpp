@@ -58,10 +58,10 @@ void PrepareState() {
     s.definition.productVersion = u"2.5.7";
     s.productVersion8 = "2.5.7";
     s.definition.uninstallSubdir = u"uninst";
-    s.installDir = u"C:\\Program Files\\Hello";
-    s.oldVersion = u"2.4";
-    s.language = u"English";
-    s.installType = 2;
+    s.folders.installDir = u"C:\\Program Files\\Hello";
+    s.existing.oldVersion = u"2.4";
+    s.choices.language = u"English";
+    s.existing.installType = 2;
 }
 
 } // namespace
