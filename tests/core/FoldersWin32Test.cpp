@@ -114,5 +114,5 @@ TEST(SystemFolders, RegistryReadLimitsTypesAndExpansion) {
     EXPECT_EQ(folders.RegistryValue(user, u"Software\\Corvantis\\NoSuchKey", u"X"), u"");
     EXPECT_EQ(folders.RegistryValue(user, testKey, u"Expand"), Env(L"SystemRoot") + u"\\Media");
 
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvantis\\Tests");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey); // its own key only: other test programs may run meanwhile
 }
