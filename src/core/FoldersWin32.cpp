@@ -6,11 +6,10 @@
 
 #include "core/BitnessWin32.h"
 #include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
 #include "core/SystemLibraryWin32.h"
 
 #include <windows.h>
-
-#include "core/Text.h"
 
 #include <objbase.h>
 #include <string>
@@ -39,21 +38,6 @@ HMODULE Shell32() {
 
 template <class Fn> Fn Shell32Entry(const char* name) {
     return LibraryEntry<Fn>(Shell32(), name);
-}
-
-HKEY RootKey(RegistryRoot root) {
-    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-REGSAM ViewFlag(RegistryView view) {
-    switch (view) {
-    case RegistryView::Bits32:
-        return KEY_WOW64_32KEY;
-    case RegistryView::Bits64:
-        return KEY_WOW64_64KEY;
-    default:
-        return kEngineRegistryView;
-    }
 }
 
 // A fixed-size query (GetWindowsDirectoryW and the like): "" when it fails or needs more room.
@@ -91,59 +75,28 @@ class SystemSources final : public FolderSources {
         return result;
     }
 
+    // Lookups: a failure is an empty result and leaves the caller's last error as it was.
     RegistryText ReadRegistry(RegistryRoot root, const String& key, const String& name,
                               RegistryView view) override {
+        LastErrorKept kept;
         RegistryText value;
-        HKEY handle;
-        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) !=
-            ERROR_SUCCESS)
-            return value;
-        DWORD type = 0;
-        DWORD bytes = 0;
-        LONG rc = RegQueryValueExW(handle, W(name), nullptr, &type, nullptr, &bytes);
-        if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-            // Room for a terminator the value may lack, and for a value that grows meanwhile.
-            std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 2, L'\0');
-            DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-            rc = RegQueryValueExW(handle, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                                  &size);
-            if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-                size_t length = size / sizeof(wchar_t);
-                while (length && buffer[length - 1] == 0)
-                    --length;
-                value.found = true;
-                value.expandable = type == REG_EXPAND_SZ;
-                value.text = FromW(buffer.data(), length);
-            }
+        RegistryKey handle;
+        DWORD type = REG_NONE;
+        if (handle.Open(RegistryRootKey(root), key, view, KEY_QUERY_VALUE) &&
+            handle.ReadText(name, value.text, kRegistryTextAsStored, &type)) {
+            value.found = true;
+            value.expandable = type == REG_EXPAND_SZ;
         }
-        RegCloseKey(handle);
         return value;
     }
 
     String8 ReadRegistryAnsi(RegistryRoot root, const String& key, const String& name) override {
-        HKEY handle;
-        if (RegOpenKeyExW(RootKey(root), W(key), 0, KEY_QUERY_VALUE | kEngineRegistryView, &handle) !=
-            ERROR_SUCCESS)
-            return {};
-        String8 narrowName = ToCodePage(name, kCodePageAnsi);
-        DWORD type = 0;
-        DWORD bytes = 0;
-        String8 result;
-        LONG rc = RegQueryValueExA(handle, narrowName.c_str(), nullptr, &type, nullptr, &bytes);
-        if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-            std::vector<char> buffer(bytes + 2, '\0');
-            DWORD size = static_cast<DWORD>(buffer.size() - 1);
-            rc = RegQueryValueExA(handle, narrowName.c_str(), nullptr, &type,
-                                  reinterpret_cast<BYTE*>(buffer.data()), &size);
-            if (rc == ERROR_SUCCESS) {
-                size_t length = size;
-                while (length && buffer[length - 1] == 0)
-                    --length;
-                result.Assign(buffer.data(), length);
-            }
-        }
-        RegCloseKey(handle);
-        return result;
+        LastErrorKept kept;
+        String8 text;
+        RegistryKey handle;
+        if (handle.Open(RegistryRootKey(root), key, RegistryView::Default, KEY_QUERY_VALUE))
+            handle.ReadAnsiText(name, text);
+        return text;
     }
 
     String Environment(const String& name) override {

@@ -1,7 +1,9 @@
 // Fills the operating-system record of the running process, once, from the system's own
 // version queries. Every entry point that older systems lack is looked up by name.
 #include "core/BitnessWin32.h"
+#include "core/HandleWin32.h"
 #include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
 
 #include <windows.h>
 
@@ -86,21 +88,19 @@ OsRecord FillRecord() {
     return os;
 }
 
+// The release ("1909", ...); "" when missing, not text, or when the stored value, terminator
+// included, is longer than kReleaseIdMaxChars characters. The caller's last error is kept.
 String ReadReleaseId() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE | kEngineRegistryView, &key) != ERROR_SUCCESS)
+    LastErrorKept kept;
+    RegistryKey key;
+    RegistryValue value;
+    if (!key.Open(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows NT\\CurrentVersion",
+                  RegistryView::Default, KEY_QUERY_VALUE) ||
+        !key.Read(u"ReleaseId", value) || value.data.size() > kReleaseIdMaxChars * sizeof(char16_t))
         return {};
-    wchar_t buffer[kReleaseIdMaxChars + 1] = {};
-    DWORD type = 0;
-    DWORD bytes = sizeof buffer - sizeof(wchar_t);
-    LONG rc = RegQueryValueExW(key, L"ReleaseId", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
-    size_t length = bytes / sizeof(wchar_t);
-    while (length && buffer[length - 1] == 0)
-        --length;
-    return String(reinterpret_cast<const char16_t*>(buffer), length);
+    String text;
+    RegistryValueText(value, kRegistryTextAsStored, text);
+    return text;
 }
 
 OsNameFacts FillFacts(const OsRecord& os) {

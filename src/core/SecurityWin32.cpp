@@ -1,5 +1,6 @@
 #include "core/SecurityWin32.h"
 
+#include "core/HandleWin32.h"
 #include "core/WinText.h"
 
 #include <aclapi.h>
@@ -7,32 +8,30 @@
 namespace cs {
 
 void EnablePrivilege(const wchar_t* name) {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return;
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid))
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    CloseHandle(token);
+        AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
 DWORD TakeOwnership(const String& path) {
     EnablePrivilege(L"SeTakeOwnershipPrivilege");
     EnablePrivilege(L"SeRestorePrivilege");
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return GetLastError();
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return GetLastError();
     BYTE buffer[256];
     DWORD size = 0;
     DWORD r = ERROR_INVALID_PARAMETER;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+    if (GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size)) {
         PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
         r = SetNamedSecurityInfoW(const_cast<wchar_t*>(W(path)), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
                                   user, nullptr, nullptr, nullptr);
     } else {
         r = GetLastError();
     }
-    CloseHandle(token);
     return r;
 }
 

@@ -3,6 +3,7 @@
 #include "core/WinText.h"
 
 #include "core/Folders.h"
+#include "core/HandleWin32.h"
 #include "core/Random.h"
 
 #include <windows.h>
@@ -25,13 +26,12 @@ class SystemTempFiles final : public TempFileSystem {
     }
     bool FolderExists(const String& path) override { return IsExistingFolder(path); }
     bool CreateNewFile(const String& path, uint32_t& error) override {
-        HANDLE file =
-            CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        UniqueHandle file(
+            CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             error = GetLastError();
             return false;
         }
-        CloseHandle(file);
         return true;
     }
     String TempFolder() override { return SystemFolders().Temp(); }
