@@ -50,6 +50,18 @@ bool NotificationQueue::WaitIdleFor(std::chrono::milliseconds limit) {
     return idle_.wait_for(hold, limit, [this] { return IdleLocked(); });
 }
 
+bool NotificationQueue::Stop(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> hold(lock_);
+    closing_ = true;
+    waiting_.clear();
+    wake_.notify_all();
+    if (!started_) return true;
+    if (!ended_.wait_for(hold, limit, [this] { return finished_; })) return false;
+    hold.unlock();
+    if (worker_.joinable()) worker_.join();
+    return true;
+}
+
 bool NotificationQueue::WorkerStarted() const {
     std::lock_guard<std::mutex> hold(lock_);
     return started_;
@@ -76,7 +88,9 @@ void NotificationQueue::Run() {
         if (IdleLocked()) idle_.notify_all();
     }
     busy_ = 0;
+    finished_ = true;
     idle_.notify_all();
+    ended_.notify_all();
 }
 
 bool IsWebAddress(const String8& url) {

@@ -37,6 +37,11 @@ class NotificationQueue {
     // The same with an upper bound; false when the bound passed first.
     bool WaitIdleFor(std::chrono::milliseconds limit);
 
+    // Drops what still waits and lets the worker end: true when it has ended within the
+    // limit (or never started); false when it is still inside a request, which then runs to
+    // its end on a thread nobody waits for.
+    bool Stop(std::chrono::milliseconds limit);
+
     bool WorkerStarted() const;
 
   private:
@@ -53,6 +58,8 @@ class NotificationQueue {
     int busy_ = 0;
     bool closing_ = false;
     bool started_ = false;
+    bool finished_ = false;         // the worker has left its loop
+    std::condition_variable ended_; // the waiters of Stop: the worker ended
     std::thread worker_;
 };
 

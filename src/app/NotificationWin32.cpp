@@ -3,12 +3,13 @@
 #include "app/Notification.h"
 
 #include "app/NotificationQueue.h"
-#include "runtime/ProcessWin32.h"
 #include "core/OsInfo.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
+#include "runtime/Exit.h"
 #include "runtime/InstallerState.h"
+#include "runtime/ProcessWin32.h"
 #include "vars/Variables.h"
 
 #include <windows.h>
@@ -44,7 +45,8 @@ struct NetworkLibraries {
     HMODULE wininet = nullptr;
 };
 const NetworkLibraries& Libraries() {
-    static const NetworkLibraries libraries{LoadSystemLibrary(L"RASAPI32.DLL"), LoadSystemLibrary(L"WinInet.DLL")};
+    static const NetworkLibraries libraries{LoadSystemLibrary(L"RASAPI32.DLL"),
+                                            LoadSystemLibrary(L"WinInet.DLL")};
     return libraries;
 }
 
@@ -189,9 +191,16 @@ void RequestFailureNotification() {
 // Each request is bounded by its time-outs, but a name lookup is not: the exit waits at most
 // this long, so a run never hangs on an unreachable server.
 constexpr std::chrono::seconds kExitWaitLimit{60};
+// An idle worker leaves its loop at once; this only bounds the unexpected.
+constexpr std::chrono::seconds kStopLimit{5};
 
 void WaitForNotifications() {
-    Queue().WaitIdleFor(kExitWaitLimit);
+    bool idle = Queue().WaitIdleFor(kExitWaitLimit);
+    // The worker ends before the process does. A thread cut off by the process's end inside
+    // the network library can hold a lock that the library's own clean-up then waits for
+    // without end; a worker still inside a request is left to the exit without clean-up.
+    if (!Queue().Stop(idle ? std::chrono::milliseconds(kStopLimit) : std::chrono::milliseconds(0)))
+        AbandonRunningThread();
 }
 
 long FirewallRegistrationResult() {

@@ -21,6 +21,11 @@ void AddExitStep(void (*step)(), ExitStepKind kind);
 // before they run, so none runs twice.
 void RunRecordingExitSteps();
 
+// A thread that could not be stopped is still at work (a background request that outlasted
+// its wait). The process then ends without the libraries' own clean-up, which could wait for
+// ever for a lock that thread holds: the exit stays bounded.
+void AbandonRunningThread();
+
 [[noreturn]] void ExitInstaller(int code);
 
 } // namespace cs

@@ -17,6 +17,7 @@ struct Step {
 };
 
 bool g_oleStarted = false;
+bool g_threadAbandoned = false;
 Step g_steps[kMaxExitSteps] = {};
 int g_stepCount = 0;
 
@@ -52,9 +53,15 @@ void RunRecordingExitSteps() {
     }
 }
 
+void AbandonRunningThread() {
+    g_threadAbandoned = true;
+}
+
 void ExitInstaller(int code) {
     while (RunFirstStep(nullptr)) {
     }
+    // Returns only when the system refuses, and then the ordinary way out follows.
+    if (g_threadAbandoned) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
     if (g_oleStarted) OleUninitialize();
     ExitProcess(static_cast<UINT>(code));
 }

@@ -136,6 +136,32 @@ TEST(NotificationQueue, IsNotIdleWhileARequestIsInProgressOrWaiting) {
               (std::vector<std::string>{"http://example.test/first", "http://example.test/second"}));
 }
 
+// At the exit the worker must end before the process does: an idle worker ends at once and
+// what still waits is dropped; a worker held inside a request is reported, not waited for.
+TEST(NotificationQueue, StopEndsAnIdleWorkerAndReportsABusyOne) {
+    NotificationQueue never([](const String8&) {});
+    EXPECT_TRUE(never.Stop(std::chrono::milliseconds(0))) << "no worker ever started";
+
+    Recorder idleRecorder;
+    NotificationQueue idle(idleRecorder.Function());
+    ASSERT_TRUE(idle.Add(String8("http://example.test/one")));
+    idle.WaitIdle();
+    EXPECT_TRUE(idle.Stop(std::chrono::seconds(5)));
+
+    Recorder busyRecorder;
+    busyRecorder.Close();
+    NotificationQueue busy(busyRecorder.Function());
+    ASSERT_TRUE(busy.Add(String8("http://example.test/held")));
+    ASSERT_TRUE(busy.Add(String8("http://example.test/waiting")));
+    busyRecorder.WaitEntered(1);
+    EXPECT_FALSE(busy.Stop(std::chrono::milliseconds(50))) << "the worker is inside a request";
+    busyRecorder.Open();
+    EXPECT_TRUE(busy.Stop(std::chrono::seconds(5))) << "it ends once the request returns";
+    EXPECT_EQ(busyRecorder.Urls(), std::vector<std::string>{"http://example.test/held"})
+        << "the waiting address was dropped";
+    EXPECT_EQ(idleRecorder.Urls(), std::vector<std::string>{"http://example.test/one"});
+}
+
 TEST(NotificationQueue, AThrowingRequestDoesNotStopTheWorker) {
     std::vector<std::string> done;
     NotificationQueue queue([&](const String8& url) {

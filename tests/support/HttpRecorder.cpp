@@ -125,8 +125,37 @@ void HttpRecorder::Answer(int fd) {
     }
     arrived_.notify_all();
     if (listener_) listener_(key);
+    std::chrono::milliseconds delay;
+    bool answer;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        delay = delay_;
+        answer = answer_;
+    }
+    if (!answer) {
+        // Held until the client closes or gives up, or the server stops.
+        for (;;) {
+            pollfd p[2] = {{fd, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+            int ready = poll(p, 2, -1);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0 || p[1].revents) return;
+            ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+        }
+    }
+    if (delay.count() > 0) {
+        pollfd stop{stopPipe_[0], POLLIN, 0};
+        if (poll(&stop, 1, int(delay.count())) != 0) return;
+    }
     SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     shutdown(fd, SHUT_WR);
+}
+
+void HttpRecorder::SetAnswer(std::chrono::milliseconds delay, bool answer) {
+    std::lock_guard<std::mutex> hold(lock_);
+    delay_ = delay;
+    answer_ = answer;
 }
 
 } // namespace cs::test

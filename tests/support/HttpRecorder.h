@@ -1,6 +1,7 @@
 // A small HTTP server for tests (Linux): listens on 127.0.0.1, records the request line of
-// every request ("GET /install?v=1.0%20beta") and answers 200 with an empty body. It serves
-// connections one after another on its own thread.
+// every request ("GET /install?v=1.0%20beta") and answers 200 with an empty body, at once or
+// after a delay, or never (it then holds the connection until the client gives up). It
+// serves connections one after another on its own thread.
 #pragma once
 
 #include <chrono>
@@ -25,6 +26,9 @@ class HttpRecorder {
     HttpRecorder(const HttpRecorder&) = delete;
     HttpRecorder& operator=(const HttpRecorder&) = delete;
 
+    // How the following requests are answered: after `delay`, or (answer false) not at all.
+    void SetAnswer(std::chrono::milliseconds delay, bool answer = true);
+
     bool Listening() const { return listenFd_ >= 0; }
     uint16_t Port() const { return port_; }
 
@@ -45,6 +49,8 @@ class HttpRecorder {
     mutable std::mutex lock_;
     mutable std::condition_variable arrived_;
     std::vector<std::string> requests_;
+    std::chrono::milliseconds delay_{0};
+    bool answer_ = true;
     std::thread thread_;
 };
 

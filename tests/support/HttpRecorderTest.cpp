@@ -66,6 +66,17 @@ TEST(HttpRecorder, RecordsEachRequestLineAndAnswers200) {
     EXPECT_EQ(heard, expected);
 }
 
+// For the exit tests: a server that answers late, or never (the client gives up).
+TEST(HttpRecorder, AnswersLateOrNever) {
+    HttpRecorder recorder;
+    ASSERT_TRUE(recorder.Listening());
+    recorder.SetAnswer(std::chrono::milliseconds(50));
+    EXPECT_EQ(Exchange(recorder.Port(), "GET /late HTTP/1.1\r\n\r\n").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    recorder.SetAnswer(std::chrono::milliseconds(0), false);
+    EXPECT_EQ(Exchange(recorder.Port(), "GET /never HTTP/1.1\r\n\r\n"), "") << "closed without an answer";
+    EXPECT_EQ(recorder.Requests(), (std::vector<std::string>{"GET /late", "GET /never"}));
+}
+
 TEST(HttpRecorder, ListensOnAGivenPort) {
     uint16_t port = 0;
     {

@@ -12,16 +12,23 @@
 #include <fstream>
 
 int main(int argc, char** argv) {
-    CLI::App app{"Listens on 127.0.0.1 and prints each HTTP request line (\"GET /path?query\") to "
-                 "stdout as it arrives; every request is answered 200 with an empty body. Runs until "
-                 "SIGINT or SIGTERM, or until --count requests have arrived.",
-                 "http-recorder"};
+    CLI::App app{
+        "Listens on 127.0.0.1 and prints each HTTP request line (\"GET /path?query\") to "
+        "stdout as it arrives; every request is answered 200 with an empty body (late with --delay-ms, "
+        "never with --no-answer). Runs until "
+        "SIGINT or SIGTERM, or until --count requests have arrived.",
+        "http-recorder"};
     uint16_t port = 0;
     std::string portFile;
     size_t count = 0;
     app.add_option("-p,--port", port, "port to listen on; 0 (the default) picks a free one");
     app.add_option("--port-file", portFile, "write the port (decimal, one line) to this file once listening");
     app.add_option("-n,--count", count, "exit 0 after this many requests (0: never)");
+    int delayMs = 0;
+    bool noAnswer = false;
+    app.add_option("--delay-ms", delayMs, "answer each request this many milliseconds late")
+        ->check(CLI::Range(0, 3600000));
+    app.add_flag("--no-answer", noAnswer, "never answer: hold each connection until the client gives up");
     CLI11_PARSE(app, argc, argv);
 
     // The signals are taken synchronously below, so the server thread never sees them.
@@ -37,6 +44,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         ++printed;
     });
+    recorder.SetAnswer(std::chrono::milliseconds(delayMs), !noAnswer);
     if (!recorder.Listening()) {
         std::fprintf(stderr, "http-recorder: cannot listen on 127.0.0.1:%u\n", unsigned(port));
         return 1;
