@@ -51,6 +51,16 @@ std::string_view TrimView(std::string_view text) {
     return text;
 }
 
+// An editor may put a byte-order mark before the first line; the file never holds one, so
+// it is set aside wherever a line begins with it (repeated marks too).
+std::string_view WithoutByteOrderMarks(std::string_view line) {
+    for (;;) {
+        line = TrimView(line);
+        if (!line.starts_with("\xEF\xBB\xBF")) return line;
+        line.remove_prefix(3);
+    }
+}
+
 // Decimal digits only, at most max; false for anything else (no sign, no blanks, no overflow).
 bool ParseDecimal(std::string_view text, uint32_t max, uint32_t& value) {
     if (text.empty()) return false;
@@ -132,6 +142,17 @@ Array<std::string_view> SplitOutsideQuotes(std::string_view line, char separator
     }
     fields.Append(line.substr(start));
     return fields;
+}
+
+// UTF-8 of a text whose lines end in "\r\n": the reader splits at every line feed and joins
+// the lines with "\r\n", so a lone line feed is written as the reader gives it back.
+String8 Utf8WithCrLf(const String& text) {
+    String8 utf8 = ToUtf8(text), out;
+    for (size_t i = 0; i < utf8.Length(); ++i) {
+        if (utf8[i] == '\n' && (i == 0 || utf8[i - 1] != '\r')) out.Append('\r');
+        out.Append(utf8[i]);
+    }
+    return out;
 }
 
 // A text's lines: trailing blank lines (the section separator's) are not part of it.
@@ -260,6 +281,12 @@ void ReadFirewall(std::string_view line, UninstallFile& out) {
     out.firewall.Append(std::move(rule));
 }
 
+void ReadInf(std::string_view line, UninstallFile& out) {
+    String path = FromPathForm(line);
+    Trim(path); // a "|" line may hold blanks after the bar
+    if (!path.IsEmpty()) out.inf.Append(std::move(path));
+}
+
 void ReadMsi(std::string_view line, UninstallFile& out) {
     Array<std::string_view> fields = SplitOutsideQuotes(line, ',');
     UninstallMsiPackage package;
@@ -326,17 +353,18 @@ void ClearUninstallRecords(UninstallRecords& records) {
     records.folders.Clear();
 }
 
-void AppendAssociationRecord(UninstallRecords& records, const String& extension, const String& typeKey,
+bool AppendAssociationRecord(UninstallRecords& records, const String& extension, const String& typeKey,
                              const String& verb, const String& iconPath) {
-    String8& text = records.associations;
-    text.Append(ToUtf8(extension));
-    AppendView(text, kAssociationSeparator);
-    text.Append(ToUtf8(typeKey));
-    AppendView(text, kAssociationSeparator);
-    text.Append(ToUtf8(verb));
-    AppendView(text, kAssociationSeparator);
-    text.Append(ToUtf8(iconPath));
-    AppendView(text, kLineEnd);
+    const String* fields[] = {&extension, &typeKey, &verb, &iconPath};
+    String8 line;
+    for (const String* field : fields) {
+        for (char16_t c : *field)
+            if (c == u'\r' || c == u'\n') return false; // one record is one line
+        if (field != fields[0]) AppendView(line, kAssociationSeparator);
+        line.Append(ToUtf8(*field));
+    }
+    AppendLine(records.associations, line.View());
+    return true;
 }
 
 void AppendMsiRecord(UninstallRecords& records, const String& packagePath, int uiLevel) {
@@ -358,7 +386,7 @@ String8 WriteUninstallData(const UninstallRecords& records, const LanguageTable&
     auto appendText = [&](int number, const String& text) {
         out.Append('~');
         AppendLine(out, Decimal(number).View());
-        AppendLine(out, ToUtf8(text).View());
+        AppendLine(out, Utf8WithCrLf(text).View());
     };
     for (int number : kUninstallTextNumbers)
         appendText(number, texts.Get(number, language));
@@ -480,7 +508,6 @@ void ReadUninstallData(std::string_view bytes, UninstallFile& out) {
     out.texts.names.Append(String());
     out.texts.stringCount = kUninstallTextMax + 1;
     out.texts.strings.assign(size_t(kUninstallTextMax) + 1, String());
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3); // an editor's byte-order mark
 
     // The lines of each section: trimmed, except those of the CSV sections, whose quoted
     // fields may keep blanks and span lines.
@@ -491,7 +518,7 @@ void ReadUninstallData(std::string_view bytes, UninstallFile& out) {
         std::string_view raw = bytes.substr(0, end);
         bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
         if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-        std::string_view line = TrimView(raw);
+        std::string_view line = TrimView(WithoutByteOrderMarks(raw));
         bool header = false;
         for (const SectionName& name : kSections)
             if (line == name.header) {
@@ -516,7 +543,7 @@ void ReadUninstallData(std::string_view bytes, UninstallFile& out) {
             if (!line.empty()) ReadFirewall(line, out);
             break;
         case Section::kInf:
-            if (!line.empty()) out.inf.Append(FromPathForm(line));
+            if (!line.empty()) ReadInf(line, out);
             break;
         case Section::kMsi:
             if (!line.empty()) ReadMsi(line, out);

@@ -73,14 +73,16 @@ bool RecordUninstallPath(UninstallRecords& records, const String& path, Uninstal
 // Empties the body and the folder set.
 void ClearUninstallRecords(UninstallRecords& records);
 
-// The section lines the actions append.
-void AppendAssociationRecord(UninstallRecords& records, const String& extension, const String& typeKey,
+// The section lines the actions append. An association whose fields hold a line end is
+// refused (false): it would split into lines read as other records.
+bool AppendAssociationRecord(UninstallRecords& records, const String& extension, const String& typeKey,
                              const String& verb, const String& iconPath);
 void AppendMsiRecord(UninstallRecords& records, const String& packagePath, int uiLevel);
 
 // The whole file: the body, "[Strings]" with the texts of kUninstallTextNumbers taken from
-// the language table in the given language and the caption as text 999, then each further
-// section that has content.
+// the language table in the given language and the caption as text 999 (a lone line feed in
+// a text is written as "\r\n", as the reader gives it back), then each further section that
+// has content.
 String8 WriteUninstallData(const UninstallRecords& records, const LanguageTable& texts, int language,
                            const String& caption);
 

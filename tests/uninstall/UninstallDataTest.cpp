@@ -510,3 +510,25 @@ TEST(UninstallData, RewriteOfAReducedFile) {
         "\r\n\r\n[ConditionalDelete]\r\nC:\\App\\*.tmp,0,,8\r\n";
     EXPECT_EQ(Text(WriteUninstallData(records, file.texts, 0, file.caption)), reduced);
 }
+
+TEST(UninstallData, LineEndsInTextsAndFieldsCannotMakeOtherRecords) {
+    UninstallRecords records;
+    EXPECT_FALSE(AppendAssociationRecord(records, u".a", u"A.File\r\n[MSI]", u"open", u""));
+    EXPECT_FALSE(AppendAssociationRecord(records, u".a", u"A.File", u"open", u"C:\\a.ico\n"));
+    EXPECT_EQ(Text(records.associations), "");
+    EXPECT_TRUE(AppendAssociationRecord(records, u".a", u"A.File", u"open", u""));
+    records.autoClose = {Close(u"Cls", u"Line\none", u"Name", 0)};
+    LanguageTable texts = TwoLanguages({{10, u"one\ntwo"}});
+    std::string bytes = Text(WriteUninstallData(records, texts, 1, u"cap\nline"));
+    EXPECT_NE(bytes.find("~10\r\none\r\ntwo\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("~999\r\ncap\r\nline\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nCls,\"Line\r\none\",Name,0\r\n"), std::string::npos);
+
+    // Read back, the texts and fields are what a second write gives again.
+    UninstallFile file = Read(bytes);
+    EXPECT_EQ(file.texts.Get(10, 0), u"one\r\ntwo");
+    EXPECT_EQ(file.caption, u"cap\r\nline");
+    ASSERT_EQ(file.autoClose.Count(), 1);
+    EXPECT_EQ(file.autoClose[0].windowTitle, u"Line\r\none");
+    ASSERT_EQ(file.associations.Count(), 1);
+}
