@@ -395,8 +395,8 @@ String8 WriteUninstallData(const UninstallRecords& records, const LanguageTable&
     String8 autoClose;
     for (const AutoCloseEntry& entry : records.autoClose) {
         if (!(entry.passMask & 0x2)) continue;
-        Array<String8> fields = {ToUtf8(entry.windowClass), ToUtf8(entry.windowTitle),
-                                 ToUtf8(entry.displayName), Decimal(entry.mode)};
+        Array<String8> fields = {Utf8WithCrLf(entry.windowClass), Utf8WithCrLf(entry.windowTitle),
+                                 Utf8WithCrLf(entry.displayName), Decimal(entry.mode)};
         AppendLine(autoClose, CsvRecord(fields).View());
     }
     String8 deletions;

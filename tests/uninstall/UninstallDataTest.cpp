@@ -522,7 +522,7 @@ TEST(UninstallData, LineEndsInTextsAndFieldsCannotMakeOtherRecords) {
     std::string bytes = Text(WriteUninstallData(records, texts, 1, u"cap\nline"));
     EXPECT_NE(bytes.find("~10\r\none\r\ntwo\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("~999\r\ncap\r\nline\r\n"), std::string::npos);
-    EXPECT_NE(bytes.find("\r\nCls,\"Line\r\none\",Name,0\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nCls,\"Line\r\none\",Name,0\r\n"), std::string::npos) << bytes;
 
     // Read back, the texts and fields are what a second write gives again.
     UninstallFile file = Read(bytes);
