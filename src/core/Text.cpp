@@ -189,6 +189,8 @@ String8 ToCodePage(const String& text, int codePage) {
 }
 
 String8 ToPathForm(const String& path) {
+    // A leading "|" is read as the marker, so such a path takes the marked form too.
+    if (!path.IsEmpty() && path[0] == u'|') return String8("|") + ToUtf8(path);
     for (char16_t c : path)
         if (c >= 128) return String8("|") + ToUtf8(path);
     return NarrowLatin1(path);

@@ -77,8 +77,8 @@ inline String8 ToUtf8(const String& text) {
     return ToCodePage(text, kCodePageUtf8);
 }
 
-// The 8-bit path form: plain ASCII when every character is below 128, otherwise "|"
-// followed by the UTF-8 bytes.
+// The 8-bit path form: plain ASCII when every character is below 128 (and the first is not
+// "|", the form's own marker), otherwise "|" followed by the UTF-8 bytes.
 String8 ToPathForm(const String& path);
 String FromPathForm(std::string_view bytes);
 

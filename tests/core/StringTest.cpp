@@ -235,4 +235,6 @@ TEST(TextConvert, PathForm) {
     EXPECT_EQ(ToPathForm(u"C:\\Caf\u00E9"), "|C:\\Caf\xC3\xA9");
     EXPECT_EQ(FromPathForm("|C:\\Caf\xC3\xA9"), u"C:\\Caf\u00E9");
     EXPECT_EQ(FromPathForm("C:\\Apps"), u"C:\\Apps");
+    EXPECT_EQ(ToPathForm(u"|pipe"), "||pipe");
+    EXPECT_EQ(FromPathForm(ToPathForm(u"|pipe").View()), u"|pipe");
 }
