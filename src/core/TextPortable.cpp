@@ -64,6 +64,10 @@ bool DecodeUtf8(std::string_view bytes, String& out) {
             }
             cp = (cp << 6) | (static_cast<unsigned char>(bytes[i]) & 0x3F);
         }
+        // A sequence longer than its code point needs ("\xC0\x8A" for a line feed) is refused:
+        // it would let a byte that readers look for slip past them.
+        static const uint32_t kShortestFor[] = {0, 0x80, 0x800, 0x10000};
+        if (!bad && extra > 0 && cp < kShortestFor[extra]) bad = true;
         if (bad || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
         if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -186,6 +186,26 @@ TEST(TextConvert, ToWideTable) {
     EXPECT_TRUE(out.IsEmpty());
 }
 
+// An overlong UTF-8 sequence never decodes to the character it spells (a line end, a slash,
+// a quote): it becomes the replacement character.
+TEST(TextConvert, OverlongUtf8IsRefused) {
+    for (const char* bytes : {"a\xC0\x8A"
+                              "b",
+                              "a\xC0\xAF"
+                              "b",
+                              "a\xE0\x80\xA2"
+                              "b",
+                              "a\xF0\x80\x80\x8A"
+                              "b"}) {
+        String out;
+        EXPECT_TRUE(ToWide(bytes, kCodePageUtf8, out));
+        EXPECT_EQ(out[0], u'a');
+        EXPECT_EQ(out.Last(), u'b');
+        for (char16_t c : out.View())
+            EXPECT_TRUE(c == u'a' || c == u'b' || c == 0xFFFD) << std::hex << int(c) << " from " << bytes;
+    }
+}
+
 TEST(TextConvert, ToNarrowTable) {
     struct Case {
         const char16_t* text;
