@@ -3,7 +3,7 @@
 #include "app/Notification.h"
 
 #include "app/NotificationQueue.h"
-#include "runtime/ProcessWin32.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
@@ -44,7 +44,8 @@ struct NetworkLibraries {
     HMODULE wininet = nullptr;
 };
 const NetworkLibraries& Libraries() {
-    static const NetworkLibraries libraries{LoadSystemLibrary(L"RASAPI32.DLL"), LoadSystemLibrary(L"WinInet.DLL")};
+    static const NetworkLibraries libraries{LoadSystemLibrary(L"RASAPI32.DLL"),
+                                            LoadSystemLibrary(L"WinInet.DLL")};
     return libraries;
 }
 
@@ -122,7 +123,7 @@ HRESULT AuthorizeProgram() {
     hr = CoCreateInstance(CLSID_NetFwAuthorizedApplication, nullptr, CLSCTX_INPROC_SERVER,
                           IID_INetFwAuthorizedApplication, reinterpret_cast<void**>(&application));
     if (FAILED(hr)) return hr;
-    BSTR path = SysAllocString(W(ModulePath()));
+    BSTR path = SysAllocString(W(ModuleFullPath()));
     BSTR name = SysAllocString(kFirewallName);
     if (!path || !name) {
         SysFreeString(path);

@@ -1,6 +1,7 @@
 #include "log/LogWin32.h"
 
 #include "core/Format.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/SecurityWin32.h"
 #include "core/TempFile.h"
@@ -10,7 +11,6 @@
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
-#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 
@@ -101,7 +101,7 @@ class LogSystemWin32 : public LogSystem {
             ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
     }
     void OpenForViewing(const String& path) override {
-        String folder = ModulePath();
+        String folder = ModuleFullPath();
         size_t slash = folder.View().find_last_of(u'\\');
         if (slash != std::u16string_view::npos) folder.Truncate(slash);
         auto open = [&](const wchar_t* verb) {

@@ -2,13 +2,13 @@
 
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/InstallerState.h"
-#include "runtime/ProcessWin32.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -217,8 +217,8 @@ bool StartSelfRemoval() {
     String temp = GetFolder(FolderId::Temp);
     String batchPath = temp.IsEmpty() ? String(kSelfRemovalFileName) : JoinPath(temp, kSelfRemovalFileName);
     const InstallerState& state = Installer();
-    String text =
-        SelfRemovalText(ModulePath(), state.folders.installDir, state.definition.uninstallSubdir, batchPath);
+    String text = SelfRemovalText(ModuleFullPath(), state.folders.installDir,
+                                  state.definition.uninstallSubdir, batchPath);
     String8 bytes = EncodeBatchText(text, CurrentOsRecord());
     HANDLE file =
         CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
