@@ -4,6 +4,7 @@
 #include "core/Format.h"
 #include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -20,25 +21,6 @@
 namespace cs {
 
 namespace {
-
-// Reads a REG_MULTI_SZ value whole.
-LONG ReadMultiString(HKEY key, const wchar_t* name, std::vector<char16_t>& data) {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD type = 0, size = 0;
-        LONG r = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
-        if (r != ERROR_SUCCESS) return r;
-        if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
-        std::vector<BYTE> buffer(size + 2);
-        DWORD got = size;
-        r = RegQueryValueExW(key, name, nullptr, &type, buffer.data(), &got);
-        if (r == ERROR_MORE_DATA) continue;
-        if (r != ERROR_SUCCESS) return r;
-        data.assign(reinterpret_cast<const char16_t*>(buffer.data()),
-                    reinterpret_cast<const char16_t*>(buffer.data()) + got / 2);
-        return ERROR_SUCCESS;
-    }
-    return ERROR_MORE_DATA;
-}
 
 class WindowsDeletionSystem : public DeletionSystem {
   public:
@@ -114,16 +96,15 @@ bool DeleteTree(const String& folder, DWORD& lastError) {
 } // namespace
 
 void CancelPendingOperations(const Array<String>& files) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(String(kSessionManagerKey)), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      &key) != ERROR_SUCCESS)
+    RegistryKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, kOwnRegistryView, KEY_QUERY_VALUE | KEY_SET_VALUE))
         return;
-    std::vector<char16_t> data;
-    if (ReadMultiString(key, W(String(kPendingRenameValue)), data) != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return;
-    }
-    Array<PendingOperation> pending = ParsePendingOperations(data.data(), data.size());
+    // The list's own grammar reads the strings: pairs of source and target, where an empty
+    // target is a deletion.
+    RegistryValue value;
+    if (!key.Read(kPendingRenameValue, value) || value.type != REG_MULTI_SZ) return;
+    Array<PendingOperation> pending = ParsePendingOperations(
+        reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / sizeof(char16_t));
     bool uninstalling = Installer().commandLine.uninstall;
     if (!pending.IsEmpty() && !uninstalling) LogText8("\r\n");
     Array<PendingOperation> kept;
@@ -150,15 +131,13 @@ void CancelPendingOperations(const Array<String>& files) {
     }
     if (removed) {
         if (kept.IsEmpty()) {
-            RegDeleteValueW(key, W(String(kPendingRenameValue)));
+            key.DeleteValue(kPendingRenameValue);
         } else {
             String joined = JoinPendingOperations(kept);
-            RegSetValueExW(key, W(String(kPendingRenameValue)), 0, REG_MULTI_SZ,
-                           reinterpret_cast<const BYTE*>(joined.c_str()),
-                           static_cast<DWORD>(joined.Length() * sizeof(char16_t)));
+            key.SetBytes(kPendingRenameValue, joined.c_str(), joined.Length() * sizeof(char16_t),
+                         REG_MULTI_SZ);
         }
     }
-    RegCloseKey(key);
 }
 
 int RunConditionalDeletions(Array<FileDeletion>& records, bool installing) {
