@@ -6,6 +6,7 @@
 #include "app/SequenceSupportWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
 #include "core/OsInfo.h"
 #include "core/RegistryWin32.h"
 #include "core/Text.h"
@@ -113,8 +114,7 @@ bool AcquireInstallerMutex() {
     std::u16string buffer(command.View());
     if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), nullptr, nullptr, FALSE, 0,
                        nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        UniqueHandle thread(pi.hThread), process(pi.hProcess); // the uninstaller runs on its own
     } else {
         LogFailure(command, GetLastError());
     }

@@ -2,6 +2,7 @@
 
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
 #include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/RegistryWin32.h"
@@ -35,8 +36,8 @@ class WindowsDeletionSystem : public DeletionSystem {
         size_t slash = pattern.View().find_last_of(u"\\/");
         String folder = slash == std::u16string_view::npos ? String() : pattern.Sub(0, slash);
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(W(pattern), &found);
-        if (search == INVALID_HANDLE_VALUE) return files;
+        UniqueFind search(FindFirstFileW(W(pattern), &found));
+        if (!search) return files;
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             FoundFile& file = files.Append();
@@ -46,8 +47,7 @@ class WindowsDeletionSystem : public DeletionSystem {
             FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
             file.modified = DateTime::FromFileTime((static_cast<uint64_t>(local.dwHighDateTime) << 32) |
                                                    local.dwLowDateTime);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
         return files;
     }
     void ClearAttributes(const String& path) override {
@@ -66,8 +66,8 @@ class WindowsDeletionSystem : public DeletionSystem {
 bool DeleteTree(const String& folder, DWORD& lastError) {
     bool ok = true;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(W(JoinPath(folder, u"*.*")), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFind search(FindFirstFileW(W(JoinPath(folder, u"*.*")), &found));
+    if (search) {
         do {
             String name = FromW(found.cFileName);
             if (name == String(u".") || name == String(u"..")) continue;
@@ -83,8 +83,8 @@ bool DeleteTree(const String& folder, DWORD& lastError) {
                 ok = false;
                 if (GetLastError()) lastError = GetLastError();
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
+        search.Reset(); // closed before the folder itself is removed
     }
     if (!RemoveDirectoryW(W(folder))) {
         ok = false;
@@ -199,13 +199,14 @@ bool StartSelfRemoval() {
     String text = SelfRemovalText(ModuleFullPath(), state.folders.installDir,
                                   state.definition.uninstallSubdir, batchPath);
     String8 bytes = EncodeBatchText(text, CurrentOsRecord());
-    HANDLE file =
-        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(
+        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD wrote = 0;
-    bool written = WriteFile(file, bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
-                   wrote == bytes.Length();
-    CloseHandle(file);
+    bool written =
+        WriteFile(file.Get(), bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
+        wrote == bytes.Length();
+    file.Reset(); // closed before the batch runs
     if (!written) return false;
 
     // The batch's working folder is the temporary folder: a process whose working folder is
@@ -219,8 +220,7 @@ bool StartSelfRemoval() {
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                        temp.IsEmpty() ? nullptr : W(temp), &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        UniqueHandle thread(process.hThread), batch(process.hProcess); // it runs on after this one
         return true;
     }
     return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W(batchPath), nullptr,
