@@ -2,11 +2,12 @@
 #include "app/AutoClose.h"
 #include "app/Sequence.h"
 #include "app/SequenceSupportWin32.h"
-#include "runtime/Message.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "runtime/InstallerState.h"
+#include "runtime/Message.h"
 
 #include <windows.h>
 
@@ -44,20 +45,28 @@ void AskUntilClosed(HWND window, const AutoCloseEntry& entry) {
 void TerminateOwner(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
     if (!process) return;
-    TerminateProcess(process, 0);
-    CloseHandle(process);
+    TerminateProcess(process.Get(), 0);
 }
 
 void Act(HWND window, const AutoCloseEntry& entry) {
     LogTextWide(Format(u"Closing \"%s\" (mode %d).\r\n", entry.displayName, int(entry.mode)));
     switch (entry.mode) {
-    case 0: PostMessageW(window, WM_CLOSE, 0, 0); break;
-    case 1: PostMessageW(window, WM_QUIT, 0, 0); break;
-    case 2: AskUntilClosed(window, entry); break;
-    case 3: TerminateOwner(window); break;
-    default: break;
+    case 0:
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        break;
+    case 1:
+        PostMessageW(window, WM_QUIT, 0, 0);
+        break;
+    case 2:
+        AskUntilClosed(window, entry);
+        break;
+    case 3:
+        TerminateOwner(window);
+        break;
+    default:
+        break;
     }
 }
 
@@ -66,7 +75,8 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
     GetWindowThreadProcessId(window, &processId);
     if (processId == GetCurrentProcessId()) return TRUE;
     const Array<AutoCloseEntry>& entries = Installer().definition.autoClose;
-    int match = FirstMatchingEntry(entries, kAutoCloseWhenInstalling, WindowClassOf(window), WindowTitleOf(window));
+    int match =
+        FirstMatchingEntry(entries, kAutoCloseWhenInstalling, WindowClassOf(window), WindowTitleOf(window));
     if (match >= 0) Act(window, entries[match]);
     return TRUE;
 }

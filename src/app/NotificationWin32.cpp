@@ -3,6 +3,8 @@
 #include "app/Notification.h"
 
 #include "app/NotificationQueue.h"
+#include "core/HandleWin32.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
@@ -73,29 +75,36 @@ const WinInetApi& Api() {
     return api;
 }
 
+// WinInet's handles, closed through the library's own entry point (taken only once the
+// library is known to have it).
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Empty() { return nullptr; }
+    static bool IsValid(Handle handle) { return handle != nullptr; }
+    static void Close(Handle handle) { Api().close(handle); }
+};
+using UniqueInternet = UniqueOwner<InternetHandleTraits>;
+
 // Worker thread: one GET of the address; the answer is read to its end and dropped. Every
 // failure simply ends the request.
 void RequestOverHttp(const String8& url) {
     const WinInetApi& api = Api();
     if (!api.Complete()) return;
-    HINTERNET session = api.open(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    UniqueInternet session(api.open(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return;
     DWORD timeout = kTimeoutMs;
-    api.setOption(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-    api.setOption(session, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-    api.setOption(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    api.setOption(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    api.setOption(session.Get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    api.setOption(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     DWORD retries = 1;
-    api.setOption(session, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
+    api.setOption(session.Get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
     String8 target = UrlForRequest(url);
-    HINTERNET request = api.openUrl(session, target.c_str(), kHeaders, DWORD(-1), kOpenFlags, 0);
-    if (request) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (api.read(request, buffer, sizeof buffer, &got) && got > 0) {
-        }
-        api.close(request);
+    UniqueInternet request(api.openUrl(session.Get(), target.c_str(), kHeaders, DWORD(-1), kOpenFlags, 0));
+    if (!request) return;
+    char buffer[4096];
+    DWORD got = 0;
+    while (api.read(request.Get(), buffer, sizeof buffer, &got) && got > 0) {
     }
-    api.close(session);
 }
 
 template <class T> struct ComRef {
@@ -124,7 +133,7 @@ HRESULT AuthorizeProgram() {
     hr = CoCreateInstance(CLSID_NetFwAuthorizedApplication, nullptr, CLSCTX_INPROC_SERVER,
                           IID_INetFwAuthorizedApplication, reinterpret_cast<void**>(&application));
     if (FAILED(hr)) return hr;
-    BSTR path = SysAllocString(W(ModulePath()));
+    BSTR path = SysAllocString(W(ModuleFullPath()));
     BSTR name = SysAllocString(kFirewallName);
     if (!path || !name) {
         SysFreeString(path);

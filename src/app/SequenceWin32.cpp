@@ -4,10 +4,11 @@
 #include "app/Refusals.h"
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
-#include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
 #include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -35,14 +36,11 @@ constexpr int kStringWizardCaption = 114;
 constexpr int kStringGreeting = 1;
 constexpr int kStringGreetingTitle = 65;
 
-String ReadValue(HKEY key, const char16_t* name) {
-    wchar_t buffer[4096] = {};
-    DWORD size = sizeof buffer - sizeof(wchar_t), type = 0;
-    if (RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return {};
-    return FromW(buffer, wcsnlen(buffer, size / sizeof(wchar_t)));
+// A text value, unexpanded and up to its first NUL; "" when it is missing or not text.
+String ReadValue(const RegistryKey& key, const char16_t* name) {
+    String text;
+    if (!key.ReadText(name, text, kRegistryTextFirstNul)) return {};
+    return text;
 }
 
 struct UninstallEntry {
@@ -52,10 +50,9 @@ struct UninstallEntry {
 
 UninstallEntry ReadUninstallEntry(const String& keyName) {
     UninstallEntry entry;
-    HKEY key;
-    String path = String(kUninstallRoot) + keyName;
+    RegistryKey key;
     if (keyName.IsEmpty() ||
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ | kEngineRegistryView, &key) != ERROR_SUCCESS)
+        !key.Open(HKEY_LOCAL_MACHINE, String(kUninstallRoot) + keyName, RegistryView::Default, KEY_READ))
         return entry;
     entry.found = true;
     entry.location = ReadValue(key, u"InstallLocation");
@@ -65,7 +62,6 @@ UninstallEntry ReadUninstallEntry(const String& keyName) {
     entry.noDowngradeBelow = ReadValue(key, u"NoDowngradeBelow");
     entry.startMenu = ReadValue(key, u"ProductStartMenu");
     entry.sharedFiles = ReadValue(key, u"SharedFiles");
-    RegCloseKey(key);
     return entry;
 }
 
@@ -118,8 +114,7 @@ bool AcquireInstallerMutex() {
     std::u16string buffer(command.View());
     if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), nullptr, nullptr, FALSE, 0,
                        nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        UniqueHandle thread(pi.hThread), process(pi.hProcess); // the uninstaller runs on its own
     } else {
         LogFailure(command, GetLastError());
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/Array.h"
+#include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/HandleWin32.h"
 #include "core/String.h"
@@ -27,6 +28,11 @@ HKEY RegistryRootKey(RegistryRoot root);
 // the system's choice for the 32-bit engine, the 32-bit view for the 64-bit engine); Bits32
 // and Bits64 ask for that view by name.
 REGSAM RegistryViewFlag(RegistryView view);
+
+// The view a call without a view flag gets: the process's own (the 64-bit engine's is the
+// 64-bit view, which it names). For the keys the system shares between the views (the
+// machine's "Environment", "Session Manager"), which both engines open as a plain call does.
+constexpr RegistryView kOwnRegistryView = kEngineIs64Bit ? RegistryView::Bits64 : RegistryView::Default;
 
 // A value as stored: its type (REG_SZ, REG_DWORD, ...) and its bytes.
 struct RegistryValue {

@@ -1,6 +1,8 @@
 #include "log/LogWin32.h"
 
 #include "core/Format.h"
+#include "core/HandleWin32.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/SecurityWin32.h"
 #include "core/TempFile.h"
@@ -10,7 +12,6 @@
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
-#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 
@@ -48,24 +49,23 @@ class LogSystemWin32 : public LogSystem {
     bool Start() {
         spoolPath_ = MakeTempFileName();
         if (spoolPath_.IsEmpty()) return false;
-        spool_ = CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-        return spool_ != INVALID_HANDLE_VALUE;
+        spool_.Reset(CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        return spool_.IsValid();
     }
 
     void AppendToSpool(const char* data, size_t size) override {
-        if (spool_ == INVALID_HANDLE_VALUE) return;
-        SetFilePointer(spool_, 0, nullptr, FILE_END);
-        WriteWhole(spool_, String8(data, size));
+        if (!spool_) return;
+        SetFilePointer(spool_.Get(), 0, nullptr, FILE_END);
+        WriteWhole(spool_.Get(), String8(data, size));
     }
     String8 ReadSpool() override {
         String8 contents;
-        if (spool_ != INVALID_HANDLE_VALUE) ReadWhole(spool_, contents);
+        if (spool_) ReadWhole(spool_.Get(), contents);
         return contents;
     }
     void DeleteSpool() override {
-        if (spool_ != INVALID_HANDLE_VALUE) CloseHandle(spool_);
-        spool_ = INVALID_HANDLE_VALUE;
+        spool_.Reset();
         if (!spoolPath_.IsEmpty()) DeleteFileW(W(spoolPath_));
     }
     String LanguageText(int number) override { return Installer().LanguageString(number); }
@@ -77,20 +77,17 @@ class LogSystemWin32 : public LogSystem {
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
 
     bool ReadLog(const String& path, String8& contents) override {
-        HANDLE f = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return false;
-        ReadWhole(f, contents);
-        CloseHandle(f);
+        UniqueHandle f(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f) return false;
+        ReadWhole(f.Get(), contents);
         return true;
     }
     bool WriteLog(const String& path, const String8& contents) override {
-        HANDLE f = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return false;
-        bool ok = WriteWhole(f, contents) && SetEndOfFile(f);
-        CloseHandle(f);
-        return ok;
+        UniqueHandle f(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f) return false;
+        return WriteWhole(f.Get(), contents) && SetEndOfFile(f.Get());
     }
     void LoosenAccess(const String& path) override { OpenAccessListTakingOwnership(path, false); }
     bool AskYesNo(const String& text, const String& title) override {
@@ -101,7 +98,7 @@ class LogSystemWin32 : public LogSystem {
             ShowMessage(text, Installer().definition.productName, MB_OK | MB_ICONINFORMATION);
     }
     void OpenForViewing(const String& path) override {
-        String folder = ModulePath();
+        String folder = ModuleFullPath();
         size_t slash = folder.View().find_last_of(u'\\');
         if (slash != std::u16string_view::npos) folder.Truncate(slash);
         auto open = [&](const wchar_t* verb) {
@@ -116,8 +113,7 @@ class LogSystemWin32 : public LogSystem {
         PROCESS_INFORMATION pi{};
         if (CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr,
                            nullptr, &si, &pi)) {
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
+            UniqueHandle thread(pi.hThread), process(pi.hProcess); // the viewer runs on its own
         }
     }
     void NotifyFailure() override {
@@ -133,7 +129,7 @@ class LogSystemWin32 : public LogSystem {
     void (*failureNotifier_)() = nullptr;
 
   private:
-    HANDLE spool_ = INVALID_HANDLE_VALUE;
+    UniqueHandle spool_;
     String spoolPath_;
 };
 

@@ -1,6 +1,7 @@
 #include "runtime/Extraction.h"
 
 #include "core/Fatal.h"
+#include "core/HandleWin32.h"
 #include "core/TempFile.h"
 #include "core/WinText.h"
 #include "payload/PayloadCodes.h"
@@ -17,7 +18,7 @@ namespace {
 
 struct ExtractionState {
     String path;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    UniqueHandle file;
     DecodeStats stats;
     std::unique_ptr<ExtractionSource> source;
     std::unique_ptr<FileRecordReader> records;
@@ -31,11 +32,11 @@ ExtractionState& State() {
 // Decoded chunks go straight to the file (opened by the extraction's creation step).
 class FileSink final : public ExtractionSink {
   public:
-    explicit FileSink(const HANDLE& file) : file_(file) {}
+    explicit FileSink(const UniqueHandle& file) : file_(file) {}
     bool Write(const uint8_t* data, size_t size) override {
         while (size > 0) {
             DWORD want = size > 0x1000000 ? 0x1000000 : static_cast<DWORD>(size), done = 0;
-            if (!WriteFile(file_, data, want, &done, nullptr)) return false;
+            if (!WriteFile(file_.Get(), data, want, &done, nullptr)) return false;
             if (done == 0) {
                 SetLastError(ERROR_WRITE_FAULT);
                 return false;
@@ -47,7 +48,7 @@ class FileSink final : public ExtractionSink {
     }
 
   private:
-    const HANDLE& file_;
+    const UniqueHandle& file_;
 };
 
 // The extraction file read back record by record, through the same handle reader.
@@ -82,9 +83,9 @@ String SystemText(DWORD error) {
 bool CreateExtractionFile(ExtractionState& state, const ExtractionSteps& steps) {
     state.path = MakeTempFileName();
     if (state.path.IsEmpty()) return false;
-    state.file = CreateFileW(W(state.path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (state.file == INVALID_HANDLE_VALUE) return false;
+    state.file.Reset(CreateFileW(W(state.path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!state.file) return false;
     // Removed at the next restart even when the run does not reach its end.
     DWORD error = GetLastError();
     if (steps.deleteAtRestart)
@@ -133,7 +134,7 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     if (code == kExtractionWriteFailed)
         FatalError(u"Failed to write to the extraction file.\r\n\r\n%s", SystemText(GetLastError()));
     if (code != kPayloadOk) CorruptInstaller(code);
-    state.source = std::make_unique<FileSource>(state.file);
+    state.source = std::make_unique<FileSource>(state.file.Get());
     state.records = std::make_unique<FileRecordReader>(*state.source, info.header.fileSizes);
 }
 
@@ -152,7 +153,8 @@ void NextFileOrExit(EnginePayload& payload, size_t index, FileRecord& record,
 }
 
 void* ExtractionFileHandle() {
-    return State().file == INVALID_HANDLE_VALUE ? nullptr : State().file;
+    const UniqueHandle& file = State().file;
+    return file ? file.Get() : nullptr;
 }
 
 String ExtractionFilePath() {
@@ -167,8 +169,7 @@ void DeleteExtractionFile() {
     ExtractionState& state = State();
     state.records.reset();
     state.source.reset();
-    if (state.file != INVALID_HANDLE_VALUE) CloseHandle(state.file);
-    state.file = INVALID_HANDLE_VALUE;
+    state.file.Reset();
     if (!state.path.IsEmpty()) DeleteFileW(W(state.path));
 }
 

@@ -1,6 +1,7 @@
 #include "runtime/FileRemovalWin32.h"
 
 #include "core/Folders.h"
+#include "core/HandleWin32.h"
 #include "core/OsInfo.h"
 #include "core/Text.h"
 #include "core/WinText.h"
@@ -70,25 +71,22 @@ String ShortPathOf(const String& path) {
 }
 
 bool AddRenameListEntry(const String& iniPath, const String8& name, const String8& path) {
-    HANDLE file = CreateFileW(W(iniPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(CreateFileW(W(iniPath), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     String8 text, updated;
-    bool ok = ReadWholeFile(file, text);
+    bool ok = ReadWholeFile(file.Get(), text);
     if (ok && !AddRenameEntry(text, name, path, updated)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ok = false;
     }
     if (ok) {
         DWORD wrote = 0;
-        ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-             WriteFile(file, updated.c_str(), static_cast<DWORD>(updated.Length()), &wrote, nullptr) &&
-             wrote == updated.Length() && SetEndOfFile(file);
+        ok = SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
+             WriteFile(file.Get(), updated.c_str(), static_cast<DWORD>(updated.Length()), &wrote, nullptr) &&
+             wrote == updated.Length() && SetEndOfFile(file.Get());
     }
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-    return ok;
+    return ok; // closing the file keeps the last error
 }
 
 bool AddToRenameList(const String8& name, const String8& path) {

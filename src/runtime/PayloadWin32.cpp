@@ -3,11 +3,11 @@
 #include "runtime/Payload.h"
 
 #include "core/Fatal.h"
+#include "core/ModulePathWin32.h"
 #include "payload/Integrity.h"
 #include "payload/PayloadCodes.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/InstallerState.h"
-#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 
@@ -56,7 +56,7 @@ EnginePayload& ThePayload() {
 }
 
 void OpenOwnFileOrExit(EnginePayload& payload) {
-    payload.path = ModulePath();
+    payload.path = ModuleFullPath();
     HANDLE file =
         CreateFileW(W(payload.path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,17 +1,13 @@
 #include "runtime/ProcessWin32.h"
 
+#include "core/ModulePathWin32.h"
+
 #include <windows.h>
 
 namespace cs {
 
-String ModulePath() {
-    wchar_t path[1025] = {};
-    DWORD n = GetModuleFileNameW(nullptr, path, 1024);
-    return String(reinterpret_cast<const char16_t*>(path), n);
-}
-
 String ModuleFileName() {
-    String path = ModulePath();
+    String path = ModuleFullPath();
     size_t slash = path.View().find_last_of(u"\\/");
     return slash == std::u16string_view::npos ? path : path.Sub(slash + 1);
 }

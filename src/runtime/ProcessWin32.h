@@ -5,8 +5,7 @@
 
 namespace cs {
 
-// The running program's full path and its file name (without the folder).
-String ModulePath();
+// The running program's file name, without its folder (its full path is core's ModuleFullPath).
 String ModuleFileName();
 
 // Dispatches the window messages waiting for the calling thread, so its windows stay alive

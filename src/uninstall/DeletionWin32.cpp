@@ -2,13 +2,15 @@
 
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
+#include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/InstallerState.h"
-#include "runtime/ProcessWin32.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -20,25 +22,6 @@
 namespace cs {
 
 namespace {
-
-// Reads a REG_MULTI_SZ value whole.
-LONG ReadMultiString(HKEY key, const wchar_t* name, std::vector<char16_t>& data) {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD type = 0, size = 0;
-        LONG r = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
-        if (r != ERROR_SUCCESS) return r;
-        if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
-        std::vector<BYTE> buffer(size + 2);
-        DWORD got = size;
-        r = RegQueryValueExW(key, name, nullptr, &type, buffer.data(), &got);
-        if (r == ERROR_MORE_DATA) continue;
-        if (r != ERROR_SUCCESS) return r;
-        data.assign(reinterpret_cast<const char16_t*>(buffer.data()),
-                    reinterpret_cast<const char16_t*>(buffer.data()) + got / 2);
-        return ERROR_SUCCESS;
-    }
-    return ERROR_MORE_DATA;
-}
 
 class WindowsDeletionSystem : public DeletionSystem {
   public:
@@ -53,8 +36,8 @@ class WindowsDeletionSystem : public DeletionSystem {
         size_t slash = pattern.View().find_last_of(u"\\/");
         String folder = slash == std::u16string_view::npos ? String() : pattern.Sub(0, slash);
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(W(pattern), &found);
-        if (search == INVALID_HANDLE_VALUE) return files;
+        UniqueFind search(FindFirstFileW(W(pattern), &found));
+        if (!search) return files;
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             FoundFile& file = files.Append();
@@ -64,8 +47,7 @@ class WindowsDeletionSystem : public DeletionSystem {
             FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
             file.modified = DateTime::FromFileTime((static_cast<uint64_t>(local.dwHighDateTime) << 32) |
                                                    local.dwLowDateTime);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
         return files;
     }
     void ClearAttributes(const String& path) override {
@@ -84,8 +66,8 @@ class WindowsDeletionSystem : public DeletionSystem {
 bool DeleteTree(const String& folder, DWORD& lastError) {
     bool ok = true;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(W(JoinPath(folder, u"*.*")), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFind search(FindFirstFileW(W(JoinPath(folder, u"*.*")), &found));
+    if (search) {
         do {
             String name = FromW(found.cFileName);
             if (name == String(u".") || name == String(u"..")) continue;
@@ -101,8 +83,8 @@ bool DeleteTree(const String& folder, DWORD& lastError) {
                 ok = false;
                 if (GetLastError()) lastError = GetLastError();
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
+        search.Reset(); // closed before the folder itself is removed
     }
     if (!RemoveDirectoryW(W(folder))) {
         ok = false;
@@ -114,16 +96,15 @@ bool DeleteTree(const String& folder, DWORD& lastError) {
 } // namespace
 
 void CancelPendingOperations(const Array<String>& files) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(String(kSessionManagerKey)), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      &key) != ERROR_SUCCESS)
+    RegistryKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, kOwnRegistryView, KEY_QUERY_VALUE | KEY_SET_VALUE))
         return;
-    std::vector<char16_t> data;
-    if (ReadMultiString(key, W(String(kPendingRenameValue)), data) != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return;
-    }
-    Array<PendingOperation> pending = ParsePendingOperations(data.data(), data.size());
+    // The list's own grammar reads the strings: pairs of source and target, where an empty
+    // target is a deletion.
+    RegistryValue value;
+    if (!key.Read(kPendingRenameValue, value) || value.type != REG_MULTI_SZ) return;
+    Array<PendingOperation> pending = ParsePendingOperations(
+        reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / sizeof(char16_t));
     bool uninstalling = Installer().commandLine.uninstall;
     if (!pending.IsEmpty() && !uninstalling) LogText8("\r\n");
     Array<PendingOperation> kept;
@@ -150,15 +131,13 @@ void CancelPendingOperations(const Array<String>& files) {
     }
     if (removed) {
         if (kept.IsEmpty()) {
-            RegDeleteValueW(key, W(String(kPendingRenameValue)));
+            key.DeleteValue(kPendingRenameValue);
         } else {
             String joined = JoinPendingOperations(kept);
-            RegSetValueExW(key, W(String(kPendingRenameValue)), 0, REG_MULTI_SZ,
-                           reinterpret_cast<const BYTE*>(joined.c_str()),
-                           static_cast<DWORD>(joined.Length() * sizeof(char16_t)));
+            key.SetBytes(kPendingRenameValue, joined.c_str(), joined.Length() * sizeof(char16_t),
+                         REG_MULTI_SZ);
         }
     }
-    RegCloseKey(key);
 }
 
 int RunConditionalDeletions(Array<FileDeletion>& records, bool installing) {
@@ -217,16 +196,17 @@ bool StartSelfRemoval() {
     String temp = GetFolder(FolderId::Temp);
     String batchPath = temp.IsEmpty() ? String(kSelfRemovalFileName) : JoinPath(temp, kSelfRemovalFileName);
     const InstallerState& state = Installer();
-    String text =
-        SelfRemovalText(ModulePath(), state.folders.installDir, state.definition.uninstallSubdir, batchPath);
+    String text = SelfRemovalText(ModuleFullPath(), state.folders.installDir,
+                                  state.definition.uninstallSubdir, batchPath);
     String8 bytes = EncodeBatchText(text, CurrentOsRecord());
-    HANDLE file =
-        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(
+        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD wrote = 0;
-    bool written = WriteFile(file, bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
-                   wrote == bytes.Length();
-    CloseHandle(file);
+    bool written =
+        WriteFile(file.Get(), bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
+        wrote == bytes.Length();
+    file.Reset(); // closed before the batch runs
     if (!written) return false;
 
     // The batch's working folder is the temporary folder: a process whose working folder is
@@ -240,8 +220,7 @@ bool StartSelfRemoval() {
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                        temp.IsEmpty() ? nullptr : W(temp), &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        UniqueHandle thread(process.hThread), batch(process.hProcess); // it runs on after this one
         return true;
     }
     return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W(batchPath), nullptr,

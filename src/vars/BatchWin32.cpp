@@ -2,6 +2,7 @@
 
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/HandleWin32.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
@@ -24,28 +25,26 @@ bool FileExists(const String& path) {
 }
 
 bool WriteWholeFile(const String& path, const String8& bytes) {
-    HANDLE file =
-        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(
+        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD wrote = 0;
-    bool ok = WriteFile(file, bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
+    bool ok = WriteFile(file.Get(), bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
               wrote == bytes.Length();
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok) SetLastError(error ? error : ERROR_WRITE_FAULT);
+    if (!ok && !GetLastError()) SetLastError(ERROR_WRITE_FAULT);
     return ok;
 }
 
 String8 ReadWholeFile(const String& path) {
     String8 bytes;
-    HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    UniqueHandle file(CreateFileW(W(path), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file) return bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got)
         bytes.Append(buffer, got);
-    CloseHandle(file);
     return bytes;
 }
 
@@ -105,14 +104,13 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     String capturePath;
     if (!label.IsEmpty()) {
         capturePath = JoinPath(folder, kBatchCaptureFileName);
-        HANDLE capture = CreateFileW(W(capturePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (capture == INVALID_HANDLE_VALUE) {
+        // Made empty here (its short name needs the file); the batch's redirection writes into it.
+        UniqueHandle capture(CreateFileW(W(capturePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!capture) {
             String error = WindowsSystemErrorText(GetLastError());
             LogPiecesWide({u"Failed to create batch output capture file.  ", error.c_str(), u"\r\n"});
             capturePath.Clear();
-        } else {
-            CloseHandle(capture);
         }
     }
 
@@ -134,9 +132,8 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         DeleteFileEx(batchPath, kDeleteRestartOnFailure);
         return false;
     }
-    CloseHandle(process.hThread);
-    WaitProcessingMessages(process.hProcess);
-    CloseHandle(process.hProcess);
+    UniqueHandle thread(process.hThread), batch(process.hProcess);
+    WaitProcessingMessages(batch.Get());
 
     if (!capturePath.IsEmpty()) {
         String8 output = CapturedOutputForLog(ReadWholeFile(capturePath));

@@ -1,5 +1,6 @@
 #include "vars/VariablesWin32.h"
 
+#include "core/ModulePathWin32.h"
 #include "core/Random.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/WinText.h"
@@ -15,13 +16,6 @@ bool OnRemoteDrive(const String& path) {
     if (path.Length() < 2 || path[1] != u':') return false;
     wchar_t root[4] = {static_cast<wchar_t>(path[0]), L':', L'\\', 0};
     return GetDriveTypeW(root) == DRIVE_REMOTE;
-}
-
-String InstallerPath() {
-    wchar_t buffer[1025] = {};
-    DWORD n = GetModuleFileNameW(nullptr, buffer, 1025);
-    if (n == 0 || n > 1024) return {}; // longer than 1,024 characters or unreadable
-    return String(reinterpret_cast<const char16_t*>(buffer), n);
 }
 
 } // namespace
@@ -48,7 +42,7 @@ VariableInputs CurrentVariableInputs() {
     in.portable = state.choices.portable;
     in.installType = state.existing.installType;
     in.installDirOnRemoteDrive = OnRemoteDrive(state.folders.installDir);
-    in.installerPath = InstallerPath();
+    in.installerPath = ModuleFullPath();
     in.windowsDir = SystemFolders().Windows();
     in.bootDriveLetter = SystemFolders().BootDriveLetter();
     in.os = CurrentOsRecord();
