@@ -140,6 +140,25 @@ String NormalizeFolderPath(String path) {
     return path;
 }
 
+namespace {
+
+size_t LastSeparator(const String& path) {
+    size_t at = path.View().find_last_of(u"\\/");
+    return at == std::u16string_view::npos ? String::npos : at;
+}
+
+} // namespace
+
+String FolderOf(const String& path) {
+    size_t at = LastSeparator(path);
+    return at == String::npos ? String() : path.Sub(0, at);
+}
+
+String FileNameOf(const String& path) {
+    size_t at = LastSeparator(path);
+    return at == String::npos ? path : path.Sub(at + 1);
+}
+
 String JoinPath(const String& folder, const String& name) {
     if (folder.IsEmpty()) return name;
     String joined = folder;

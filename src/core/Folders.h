@@ -111,6 +111,10 @@ constexpr size_t kRegistryShortTextMaxChars = 64; // "BootDir" and "PathWWWRoot"
 // Path conventions: no trailing backslash except on a drive root such as "C:\" (a path of
 // three characters or fewer keeps it).
 String NormalizeFolderPath(String path);
+// The path up to its last "\" or "/" ("" when it has none), and what follows it (the whole
+// path when it has none).
+String FolderOf(const String& path);
+String FileNameOf(const String& path);
 // One backslash between folder and name; an empty folder gives the name alone.
 String JoinPath(const String& folder, const String& name);
 // The path without its last count components ("" when it has no more to remove); a drive

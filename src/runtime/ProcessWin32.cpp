@@ -1,5 +1,6 @@
 #include "runtime/ProcessWin32.h"
 
+#include "core/Folders.h"
 #include "core/ModulePathWin32.h"
 
 #include <windows.h>
@@ -7,9 +8,7 @@
 namespace cs {
 
 String ModuleFileName() {
-    String path = ModuleFullPath();
-    size_t slash = path.View().find_last_of(u"\\/");
-    return slash == std::u16string_view::npos ? path : path.Sub(slash + 1);
+    return FileNameOf(ModuleFullPath());
 }
 
 void ProcessPendingMessages() {

@@ -26,21 +26,6 @@ String DriveOf(const String& path) {
     return {};
 }
 
-size_t LastSeparator(const String& path) {
-    size_t at = path.View().find_last_of(u"\\/");
-    return at == std::u16string_view::npos ? String::npos : at;
-}
-
-String FolderOfPath(const String& path) {
-    size_t at = LastSeparator(path);
-    return at == String::npos ? String() : path.Sub(0, at);
-}
-
-String FileNameOfPath(const String& path) {
-    size_t at = LastSeparator(path);
-    return at == String::npos ? path : path.Sub(at + 1);
-}
-
 String WithoutTrailingBackslash(String path) {
     if (path.Length() > 3 && path.Last() == u'\\') path.Truncate(path.Length() - 1);
     return path;
@@ -148,9 +133,9 @@ Array<Variable> VariableTable(const VariableInputs& in) {
         {u"%Inetpub%", false, folder(FolderId::WebServer)},
         {u"%InstallDir%", false, in.installDir},
         {u"%InstallDrive%", false, DriveOf(in.installDir)},
-        {u"%InstallerDir%", false, FolderOfPath(in.installerPath)},
+        {u"%InstallerDir%", false, FolderOf(in.installerPath)},
         {u"%InstallerDrive%", false, DriveOf(in.installerPath)},
-        {u"%InstallerFilename%", false, FileNameOfPath(in.installerPath)},
+        {u"%InstallerFilename%", false, FileNameOf(in.installerPath)},
         {u"%InstallerFilepath%", false, in.installerPath},
         {u"%UninstallerFilepath%", false, in.uninstallerPath},
         {u"%Language%", false, in.language},

@@ -484,6 +484,25 @@ TEST(FolderChains, WebRootAndServerFolder) {
     EXPECT_EQ(resolver.Resolve(FolderId::WebRoot), u"c:\\Inetpub\\wwwroot") << "over 64 characters";
 }
 
+TEST(PathRules, FolderAndFileNameOfAPath) {
+    struct {
+        const char16_t* path;
+        const char16_t* folder;
+        const char16_t* name;
+    } const cases[] = {
+        {u"C:\\Apps\\setup.exe", u"C:\\Apps", u"setup.exe"},
+        {u"Z:/tmp/setup.exe", u"Z:/tmp", u"setup.exe"},
+        {u"C:\\a/b\\c.dll", u"C:\\a/b", u"c.dll"},
+        {u"setup.exe", u"", u"setup.exe"},
+        {u"C:\\Apps\\", u"C:\\Apps", u""},
+        {u"", u"", u""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FolderOf(c.path), c.folder);
+        EXPECT_EQ(FileNameOf(c.path), c.name);
+    }
+}
+
 TEST(PathRules, JoinNormalizeAndRemoveComponents) {
     EXPECT_EQ(JoinPath(u"C:\\", u"Fonts"), u"C:\\Fonts");
     EXPECT_EQ(JoinPath(u"C:\\Windows", u"Fonts"), u"C:\\Windows\\Fonts");

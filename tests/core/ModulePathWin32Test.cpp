@@ -24,11 +24,6 @@ String SystemModulePath(HMODULE module) {
     return FromW(buffer.data(), n);
 }
 
-String FileNameOf(const String& path) {
-    size_t slash = path.View().find_last_of(u'\\');
-    return slash == std::u16string_view::npos ? path : path.Sub(slash + 1);
-}
-
 } // namespace
 
 TEST(ModulePath, RunningProgramAndLoadedLibrary) {
