@@ -93,16 +93,35 @@ TEST(DecodeDefinitionBlock, BlowfishTrailerOutOfRangeGivesAnEmptyDefinition) {
     EXPECT_FALSE(DefinitionChecksumMatches(info, plain));
 }
 
-TEST(EngineChecks, PrefixChecksumAndCopy) {
-    Bytes stub = test::MakeFakeStub();
-    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
-    Bytes prefix;
+namespace {
+
+// An installer of the fake stub whose header carries the right engine checksum: the engine
+// prefix, then the payload.
+struct ChecksummedInstaller {
+    Bytes stub, prefix, file;
     SectionPlan plan;
+};
+ChecksummedInstaller MakeChecksummedInstaller() {
+    ChecksummedInstaller built;
+    built.stub = test::MakeFakeStub();
+    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
     std::string error;
-    ASSERT_TRUE(PrepareSetupSection(stub, payload.size(), payload.size(), prefix, plan, error));
-    StoreLE32(&payload[LayoutOf(4, 0, false).engineChecksum], EngineChecksum(prefix, 0x80));
-    Bytes file = prefix;
-    Append(file, payload);
+    EXPECT_TRUE(
+        PrepareSetupSection(built.stub, payload.size(), payload.size(), built.prefix, built.plan, error));
+    StoreLE32(&payload[LayoutOf(4, 0, false).engineChecksum], EngineChecksum(built.prefix, 0x80));
+    built.file = built.prefix;
+    Append(built.file, payload);
+    return built;
+}
+
+} // namespace
+
+TEST(EngineChecks, PrefixChecksumAndCopy) {
+    ChecksummedInstaller built = MakeChecksummedInstaller();
+    const Bytes& stub = built.stub;
+    const Bytes& prefix = built.prefix;
+    const SectionPlan& plan = built.plan;
+    Bytes file = built.file;
     file.resize(plan.rawOffset + plan.rawSize + 5, 0xEE); // 5 bytes behind the section
 
     MemorySource source(file);
@@ -125,15 +144,10 @@ TEST(EngineChecks, PrefixChecksumAndCopy) {
 // The engine part as the engine and inspect check it: the prefix read, then the check of the
 // integrity mode (the checksum for 1, the signature for 2 and 3), then the copy for flag 0x20.
 TEST(EngineChecks, PartByIntegrityModeInOrder) {
-    Bytes stub = test::MakeFakeStub();
-    Bytes payload = MakePayload(kDefinition, Crc32(kDefinition), false);
-    Bytes prefix;
-    SectionPlan plan;
-    std::string error;
-    ASSERT_TRUE(PrepareSetupSection(stub, payload.size(), payload.size(), prefix, plan, error));
-    StoreLE32(&payload[LayoutOf(4, 0, false).engineChecksum], EngineChecksum(prefix, 0x80));
-    Bytes built = prefix;
-    Append(built, payload);
+    ChecksummedInstaller installer = MakeChecksummedInstaller();
+    const Bytes& stub = installer.stub;
+    const SectionPlan& plan = installer.plan;
+    const Bytes& built = installer.file;
     PayloadInfo read;
     Bytes mapped;
     ASSERT_EQ(ReadPayloadFile(MemorySource(built), read, mapped), kPayloadOk);
