@@ -150,9 +150,19 @@ Destination ResolveDestination(const FileRecord& entry, const DestinationFolders
     return out;
 }
 
+namespace {
+
+String WithoutTrailingBackslashes(String path) {
+    while (path.Length() && path.Last() == u'\\')
+        path.Truncate(path.Length() - 1);
+    return path;
+}
+
+} // namespace
+
 String FolderToCreate(const String& destination, const String& installDir) {
     String folder = FolderOf(destination);
-    if (CompareNoCase(NormalizeFolderPath(folder), NormalizeFolderPath(installDir)) == 0) return {};
+    if (CompareNoCase(WithoutTrailingBackslashes(folder), WithoutTrailingBackslashes(installDir)) == 0) return {};
     return folder;
 }
 

@@ -1,0 +1,174 @@
+#include "actions/FileInstallation.h"
+
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/Text.h"
+
+namespace cs {
+
+namespace {
+
+constexpr const char16_t kSharedCountsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+int ProgressOf(int index, int count) {
+    return kProgressFilesStart + (count > 0 ? kProgressFilesSpan * index / count : 0);
+}
+
+} // namespace
+
+void FileInstaller::Install(const FileRecord& entry, int index, int count) {
+    if (!IsFileKind(entry.kind)) system_.Corrupt(kCodeFileKind);
+    if (entry.size < 0) system_.Corrupt(kCodeFileSize);
+    bool removable = run_.folders.removableDrive;
+    Destination destination =
+        ResolveDestination(entry, run_.folders, [this](String& text) { system_.ExpandVariables(text); });
+    const String& path = destination.path;
+
+    String line = Format(u"%s >>> %s", FileNameOf(entry.name), path);
+    bool hide = HidesFileName(entry.name, (run_.optionWord2 & kOpt2HideFileNames) != 0);
+    position_ = ProgressOf(index, count);
+    system_.ShowProgress(position_, hide ? system_.LanguageText(kTextFilesInstalled) : path);
+    AddToLists(entry, path);
+
+    ExistingFile existing = system_.Inspect(path, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
+    FileVerdict verdict = DecideOverwrite(OverwriteModeOf(entry.flags), path, existing, entry.date);
+    if (verdict.install) verdict = TestExistingFile(entry, path, existing, removable);
+    if (!verdict.logText.IsEmpty()) system_.Log(verdict.logText);
+    if (!verdict.install) {
+        if (verdict.record) Record(entry, path, UninstallKind::kFile);
+        return;
+    }
+
+    AddGeneratedShortcut(entry, path);
+    if (destination.createFolder && !MakeParentFolder(entry, path)) return;
+    Record(entry, path, UninstallKind::kFile);
+
+    WriteOutcome write = system_.Write(path, entry, existing.exists);
+    if (write.written && (run_.optionWord1 & kOpt1LogEveryFile)) system_.Log(line + u"\r\n");
+    if (!write.logText.IsEmpty()) system_.Log(write.logText);
+    if (!write.failure.IsEmpty()) system_.AddFailure(write.failure);
+    if (write.diskFull) run_.diskFull = true;
+    if (write.deferred) run_.optionWord1 |= kOpt1RebootRequired;
+    if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, path);
+    if (write.written) lists_.installed.Set(PendingRenameKey(path), true);
+}
+
+// Records a file or folder for the uninstaller, unless the entry is kept or its kind leaves
+// the file in place (a shared file's folder is still recorded).
+void FileInstaller::Record(const FileRecord& entry, const String& path, UninstallKind kind) {
+    if (entry.flags & kFileKeep) return;
+    bool removable = run_.folders.removableDrive;
+    bool recordable = IsRecordable(entry.kind, removable) ||
+                      (kind == UninstallKind::kFolder && entry.kind == kSharedFile);
+    if (recordable && run_.records) RecordUninstallPath(*run_.records, path, kind);
+}
+
+bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& destination) {
+    String folder = FolderToCreate(destination, run_.folders.installDir);
+    if (folder.IsEmpty()) return true;
+    String reason;
+    if (!system_.MakeFolder(folder, reason)) {
+        system_.AddFailure(Format(u"%s %s\r\n%s\r\n\r\nNot installed: %s\r\n\r\n",
+                                  system_.LanguageText(kTextCannotCreateFolder), folder, reason, destination));
+        return false;
+    }
+    Record(entry, folder, UninstallKind::kFolder);
+    return true;
+}
+
+void FileInstaller::AddToLists(const FileRecord& entry, const String& destination) {
+    int marker = SharedFileMarker(entry.kind, entry.flags, run_.folders.removableDrive);
+    if (marker >= 0) {
+        String8 item = ToPathForm(destination);
+        if (marker) item += static_cast<char>(marker);
+        lists_.sharedFiles.Append(item);
+    }
+    if (entry.kind == kComServerFile) lists_.comServers.Append(destination);
+    if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(destination);
+}
+
+void FileInstaller::AddGeneratedShortcut(const FileRecord& entry, const String& destination) {
+    bool desktop = entry.kind == kAppFile && (entry.flags & kFileDesktopShortcut);
+    bool startMenu = entry.kind == kAppFile && (entry.flags & kFileStartMenuShortcut);
+    bool startup = entry.kind == kStartupFile;
+    if (!(desktop || startMenu || startup) || !run_.shortcuts) return;
+    Shortcut& s = run_.shortcuts->Append();
+    s.target = destination;
+    s.name = entry.title;
+    s.icon = entry.icon;
+    s.arguments = entry.arguments;
+    s.workingFolder = entry.extra;
+    s.desktop = desktop;
+    s.startMenu = startMenu;
+    s.startup = startup;
+    s.keep = (entry.flags & kFileKeep) != 0;
+}
+
+void FileInstaller::FollowUp(const FileRecord& entry, const String& destination) {
+    switch (entry.kind) {
+    case kFontFile: lists_.fonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0}); break;
+    case kDriverPackage: lists_.drivers.Append(destination); break;
+    case kMsiPackage:
+        lists_.msiPackages.Append({destination, entry.msiValue, (entry.flags & kFileRemoveMsi) != 0});
+        break;
+    case kControlPanelApplet: RegisterApplet(entry, destination); break;
+    default: break;
+    }
+}
+
+void FileInstaller::RegisterApplet(const FileRecord& entry, const String& destination) {
+    String name = AppletName(entry, destination);
+    if (name.IsEmpty()) system_.Corrupt(kCodeAppletName);
+    if (entry.extra.IsEmpty()) system_.Corrupt(kCodeAppletClass);
+    String progress = system_.LanguageText(kTextRegistering);
+    size_t at = Find(progress, u"<file>");
+    if (at != String::npos)
+        progress = String(progress.c_str(), at) + u"Control Panel extension \"" + name + u"\"" +
+                   String(progress.c_str() + at + 6);
+    system_.ShowProgress(position_, progress);
+    system_.Log(Format(u"Registering control panel applet \"%s\"...", name));
+    UninstallRecords scratch;
+    system_.Log(system_.RegisterApplet(entry.extra, name, destination, entry.arguments,
+                                       run_.records ? *run_.records : scratch));
+}
+
+void FileInstaller::Finish() {
+    system_.ShowProgress(kProgressFilesStart + kProgressFilesSpan, system_.LanguageText(kTextFilesInstalled));
+    if (lists_.fontRegistered) system_.BroadcastFontChange();
+    CleanPendingRenameList();
+    if ((run_.optionWord1 & kOpt1RegisterUninstaller) && !run_.folders.removableDrive) RaiseSharedCounts();
+}
+
+void FileInstaller::CleanPendingRenameList() {
+    Array<PendingRename> pairs;
+    if (!system_.ReadPendingRenames(pairs) || pairs.IsEmpty()) return;
+    RenameCleanup cleanup =
+        CleanPendingRenames(pairs, [this](const String& key) { return lists_.installed.Find(key) != nullptr; });
+    if (!cleanup.changed) return;
+    system_.WritePendingRenames(cleanup.kept);
+    for (const String& line : cleanup.logLines)
+        system_.Log(line);
+    for (const String& source : cleanup.sourcesToDelete)
+        system_.DeleteFile(source);
+}
+
+void FileInstaller::RaiseSharedCounts() {
+    if (lists_.sharedFiles.IsEmpty()) return;
+    uint32_t error = 0;
+    if (!system_.OpenSharedCounts(error)) {
+        system_.AddFailure(Format(u"Registry error: unable to increment shared file reference counts.\r\nHKLM\\%s"
+                                  u"\r\nCode %u: %s\r\n\r\n",
+                                  kSharedCountsKey, error, system_.SystemErrorText(error)));
+        return;
+    }
+    SharedCountPlan plan = PlanSharedCounts(lists_.sharedFiles, run_.storedSharedFiles);
+    for (const String8& path8 : plan.paths) {
+        String path = FromPathForm(path8.View());
+        if (!system_.IncrementSharedCount(path, error))
+            system_.Log(Format(u"Failed to increment reference count of shared file \"%s\" : %s\r\n", path,
+                               system_.SystemErrorText(error)));
+    }
+    run_.storedSharedFiles = plan.storedList;
+}
+
+} // namespace cs

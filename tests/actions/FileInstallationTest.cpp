@@ -1,0 +1,274 @@
+// The file loop over a system in memory: what is written, skipped, recorded, listed and
+// logged for each kind of entry, and the steps after the loop.
+#include "actions/FileInstallation.h"
+
+#include "core/Format.h"
+#include "core/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace cs;
+
+namespace {
+
+struct CorruptStop {
+    int code;
+};
+
+std::u16string Key(const String& s) {
+    return std::u16string(s.View());
+}
+
+class MemorySystem : public FileInstallSystem {
+  public:
+    std::map<std::u16string, ExistingFile> files;
+    std::vector<std::u16string> folders, failingFolders, written, deferring, applets, deleted;
+    std::map<std::u16string, uint32_t> counts;
+    bool countsOpen = true;
+    Array<PendingRename> pending;
+    bool pendingWritten = false;
+    std::u16string log, failures;
+    std::vector<int> positions;
+
+    String LanguageText(int number) override {
+        return number == kTextRegistering ? String(u"Registering <file>...") : Format(u"[text %d]", number);
+    }
+    void ExpandVariables(String& text) override {
+        if (Find(text, u"%Desktop%") == 0) text = String(u"C:\\Desktop") + String(text.c_str() + 9);
+    }
+    void ShowProgress(int position, const String&) override { positions.push_back(position); }
+    void Log(const String& text) override { log += text.View(); }
+    void AddFailure(const String& text) override { failures += text.View(); }
+    void Corrupt(int code) override { throw CorruptStop{code}; }
+    ExistingFile Inspect(const String& path, bool withVersion) override {
+        auto it = files.find(Key(path));
+        if (it == files.end()) return {};
+        ExistingFile f = it->second;
+        if (!withVersion) f.version = String8();
+        return f;
+    }
+    bool MakeFolder(const String& folder, String& reason) override {
+        for (const auto& failing : failingFolders)
+            if (failing == folder.View()) {
+                reason = u"Cannot create folder because there is a file with the same name.";
+                return false;
+            }
+        folders.push_back(Key(folder));
+        return true;
+    }
+    WriteOutcome Write(const String& destination, const FileRecord& entry, bool) override {
+        WriteOutcome out;
+        for (const auto& d : deferring)
+            if (d == destination.View()) {
+                out.deferred = true;
+                out.logText = u"deferred\r\n";
+                return out;
+            }
+        written.push_back(Key(destination));
+        files[Key(destination)] = {true, true, entry.date, {}};
+        out.written = true;
+        return out;
+    }
+    String RegisterApplet(const String& classId, const String& name, const String&, const String&,
+                          UninstallRecords& records) override {
+        applets.push_back(Key(classId + u"=" + name));
+        RecordUninstallPath(records, String(u"\\HKLM\\Software\\Classes\\CLSID\\") + classId, UninstallKind::kRegistryKey64);
+        return u"OK\r\n";
+    }
+    void BroadcastFontChange() override {}
+    bool ReadPendingRenames(Array<PendingRename>& pairs) override {
+        pairs = pending;
+        return true;
+    }
+    void WritePendingRenames(const Array<PendingRename>& pairs) override {
+        pending = pairs;
+        pendingWritten = true;
+    }
+    void DeleteFile(const String& path) override { deleted.push_back(Key(path)); }
+    bool OpenSharedCounts(uint32_t& error) override {
+        error = 5;
+        return countsOpen;
+    }
+    bool IncrementSharedCount(const String& path, uint32_t&) override {
+        ++counts[Key(path)];
+        return true;
+    }
+    String SystemErrorText(uint32_t code) override { return Format(u"error %u", code); }
+};
+
+FileRecord Entry(int32_t kind, const char16_t* name, uint32_t flags = 0) {
+    FileRecord r;
+    r.kind = kind;
+    r.name = name;
+    r.flags = flags;
+    r.size = 10;
+    r.date = {2024, 5, 17, 10, 0, 0};
+    return r;
+}
+
+class FileLoop : public testing::Test {
+  protected:
+    FileLoop() {
+        run.folders.installDir = u"C:\\App";
+        run.folders.sharedDir = u"C:\\Common";
+        run.folders.uninstallDataFolder = u"C:\\App";
+        run.folders.systemFolder = u"C:\\Windows\\System32";
+        run.folders.fontsFolder = u"C:\\Windows\\Fonts";
+        run.optionWord1 = kOpt1LogEveryFile | kOpt1RegisterUninstaller;
+        run.shortcuts = &shortcuts;
+        run.records = &records;
+    }
+    void InstallAll(const std::vector<FileRecord>& entries) {
+        for (size_t i = 0; i < entries.size(); ++i)
+            installer.Install(entries[i], static_cast<int>(i), static_cast<int>(entries.size()));
+        installer.Finish();
+    }
+    std::string Body() const { return std::string(records.body.View()); }
+
+    MemorySystem system;
+    Array<Shortcut> shortcuts;
+    UninstallRecords records;
+    FileRun run;
+    FileInstaller installer{system, run};
+};
+
+} // namespace
+
+TEST_F(FileLoop, WritesRecordsAndLogsInPayloadOrder) {
+    FileRecord app = Entry(kAppFile, u"bin\\app.exe", kFileStartMenuShortcut | kFileDesktopShortcut);
+    app.title = u"My App";
+    app.extra = u"C:\\Work";
+    FileRecord startup = Entry(kStartupFile, u"tray.exe");
+    FileRecord kept = Entry(kAppFile, u"data\\keep.dat", kFileKeep);
+    FileRecord shared = Entry(kSharedFile, u"s.dll");
+    InstallAll({app, startup, kept, shared});
+
+    EXPECT_EQ(system.written, (std::vector<std::u16string>{u"C:\\App\\bin\\app.exe", u"C:\\App\\tray.exe",
+                                                           u"C:\\App\\data\\keep.dat", u"C:\\Common\\s.dll"}));
+    // The kept file's folder is made but not recorded; the shared file's folder is not made.
+    EXPECT_EQ(system.folders, (std::vector<std::u16string>{u"C:\\App\\bin", u"C:\\App\\data"}));
+    EXPECT_EQ(Body(), "~C:\\App\\bin\r\nC:\\App\\bin\\app.exe\r\nC:\\App\\tray.exe\r\n");
+    EXPECT_EQ(system.log, u"app.exe >>> C:\\App\\bin\\app.exe\r\ntray.exe >>> C:\\App\\tray.exe\r\n"
+                          u"keep.dat >>> C:\\App\\data\\keep.dat\r\ns.dll >>> C:\\Common\\s.dll\r\n");
+    EXPECT_EQ(system.positions, (std::vector<int>{59, 66, 74, 82, 90}));
+
+    ASSERT_EQ(shortcuts.Count(), 2);
+    EXPECT_EQ(shortcuts[0].target, String(u"C:\\App\\bin\\app.exe"));
+    EXPECT_EQ(shortcuts[0].name, String(u"My App"));
+    EXPECT_EQ(shortcuts[0].workingFolder, String(u"C:\\Work"));
+    EXPECT_TRUE(shortcuts[0].desktop && shortcuts[0].startMenu && !shortcuts[0].startup);
+    EXPECT_TRUE(shortcuts[1].startup && !shortcuts[1].desktop);
+
+    // The shared file's count rises and it joins the stored list.
+    EXPECT_EQ(system.counts[u"C:\\Common\\s.dll"], 1u);
+    EXPECT_EQ(run.storedSharedFiles, String8("\"C:\\Common\\s.dll\""));
+}
+
+TEST_F(FileLoop, ExistingFilesThatStayAreStillRecorded) {
+    system.files[u"C:\\App\\v.dll"] = {true, false, {}, "2.0"};
+    system.files[u"C:\\App\\only-missing.txt"] = {true, true, {2020, 1, 1, 0, 0, 0}, {}};
+    FileRecord versioned = Entry(kVersionedFile, u"v.dll");
+    versioned.title = u"1.5";
+    FileRecord onlyMissing = Entry(kAppFile, u"only-missing.txt", 3 << 2);
+    FileRecord never = Entry(kAppFile, u"never.txt", 1 << 2);
+    InstallAll({versioned, onlyMissing, never});
+
+    EXPECT_TRUE(system.written.empty());
+    EXPECT_EQ(Body(), "C:\\App\\v.dll\r\nC:\\App\\only-missing.txt\r\n");
+    EXPECT_EQ(system.log, u"C:\\App\\v.dll was not installed because its version (1.5) is not newer than 2.0\r\n"
+                          u"C:\\App\\only-missing.txt was not installed because it already exists.\r\n");
+}
+
+TEST_F(FileLoop, ListsForTheRegistrationsAreFilledBeforeAnyTest) {
+    system.files[u"C:\\Windows\\System32\\c.dll"] = {true, false, {}, "9.0"};
+    FileRecord com = Entry(kComServerFile, u"c.dll");
+    com.title = u"1.0";
+    FileRecord tlb = Entry(kTypeLibraryFile, u"t.tlb");
+    FileRecord font = Entry(kFontFile, u"f.ttf");
+    font.title = u"Face";
+    FileRecord driver = Entry(kDriverPackage, u"d.inf");
+    FileRecord msi = Entry(kMsiPackage, u"p.msi", kFileRemoveMsi);
+    msi.msiValue = 3;
+    InstallAll({com, tlb, font, driver, msi});
+
+    FileRunLists& lists = installer.Lists();
+    ASSERT_EQ(lists.comServers.Count(), 1); // the newer file stays, but is registered
+    EXPECT_EQ(lists.comServers[0], String(u"C:\\Windows\\System32\\c.dll"));
+    ASSERT_EQ(lists.typeLibraries.Count(), 1);
+    ASSERT_EQ(lists.sharedFiles.Count(), 2);
+    EXPECT_EQ(lists.sharedFiles[0], String8("C:\\Windows\\System32\\c.dll^"));
+    EXPECT_EQ(lists.sharedFiles[1], String8("C:\\Windows\\System32\\t.tlb") + "\xA9");
+    ASSERT_EQ(lists.fonts.Count(), 1);
+    EXPECT_EQ(lists.fonts[0].face, String(u"Face"));
+    ASSERT_EQ(lists.drivers.Count(), 1);
+    ASSERT_EQ(lists.msiPackages.Count(), 1);
+    EXPECT_EQ(lists.msiPackages[0].value, 3u);
+    EXPECT_TRUE(lists.msiPackages[0].removeAtUninstall);
+    EXPECT_EQ(Body(), "C:\\App\\d.inf\r\nC:\\App\\p.msi\r\n"); // fonts and system files are not recorded
+}
+
+TEST_F(FileLoop, AFolderThatCannotBeMadeSkipsTheFile) {
+    system.failingFolders.push_back(u"C:\\App\\bin");
+    InstallAll({Entry(kAppFile, u"bin\\a.exe"), Entry(kAppFile, u"b.exe")});
+    EXPECT_EQ(system.written, std::vector<std::u16string>{u"C:\\App\\b.exe"});
+    EXPECT_EQ(system.failures, u"[text 25] C:\\App\\bin\r\nCannot create folder because there is a file with the same "
+                               u"name.\r\n\r\nNot installed: C:\\App\\bin\\a.exe\r\n\r\n");
+    EXPECT_EQ(Body(), "C:\\App\\b.exe\r\n");
+}
+
+TEST_F(FileLoop, ADeferredFileAsksForARestartAndKeepsItsPendingRename) {
+    system.files[u"C:\\App\\busy.exe"] = {true, true, {2020, 1, 1, 0, 0, 0}, {}};
+    system.deferring.push_back(u"C:\\App\\busy.exe");
+    system.pending = {{u"\\??\\C:\\App\\KWT1.tmp", u"!\\??\\C:\\App\\busy.exe"},
+                      {u"\\??\\C:\\Old\\KWT9.tmp", u"!\\??\\C:\\App\\free.exe"}};
+    InstallAll({Entry(kAppFile, u"busy.exe"), Entry(kAppFile, u"free.exe")});
+
+    EXPECT_TRUE(run.optionWord1 & kOpt1RebootRequired);
+    EXPECT_NE(system.log.find(u"deferred\r\n"), std::u16string::npos);
+    // The old move onto free.exe would undo this run's file; the deferred one stays.
+    EXPECT_TRUE(system.pendingWritten);
+    ASSERT_EQ(system.pending.Count(), 1);
+    EXPECT_EQ(system.pending[0].destination, String(u"!\\??\\C:\\App\\busy.exe"));
+    EXPECT_EQ(system.deleted, std::vector<std::u16string>{u"C:\\Old\\KWT9.tmp"});
+    EXPECT_EQ(Body(), "C:\\App\\busy.exe\r\nC:\\App\\free.exe\r\n");
+}
+
+TEST_F(FileLoop, AnAppletGetsItsKeysAndTheirRecords) {
+    FileRecord applet = Entry(kControlPanelApplet, u"tools.cpl");
+    applet.extra = u"{12345678-1234-1234-1234-123456789012}";
+    InstallAll({applet});
+    EXPECT_EQ(system.applets, std::vector<std::u16string>{u"{12345678-1234-1234-1234-123456789012}=tools"});
+    EXPECT_NE(system.log.find(u"Registering control panel applet \"tools\"...OK\r\n"), std::u16string::npos);
+    EXPECT_EQ(Body(), "C:\\App\\tools.cpl\r\n*\\HKLM\\Software\\Classes\\CLSID\\{12345678-1234-1234-1234-123456789012}\r\n");
+}
+
+TEST_F(FileLoop, DamagedEntriesEndInTheCorruptInstallerError) {
+    FileRecord noClass = Entry(kControlPanelApplet, u"x.cpl");
+    FileRecord negative = Entry(kAppFile, u"a.exe");
+    negative.size = -1;
+    struct Case {
+        FileRecord entry;
+        int code;
+    } cases[] = {{Entry(2, u"a"), 110}, {Entry(3, u"a"), 110}, {Entry(13, u"a"), 110}, {negative, 5}, {noClass, 79}};
+    for (const Case& c : cases) {
+        try {
+            installer.Install(c.entry, 0, 1);
+            ADD_FAILURE() << "no error for code " << c.code;
+        } catch (const CorruptStop& stop) {
+            EXPECT_EQ(stop.code, c.code);
+        }
+    }
+}
+
+TEST_F(FileLoop, SharedCountsFailureGoesToTheSummary) {
+    system.countsOpen = false;
+    InstallAll({Entry(kSharedFile, u"s.dll")});
+    EXPECT_EQ(system.failures, u"Registry error: unable to increment shared file reference counts.\r\n"
+                               u"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\r\n"
+                               u"Code 5: error 5\r\n\r\n");
+    EXPECT_TRUE(system.counts.empty());
+}
