@@ -50,7 +50,7 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
     if (write.diskFull) run_.diskFull = true;
     if (write.deferred) run_.optionWord1 |= kOpt1RebootRequired;
     if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, path);
-    if (write.written) lists_.installed.Set(PendingRenameKey(path), true);
+    if (write.written) lists_.installed.Append(path);
 }
 
 // Records a file or folder for the uninstaller, unless the entry is kept or its kind leaves
@@ -135,21 +135,8 @@ void FileInstaller::RegisterApplet(const FileRecord& entry, const String& destin
 void FileInstaller::Finish() {
     system_.ShowProgress(kProgressFilesStart + kProgressFilesSpan, system_.LanguageText(kTextFilesInstalled));
     if (lists_.fontRegistered) system_.BroadcastFontChange();
-    CleanPendingRenameList();
+    system_.CancelPendingOperations(lists_.installed);
     if ((run_.optionWord1 & kOpt1RegisterUninstaller) && !run_.folders.removableDrive) RaiseSharedCounts();
-}
-
-void FileInstaller::CleanPendingRenameList() {
-    Array<PendingRename> pairs;
-    if (!system_.ReadPendingRenames(pairs) || pairs.IsEmpty()) return;
-    RenameCleanup cleanup =
-        CleanPendingRenames(pairs, [this](const String& key) { return lists_.installed.Find(key) != nullptr; });
-    if (!cleanup.changed) return;
-    system_.WritePendingRenames(cleanup.kept);
-    for (const String& line : cleanup.logLines)
-        system_.Log(line);
-    for (const String& source : cleanup.sourcesToDelete)
-        system_.DeleteFile(source);
 }
 
 void FileInstaller::RaiseSharedCounts() {

@@ -47,7 +47,7 @@ struct FileRunLists {
     Array<String> comServers, typeLibraries, drivers;
     Array<FontFile> fonts;
     Array<MsiFile> msiPackages;
-    HashTable<String, bool> installed{997}; // PendingRenameKey of every file written directly
+    Array<String> installed; // every file written directly (not waiting for the restart)
     bool fontRegistered = false;
 };
 
@@ -73,9 +73,8 @@ class FileInstallSystem {
 
     // After the loop.
     virtual void BroadcastFontChange() = 0;
-    virtual bool ReadPendingRenames(Array<PendingRename>& pairs) = 0;
-    virtual void WritePendingRenames(const Array<PendingRename>& pairs) = 0;
-    virtual void DeleteFile(const String& path) = 0;
+    // Drops the system's pending restart operations that would undo an installed file.
+    virtual void CancelPendingOperations(const Array<String>& installed) = 0;
     // The shared-file reference counts; false with the system's error code.
     virtual bool OpenSharedCounts(uint32_t& error) = 0;
     virtual bool IncrementSharedCount(const String& path, uint32_t& error) = 0;
@@ -111,7 +110,6 @@ class FileInstaller {
     void AddGeneratedShortcut(const FileRecord& entry, const String& destination);
     void FollowUp(const FileRecord& entry, const String& destination);
     void RegisterApplet(const FileRecord& entry, const String& destination);
-    void CleanPendingRenameList();
     void RaiseSharedCounts();
 
     FileInstallSystem& system_;

@@ -279,52 +279,6 @@ String AppletName(const FileRecord& entry, const String& destination) {
 
 // ---- After the loop ----------------------------------------------------------------------
 
-String PendingRenameKey(const String& path) {
-    size_t colon = path.View().find(u':');
-    if (colon == std::u16string_view::npos || colon == 0) return {};
-    char16_t letter = path[colon - 1];
-    bool isLetter = (letter >= u'a' && letter <= u'z') || (letter >= u'A' && letter <= u'Z');
-    if (!isLetter) return {};
-    String key(path.c_str() + colon - 1, path.Length() - colon + 1);
-    for (size_t i = 0; i < key.Length(); ++i)
-        if (key[i] >= u'A' && key[i] <= u'Z') key[i] = static_cast<char16_t>(key[i] + (u'a' - u'A'));
-    return key;
-}
-
-namespace {
-
-String WithoutRenamePrefix(const String& path) {
-    size_t skip = 0;
-    while (skip < path.Length() && (path[skip] == u'\\' || path[skip] == u'?' || path[skip] == u'!'))
-        ++skip;
-    return String(path.c_str() + skip, path.Length() - skip);
-}
-
-bool IsInstalled(const String& path, const std::function<bool(const String&)>& installed) {
-    String key = PendingRenameKey(path);
-    return !key.IsEmpty() && installed(key);
-}
-
-} // namespace
-
-RenameCleanup CleanPendingRenames(const Array<PendingRename>& pairs,
-                                  const std::function<bool(const String& key)>& installed) {
-    RenameCleanup out;
-    for (const PendingRename& pair : pairs) {
-        if (!pair.destination.IsEmpty() && IsInstalled(pair.destination, installed)) {
-            out.logLines.Append(Format(u"File \"%s\" was removed from the list of pending moves.\r\n", pair.destination));
-            out.sourcesToDelete.Append(WithoutRenamePrefix(pair.source));
-            out.changed = true;
-        } else if (pair.destination.IsEmpty() && IsInstalled(pair.source, installed)) {
-            out.logLines.Append(Format(u"File \"%s\" was removed from the list of pending deletions.\r\n", pair.source));
-            out.changed = true;
-        } else {
-            out.kept.Append(pair);
-        }
-    }
-    return out;
-}
-
 namespace {
 
 String8 Quoted(const String8& entry) {

@@ -1,7 +1,7 @@
 // The rules of installing one file entry that do not touch the system: what each kind is,
 // where a file goes, how dates and versions compare, whether an existing file is replaced
-// and what the log says about it, and the bookkeeping after the file loop (the pending
-// renames the installation made obsolete, the shared-file reference counts to raise).
+// and what the log says about it, and the shared-file reference counts to raise after the
+// file loop.
 #pragma once
 
 #include "core/Array.h"
@@ -141,26 +141,6 @@ bool HidesFileName(const String& name, bool hideOption);
 String AppletName(const FileRecord& entry, const String& destination);
 
 // ---- After the loop ----------------------------------------------------------------------
-
-// A path as the pending-rename list is matched: from its drive letter on, ASCII lower case;
-// "" for a path without a drive letter.
-String PendingRenameKey(const String& path);
-
-struct PendingRename {
-    String source, destination; // destination "" is a pending deletion
-};
-
-struct RenameCleanup {
-    Array<PendingRename> kept;
-    Array<String> logLines;
-    Array<String> sourcesToDelete; // leading "\", "?" and "!" removed
-    bool changed = false;
-};
-
-// Drops the pairs that would undo a file this run installed (installed: the keys of the
-// installed files, see PendingRenameKey).
-RenameCleanup CleanPendingRenames(const Array<PendingRename>& pairs,
-                                  const std::function<bool(const String& key)>& installed);
 
 // The shared-file reference counts to raise: the paths (markers stripped, still in the
 // path form) of the list's entries that the stored list (quoted entries joined by ";")

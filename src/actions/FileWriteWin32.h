@@ -3,6 +3,7 @@
 // the date the entry asks for; and the version resource of an existing file.
 #pragma once
 
+#include "actions/FileInstallation.h"
 #include "core/String.h"
 #include "payload/Definition.h"
 
@@ -24,16 +25,9 @@ struct FileWrite {
     uint32_t optionWord1 = 0;    // 0x800 replace in use, 0x80000 clear attributes on retry
 };
 
-struct FileWriteResult {
-    bool written = false;  // the file is in place now
-    bool deferred = false; // replaced at the next restart instead (option word 1 gets 0x4000)
-    bool diskFull = false; // the last failure was error 112 (the partial file is gone)
-    String failure;        // what goes to the failure summary ("" when none)
-    String logText;        // what goes to the log (the replacement's success text)
-};
 
 // The three-attempt write and its fall-backs. Pumps window messages during long copies.
-FileWriteResult WriteInstalledFile(const FileWrite& write, const String& failureWord);
+WriteOutcome WriteInstalledFile(const FileWrite& write, const String& failureWord);
 
 // The existing file's version ("1.2.3.4", the resource's file version text with "," as
 // ".", 8-bit), "" when it has none.

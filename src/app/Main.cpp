@@ -3,6 +3,7 @@
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
+#include "actions/FileInstallationWin32.h"
 #include "app/Startup.h"
 #include "log/LogWin32.h"
 #include "runtime/Exit.h"
@@ -64,6 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ChooseInstallFolderOrExit();
     PrepareInstallation();
     ExtractFiles(payload);
+    InstallFiles(payload);
     RunInstallationActions();
     DeleteExtractionFile();
     EndInstallation(FinalExitCode(definition.optionWord1, Installer().outcome.diskFull));

@@ -15,6 +15,7 @@
 #include "log/LogWin32.h"
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
+#include "uninstall/UninstallData.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -168,6 +169,12 @@ void RunPreparationBatches() {
         RunBatch(state.batchCommands[batch.index], batch.hide, batch.label);
 }
 
+// The uninstaller's records, once every action has added its own.
+void WriteUninstallDataFile() {
+    if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
+    if (!SaveRunUninstallData()) FailureSummary() += FailureLines(UninstallDataPath(), GetLastError());
+}
+
 void AddInstallFolderToSearchPath() {
     const Definition& d = Installer().definition;
     if (d.optionWord1 & kOpt1AddToPath) UpdateSearchPath(true, d.addToPathSubfolder);
@@ -207,13 +214,14 @@ void RemoveEmptyFolders() {
         if (!folder.IsEmpty()) RemoveDirectoryW(W(folder));
 }
 
-// The installation actions in their order. Files, system registrations, shortcuts, registry
-// entries, associations, firewall exceptions and the uninstall registration take their
-// places before the search path as they are built. The log is finished before anything of
-// the run's end that may read it: the restart question (to come, with the restart itself)
-// and then the installation-exit batch find "Install.log" whole.
+// The installation actions in their order (the files are installed just before them).
+// System registrations, shortcuts, registry entries, associations, firewall exceptions and
+// the uninstall registration take their places before the uninstall data as they are built.
+// The log is finished before anything of the run's end that may read it: the restart
+// question (to come, with the restart itself) and then the installation-exit batch find
+// "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
-    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
+    WriteUninstallDataFile,       AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
     FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,
 };
 

@@ -1,15 +1,11 @@
-// What the phases of the installation share on Windows: language texts, refusals and
-// message-pumping waits.
+// What the phases of the installation share on Windows: refusals and message-pumping waits
+// (and, through the variables, the language texts).
 #pragma once
 
 #include "core/String.h"
+#include "vars/VariablesWin32.h"
 
 namespace cs {
-
-// Language string `number` of the current language.
-String Text(int number);
-// The same with %s filled (a text without a placeholder stays as it is).
-String TextWith(int number, const String& value);
 
 // Logs the message, shows it (unless silent, or when show is false) and ends the run.
 [[noreturn]] void Refuse(int code, const String& message, unsigned icon, bool show = true);

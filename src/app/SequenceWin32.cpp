@@ -154,16 +154,6 @@ void AskAboutUpgradeOrCancel(const UpgradeKind& kind) {
 
 } // namespace
 
-String Text(int number) {
-    String text = Installer().LanguageString(number);
-    ExpandInstallerPlaceholders(text);
-    return text;
-}
-
-String TextWith(int number, const String& value) {
-    return Format(Text(number).c_str(), value);
-}
-
 void Refuse(int code, const String& message, unsigned icon, bool show) {
     LogTextWide(message + u"\r\n");
     if (show) ShowMessage(message, ErrorTitle(), MB_OK | icon);

@@ -1,5 +1,6 @@
 #include "log/LogWin32.h"
 
+#include "core/FileIoWin32.h"
 #include "core/Format.h"
 #include "core/HandleWin32.h"
 #include "core/ModulePathWin32.h"
@@ -23,25 +24,10 @@ namespace {
 
 void (*g_textExpander)(String& text) = nullptr;
 
-bool ReadWhole(HANDLE file, String8& out) {
-    out.Clear();
+// The log and its spool are read whole from their first byte, whatever was written last.
+void ReadFromStart(HANDLE file, String8& out) {
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
-        out.Append(buffer, got);
-    return true;
-}
-
-bool WriteWhole(HANDLE file, const String8& data) {
-    size_t done = 0;
-    while (done < data.Length()) {
-        DWORD chunk = static_cast<DWORD>(data.Length() - done > 65536 ? 65536 : data.Length() - done);
-        DWORD wrote = 0;
-        if (!WriteFile(file, data.c_str() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
-        done += wrote;
-    }
-    return true;
+    ReadToEnd(file, out);
 }
 
 class LogSystemWin32 : public LogSystem {
@@ -57,11 +43,11 @@ class LogSystemWin32 : public LogSystem {
     void AppendToSpool(const char* data, size_t size) override {
         if (!spool_) return;
         SetFilePointer(spool_.Get(), 0, nullptr, FILE_END);
-        WriteWhole(spool_.Get(), String8(data, size));
+        WriteAll(spool_.Get(), std::string_view(data, size));
     }
     String8 ReadSpool() override {
         String8 contents;
-        if (spool_) ReadWhole(spool_.Get(), contents);
+        if (spool_) ReadFromStart(spool_.Get(), contents);
         return contents;
     }
     void DeleteSpool() override {
@@ -80,14 +66,14 @@ class LogSystemWin32 : public LogSystem {
         UniqueHandle f(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f) return false;
-        ReadWhole(f.Get(), contents);
+        ReadFromStart(f.Get(), contents);
         return true;
     }
     bool WriteLog(const String& path, const String8& contents) override {
         UniqueHandle f(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f) return false;
-        return WriteWhole(f.Get(), contents) && SetEndOfFile(f.Get());
+        return WriteAll(f.Get(), contents.View()) && SetEndOfFile(f.Get());
     }
     void LoosenAccess(const String& path) override { OpenAccessListTakingOwnership(path, false); }
     bool AskYesNo(const String& text, const String& title) override {

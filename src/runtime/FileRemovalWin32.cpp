@@ -1,5 +1,6 @@
 #include "runtime/FileRemovalWin32.h"
 
+#include "core/FileIoWin32.h"
 #include "core/Folders.h"
 #include "core/HandleWin32.h"
 #include "core/OsInfo.h"
@@ -48,17 +49,6 @@ bool MoveToRecycleBin(const String& path) {
     return r == 0;
 }
 
-bool ReadWholeFile(HANDLE file, String8& out) {
-    out.Clear();
-    char buffer[4096];
-    DWORD got = 0;
-    for (;;) {
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) return false;
-        if (got == 0) return true;
-        out.Append(buffer, got);
-    }
-}
-
 } // namespace
 
 String ShortPathOf(const String& path) {
@@ -75,16 +65,14 @@ bool AddRenameListEntry(const String& iniPath, const String8& name, const String
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     String8 text, updated;
-    bool ok = ReadWholeFile(file.Get(), text);
+    bool ok = ReadToEnd(file.Get(), text);
     if (ok && !AddRenameEntry(text, name, path, updated)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ok = false;
     }
     if (ok) {
-        DWORD wrote = 0;
-        ok = SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
-             WriteFile(file.Get(), updated.c_str(), static_cast<DWORD>(updated.Length()), &wrote, nullptr) &&
-             wrote == updated.Length() && SetEndOfFile(file.Get());
+        ok = SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == 0 && WriteAll(file.Get(), updated.View()) &&
+             SetEndOfFile(file.Get());
     }
     return ok; // closing the file keeps the last error
 }

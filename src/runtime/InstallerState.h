@@ -44,6 +44,7 @@ struct RunOutcome {
     bool installationBegun = false; // preparation has started changing the machine
     int status = 0;                 // the language string of the current status text
     int progress = 0;               // 0 to 100
+    String progressText;            // what the progress line shows besides the status (a file's path)
 };
 
 struct InstallerState : DefinitionState {

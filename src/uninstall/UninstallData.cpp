@@ -348,6 +348,11 @@ bool RecordUninstallPath(UninstallRecords& records, const String& path, Uninstal
     return RecordUninstallLine(records, text.View(), kind);
 }
 
+UninstallRecords& RunUninstallRecords() {
+    static UninstallRecords records;
+    return records;
+}
+
 void ClearUninstallRecords(UninstallRecords& records) {
     records.body.Clear();
     records.folders.Clear();

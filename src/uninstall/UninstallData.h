@@ -42,8 +42,9 @@ constexpr int kUninstallCaptionNumber = 999;
 constexpr int kUninstallTextMax = 1000; // text numbers run from 1 to this
 
 // The records of one run: the body, the folders already recorded, and the texts of the
-// further sections. The installer state will hold one of these for the whole run; until
-// then every function takes the object it works on. Section texts are complete lines, each
+// further sections. The running engine keeps one for the whole run (RunUninstallRecords);
+// every function takes the object it works on, so tests and the uninstaller's rewrite use
+// their own. Section texts are complete lines, each
 // ended by "\r\n", appended by the actions that own them (AppendAssociationRecord,
 // AppendMsiRecord, the firewall and INF lines as the definition has them, the registry
 // undo block as CSV records).
@@ -72,6 +73,9 @@ bool RecordUninstallLine(UninstallRecords& records, std::string_view text, Unins
 bool RecordUninstallPath(UninstallRecords& records, const String& path, UninstallKind kind);
 // Empties the body and the folder set.
 void ClearUninstallRecords(UninstallRecords& records);
+
+// The records the running installation collects.
+UninstallRecords& RunUninstallRecords();
 
 // The section lines the actions append. An association whose fields hold a line end is
 // refused (false): it would split into lines read as other records.
@@ -147,5 +151,19 @@ void ReadUninstallData(std::string_view bytes, UninstallFile& out);
 // auto-close records, the "[Registry2]" block and the conditional deletions. The texts and
 // the caption are passed to WriteUninstallData from the file (texts, language 0, caption).
 void LoadForRewrite(const UninstallFile& file, UninstallRecords& records);
+
+#ifdef _WIN32
+// Writes the file whole to `path`, replacing any previous one. False with the system error
+// set.
+bool SaveUninstallData(const String& path, const UninstallRecords& records, const LanguageTable& texts,
+                       int language, const String& caption);
+// Reads the file whole. False with the system error set when it cannot be read.
+bool LoadUninstallData(const String& path, UninstallFile& out);
+// The running installation's file: its records with the definition's auto-close entries and
+// conditional deletions, the texts in the run's language and the wizard caption, written to
+// the uninstall data folder. The path written (or tried).
+String UninstallDataPath();
+bool SaveRunUninstallData();
+#endif
 
 } // namespace cs

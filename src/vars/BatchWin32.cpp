@@ -1,5 +1,6 @@
 #include "vars/BatchWin32.h"
 
+#include "core/FileIoWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/HandleWin32.h"
@@ -22,30 +23,6 @@ namespace {
 bool FileExists(const String& path) {
     DWORD attributes = GetFileAttributesW(W(path));
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool WriteWholeFile(const String& path, const String8& bytes) {
-    UniqueHandle file(
-        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD wrote = 0;
-    bool ok = WriteFile(file.Get(), bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
-              wrote == bytes.Length();
-    if (!ok && !GetLastError()) SetLastError(ERROR_WRITE_FAULT);
-    return ok;
-}
-
-String8 ReadWholeFile(const String& path) {
-    String8 bytes;
-    UniqueHandle file(CreateFileW(W(path), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!file) return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got)
-        bytes.Append(buffer, got);
-    return bytes;
 }
 
 // Shown in an error box unless automatic, and logged.
@@ -95,7 +72,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     String folder =
         IsExistingFolder(state.folders.installDir) ? state.folders.installDir : GetFolder(FolderId::Temp);
     String batchPath = JoinPath(folder, kBatchFileName);
-    if (!WriteWholeFile(batchPath, text)) {
+    if (!WriteWholeFile(batchPath, text.View())) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to create batch file \"%s\".\r\n\r\n%s", batchPath, error));
         return false;
@@ -136,7 +113,9 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     WaitProcessingMessages(batch.Get());
 
     if (!capturePath.IsEmpty()) {
-        String8 output = CapturedOutputForLog(ReadWholeFile(capturePath));
+        String8 captured;
+        ReadWholeFile(capturePath, captured);
+        String8 output = CapturedOutputForLog(captured);
         if (!output.IsEmpty()) LogRaw(output);
         DeleteFileEx(capturePath, kDeleteRestartOnFailure);
     }

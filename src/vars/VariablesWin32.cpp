@@ -1,5 +1,6 @@
 #include "vars/VariablesWin32.h"
 
+#include "core/Format.h"
 #include "core/ModulePathWin32.h"
 #include "core/Random.h"
 #include "core/SystemLibraryWin32.h"
@@ -101,6 +102,16 @@ String FormatUserDate(const BuildDate& date) {
     wchar_t buffer[128];
     int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, buffer, 128);
     return n > 1 ? String(reinterpret_cast<const char16_t*>(buffer), n - 1) : String();
+}
+
+String Text(int number) {
+    String text = Installer().LanguageString(number);
+    ExpandInstallerPlaceholders(text);
+    return text;
+}
+
+String TextWith(int number, const String& value) {
+    return Format(Text(number).c_str(), value);
 }
 
 } // namespace cs

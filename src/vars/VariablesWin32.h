@@ -14,6 +14,10 @@ void ExpandInstallerVariables(String& text);
 // The values of the wizard placeholders: the product, the Windows folder, the build date.
 PlaceholderInputs CurrentPlaceholderInputs();
 void ExpandInstallerPlaceholders(String& text);
+// Language string `number` of the current language, its placeholders filled.
+String Text(int number);
+// The same with %s filled (a text without a placeholder stays as it is).
+String TextWith(int number, const String& value);
 // 8 bytes from the system random source (the core generator when it is unavailable).
 uint64_t DrawSessionNumber();
 // The date in the user's default short date format.

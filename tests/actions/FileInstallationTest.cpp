@@ -26,11 +26,10 @@ std::u16string Key(const String& s) {
 class MemorySystem : public FileInstallSystem {
   public:
     std::map<std::u16string, ExistingFile> files;
-    std::vector<std::u16string> folders, failingFolders, written, deferring, applets, deleted;
+    std::vector<std::u16string> folders, failingFolders, written, deferring, applets;
     std::map<std::u16string, uint32_t> counts;
     bool countsOpen = true;
-    Array<PendingRename> pending;
-    bool pendingWritten = false;
+    std::vector<std::u16string> cancelledFor;
     std::u16string log, failures;
     std::vector<int> positions;
 
@@ -80,15 +79,9 @@ class MemorySystem : public FileInstallSystem {
         return u"OK\r\n";
     }
     void BroadcastFontChange() override {}
-    bool ReadPendingRenames(Array<PendingRename>& pairs) override {
-        pairs = pending;
-        return true;
+    void CancelPendingOperations(const Array<String>& installed) override {
+        for (const String& path : installed) cancelledFor.push_back(Key(path));
     }
-    void WritePendingRenames(const Array<PendingRename>& pairs) override {
-        pending = pairs;
-        pendingWritten = true;
-    }
-    void DeleteFile(const String& path) override { deleted.push_back(Key(path)); }
     bool OpenSharedCounts(uint32_t& error) override {
         error = 5;
         return countsOpen;
@@ -223,17 +216,13 @@ TEST_F(FileLoop, AFolderThatCannotBeMadeSkipsTheFile) {
 TEST_F(FileLoop, ADeferredFileAsksForARestartAndKeepsItsPendingRename) {
     system.files[u"C:\\App\\busy.exe"] = {true, true, {2020, 1, 1, 0, 0, 0}, {}};
     system.deferring.push_back(u"C:\\App\\busy.exe");
-    system.pending = {{u"\\??\\C:\\App\\KWT1.tmp", u"!\\??\\C:\\App\\busy.exe"},
-                      {u"\\??\\C:\\Old\\KWT9.tmp", u"!\\??\\C:\\App\\free.exe"}};
     InstallAll({Entry(kAppFile, u"busy.exe"), Entry(kAppFile, u"free.exe")});
 
     EXPECT_TRUE(run.optionWord1 & kOpt1RebootRequired);
     EXPECT_NE(system.log.find(u"deferred\r\n"), std::u16string::npos);
-    // The old move onto free.exe would undo this run's file; the deferred one stays.
-    EXPECT_TRUE(system.pendingWritten);
-    ASSERT_EQ(system.pending.Count(), 1);
-    EXPECT_EQ(system.pending[0].destination, String(u"!\\??\\C:\\App\\busy.exe"));
-    EXPECT_EQ(system.deleted, std::vector<std::u16string>{u"C:\\Old\\KWT9.tmp"});
+    // Only the file written now may cancel pending operations; the deferred one's own
+    // replacement must stay.
+    EXPECT_EQ(system.cancelledFor, std::vector<std::u16string>{u"C:\\App\\free.exe"});
     EXPECT_EQ(Body(), "C:\\App\\busy.exe\r\nC:\\App\\free.exe\r\n");
 }
 

@@ -277,30 +277,6 @@ TEST(FileLists, SharedMarkersAndRecordableKinds) {
     EXPECT_FALSE(HidesFileName(u"b/0@", false));
 }
 
-TEST(FileAfterLoop, PendingRenamesThatWouldUndoAnInstalledFileGo) {
-    EXPECT_EQ(PendingRenameKey(u"\\??\\C:\\App\\A.EXE"), String(u"c:\\app\\a.exe"));
-    EXPECT_EQ(PendingRenameKey(u"!\\??\\D:\\x"), String(u"d:\\x"));
-    EXPECT_EQ(PendingRenameKey(u"\\\\server\\share\\x"), String());
-    auto installed = [](const String& key) { return key == String(u"c:\\app\\a.exe"); };
-    Array<PendingRename> pairs = {
-        {u"\\??\\C:\\App\\KWT1.tmp", u"!\\??\\C:\\APP\\a.exe"}, // a move onto an installed file: goes
-        {u"\\??\\C:\\App\\a.exe", u""},                         // its deletion: goes
-        {u"\\??\\C:\\Other\\KWT2.tmp", u"!\\??\\C:\\Other\\b.exe"},
-        {u"\\??\\C:\\Other\\c.exe", u""},
-    };
-    RenameCleanup cleanup = CleanPendingRenames(pairs, installed);
-    EXPECT_TRUE(cleanup.changed);
-    ASSERT_EQ(cleanup.kept.Count(), 2);
-    EXPECT_EQ(cleanup.kept[0].destination, String(u"!\\??\\C:\\Other\\b.exe"));
-    EXPECT_EQ(cleanup.kept[1].source, String(u"\\??\\C:\\Other\\c.exe"));
-    ASSERT_EQ(cleanup.sourcesToDelete.Count(), 1);
-    EXPECT_EQ(cleanup.sourcesToDelete[0], String(u"C:\\App\\KWT1.tmp"));
-    ASSERT_EQ(cleanup.logLines.Count(), 2);
-    EXPECT_EQ(cleanup.logLines[0], String(u"File \"!\\??\\C:\\APP\\a.exe\" was removed from the list of pending moves.\r\n"));
-    EXPECT_EQ(cleanup.logLines[1], String(u"File \"\\??\\C:\\App\\a.exe\" was removed from the list of pending deletions.\r\n"));
-    EXPECT_FALSE(CleanPendingRenames({{u"\\??\\C:\\x", u""}}, installed).changed);
-}
-
 TEST(FileAfterLoop, SharedCountsRiseOnceForEachNewEntry) {
     Array<String8> shared = {"C:\\Common\\a.dll", "C:\\Windows\\System32\\b.dll ", "C:\\Windows\\System32\\c.dll^",
                              String8("C:\\Windows\\System32\\d.tlb") + "\xA9"};

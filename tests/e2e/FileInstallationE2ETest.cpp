@@ -1,0 +1,270 @@
+// The file installation under Wine: every kind of entry reaches its folder with its bytes,
+// date and attributes, "Uninstall.dat" lists exactly what the uninstaller must remove, the
+// overwrite and version rules leave existing files alone (and still record them), shared
+// files are counted, a file in use is replaced at the restart, and a damaged entry is the
+// corrupt-installer error.
+#include "builder/Project.h"
+#include "support/Installers.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+using namespace cs;
+using namespace cs::e2e;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+RunResult RunSilent(const std::string& installer, int timeout = 180) {
+    RunResult r = RunWine({installer, "/silent", "/a"}, timeout);
+    EXPECT_FALSE(r.timedOut) << r.output;
+    return r;
+}
+
+std::string Slurp(const std::string& path) {
+    std::string text;
+    ReadFile(path, text);
+    return text;
+}
+
+// The record lines of "Uninstall.dat": everything before the "[Strings]" section.
+std::vector<std::string> BodyLines(const std::string& uninstallData) {
+    std::vector<std::string> lines;
+    std::istringstream in(uninstallData.substr(0, uninstallData.find("\r\n\r\n[Strings]")));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+// The attribute letters "attrib" shows for a file (R, H, S, A), in that order.
+std::string AttributeLetters(const std::string& windowsPath) {
+    RunResult r = RunWine({"cmd", "/c", "attrib", windowsPath}, 60);
+    std::string head = r.output.substr(0, r.output.find(':') == std::string::npos ? 0 : r.output.find(':') - 1);
+    std::string letters;
+    for (char c : std::string("RHSA"))
+        if (head.find(c) != std::string::npos) letters += c;
+    return letters;
+}
+
+// The file's last-write time as seconds since 1970 (Wine keeps Windows file times as they are
+// on the Linux side).
+long long ModifiedSeconds(const std::string& path) {
+    auto t = fs::last_write_time(path);
+    auto system = std::chrono::time_point_cast<std::chrono::seconds>(
+        t - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
+    return system.time_since_epoch().count();
+}
+
+long long UtcSeconds(int y, int mo, int d, int h, int mi, int s) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return static_cast<long long>(timegm(&tm));
+}
+
+// The folder where 32-bit programs' system files land in this prefix.
+std::string SystemFilesFolder() {
+    std::string wow = DriveC() + "/windows/syswow64";
+    return fs::exists(wow) ? wow : DriveC() + "/windows/system32";
+}
+
+std::string RegQuery(const std::string& key, const std::string& view) {
+    return RunWine({"reg", "query", key, view}, 60).output;
+}
+
+class FilesUnderWine : public testing::Test {
+  protected:
+    void SetUp() override {
+        source_ = TempDir() + "/files-src";
+        fs::create_directories(source_);
+    }
+    std::string Source(const std::string& name, const std::string& contents) {
+        WriteFile(source_ + "/" + name, contents);
+        return name;
+    }
+    std::string Build(const std::string& name, const std::string& project) {
+        std::string path = source_ + "/" + name + ".toml";
+        WriteFile(path, project);
+        std::string out = source_ + "/" + name + ".exe";
+        RunResult r = RunBuilder({"build", path, "-o", out, "--stub", Engine()});
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        return r.exitCode == 0 ? out : "";
+    }
+    std::string source_;
+};
+
+constexpr const char* kAppletClass = "{5E5A9C2B-0C8B-4E0E-9D1E-6C7F00A1B2C3}";
+
+} // namespace
+
+// One entry of every kind: each lands in its kind's folder with its bytes; the entry's date
+// and attributes are the file's; "Uninstall.dat" lists exactly the recordable files, the
+// folders the installation made for them and the applet's keys.
+TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
+    const std::string root = DriveC() + "/cs_e2e_files";
+    fs::remove_all(root);
+    const std::string font = DriveC() + "/windows/Fonts/cs_e2e_font.ttf";
+    const std::string system = SystemFilesFolder() + "/cs_e2e_system.dll";
+    fs::remove(font);
+    fs::remove(system);
+    std::string project =
+        "[product]\nname = \"Files E2E\"\nversion = \"1.0\"\n"
+        "[install]\nfolder = \"C:\\\\cs_e2e_files\\\\app\"\nshared_subfolder = \"shared\"\n"
+        "[uninstall]\nsubfolder = \"data\"\n"
+        "[[file]]\nsource = \"" + Source("app.txt", "application bytes") + "\"\nname = \"bin\\\\app.txt\"\n"
+        "date = 2021-03-04T05:06:07\nattributes = 3\n"
+        "[[file]]\nsource = \"" + Source("shared.dll", "shared bytes") + "\"\nkind = \"shared\"\n"
+        "[[file]]\nsource = \"" + Source("cs_e2e_font.ttf", "font bytes") + "\"\nkind = \"font\"\ntitle = \"E2E Face\"\n"
+        "[[file]]\nsource = \"" + Source("tray.txt", "startup bytes") + "\"\nkind = \"startup\"\ntitle = \"Tray\"\n"
+        "[[file]]\nsource = \"" + Source("cs_e2e_system.dll", "system bytes") + "\"\nkind = \"system\"\n"
+        "[[file]]\nsource = \"" + Source("v.txt", "versioned bytes") + "\"\nkind = \"versioned\"\ntitle = \"1.0\"\n"
+        "[[file]]\nsource = \"" + Source("d.inf", "[Version]\r\n") + "\"\nkind = \"driver\"\n"
+        "[[file]]\nsource = \"" + Source("p.msi", "not really a package") + "\"\nkind = \"msi\"\n"
+        "[[file]]\nsource = \"" + Source("c.cpl", "applet bytes") + "\"\nkind = \"control-panel\"\n"
+        "title = \"E2E Applet\"\nextra = \"" + kAppletClass + "\"\n"
+        "[[file]]\nsource = \"" + Source("u.txt", "uninstall folder bytes") + "\"\ninto_uninstall_folder = true\n"
+        "[[file]]\nsource = \"" + Source("k.txt", "kept bytes") + "\"\nname = \"keep\\\\k.txt\"\nkeep = true\n";
+    std::string setup = Build("every-kind", project);
+    ASSERT_FALSE(setup.empty());
+    RunResult ran = RunSilent(setup);
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+
+    const std::string app = root + "/app";
+    struct Placed {
+        std::string path, bytes;
+    } placed[] = {
+        {app + "/bin/app.txt", "application bytes"},  {app + "/shared/shared.dll", "shared bytes"},
+        {font, "font bytes"},                         {app + "/tray.txt", "startup bytes"},
+        {system, "system bytes"},                     {app + "/v.txt", "versioned bytes"},
+        {app + "/d.inf", "[Version]\r\n"},            {app + "/p.msi", "not really a package"},
+        {app + "/c.cpl", "applet bytes"},             {app + "/data/u.txt", "uninstall folder bytes"},
+        {app + "/keep/k.txt", "kept bytes"},
+    };
+    for (const Placed& p : placed) EXPECT_EQ(Slurp(p.path), p.bytes) << p.path;
+
+    EXPECT_EQ(ModifiedSeconds(app + "/bin/app.txt"), UtcSeconds(2021, 3, 4, 5, 6, 7)) << "the date is UTC";
+    EXPECT_EQ(AttributeLetters("C:\\cs_e2e_files\\app\\bin\\app.txt"), "RH");
+
+    const std::string w = "C:\\cs_e2e_files\\app\\";
+    std::vector<std::string> expected = {
+        "~" + w + "bin", w + "bin\\app.txt", w + "tray.txt", w + "v.txt", w + "d.inf", w + "p.msi", w + "c.cpl",
+        std::string("*\\HKLM\\Software\\Classes\\CLSID\\") + kAppletClass,
+        std::string("*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\") +
+            kAppletClass,
+        w + "data\\u.txt",
+    };
+    std::string data = Slurp(app + "/data/Uninstall.dat");
+    EXPECT_EQ(BodyLines(data), expected) << data;
+    EXPECT_TRUE(Contains(data, "\r\n\r\n[Strings]\r\n~10\r\n"));
+
+    std::string applet = RegQuery(std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/reg:64");
+    EXPECT_TRUE(Contains(applet, "E2E Applet")) << applet;
+    std::string command =
+        RegQuery(std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass + "\\Shell\\Open\\Command", "/reg:64");
+    EXPECT_TRUE(Contains(command, "\"C:\\cs_e2e_files\\app\\c.cpl\"")) << command;
+
+    std::string log = Slurp(app + "/data/Install.log");
+    EXPECT_TRUE(Contains(log, "app.txt >>> C:\\cs_e2e_files\\app\\bin\\app.txt")) << log;
+    EXPECT_TRUE(Contains(log, "Registering control panel applet \"E2E Applet\"...OK")) << log;
+
+    RunWine({"reg", "delete", std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/f", "/reg:64"});
+    RunWine({"reg", "delete",
+             std::string("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\") +
+                 kAppletClass,
+             "/f", "/reg:64"});
+    fs::remove(font);
+    fs::remove(system);
+    fs::remove_all(root);
+}
+
+// Existing files: an only-missing entry leaves the file and records it; an if-newer entry
+// leaves a newer file; a shared file is counted once more in SharedDLLs (from 3 to 4, and a
+// new one from nothing to 1).
+TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
+    const std::string root = DriveC() + "/cs_e2e_existing";
+    fs::remove_all(root);
+    fs::create_directories(root + "/app/shared");
+    WriteFile(root + "/app/only-missing.txt", "old bytes");
+    WriteFile(root + "/app/newer.txt", "newer bytes");
+    WriteFile(root + "/app/shared/counted.dll", "old shared");
+    const std::string counts = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
+    RunWine({"reg", "add", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\counted.dll", "/t", "REG_DWORD", "/d",
+             "3", "/f", "/reg:32"});
+
+    std::string project =
+        "[product]\nname = \"Existing E2E\"\nversion = \"1.0\"\n"
+        "[install]\nfolder = \"C:\\\\cs_e2e_existing\\\\app\"\nshared_subfolder = \"shared\"\n"
+        "[[file]]\nsource = \"" + Source("only-missing.txt", "new bytes") + "\"\noverwrite = \"only-missing\"\n"
+        "[[file]]\nsource = \"" + Source("newer.txt", "new bytes") + "\"\noverwrite = \"if-newer\"\n"
+        "date = 2001-01-01T00:00:00\n"
+        "[[file]]\nsource = \"" + Source("counted.dll", "new shared") + "\"\nkind = \"shared\"\n"
+        "date = 2030-01-01T00:00:00\n"
+        "[[file]]\nsource = \"" + Source("new.dll", "another shared") + "\"\nkind = \"shared\"\n";
+    std::string setup = Build("existing", project);
+    ASSERT_FALSE(setup.empty());
+    RunResult ran = RunSilent(setup);
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+
+    EXPECT_EQ(Slurp(root + "/app/only-missing.txt"), "old bytes");
+    EXPECT_EQ(Slurp(root + "/app/newer.txt"), "newer bytes");
+    EXPECT_EQ(Slurp(root + "/app/shared/counted.dll"), "new shared");
+    std::string log = Slurp(root + "/app/Install.log");
+    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\only-missing.txt was not installed because it already "
+                              "exists.")) << log;
+    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.txt was not installed because the existing file is "
+                              "newer.")) << log;
+    std::vector<std::string> body = BodyLines(Slurp(root + "/app/Uninstall.dat"));
+    EXPECT_EQ(body, (std::vector<std::string>{"C:\\cs_e2e_existing\\app\\only-missing.txt",
+                                              "C:\\cs_e2e_existing\\app\\newer.txt"}));
+
+    std::string values = RegQuery(counts, "/reg:32");
+    EXPECT_TRUE(Contains(values, "counted.dll    REG_DWORD    0x4")) << values;
+    EXPECT_TRUE(Contains(values, "new.dll    REG_DWORD    0x1")) << values;
+    RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\counted.dll", "/f", "/reg:32"});
+    RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
+    fs::remove_all(root);
+}
+
+// A payload entry of kind 2 (which the builder refuses to write) ends the run with the
+// corrupt-installer error, code 110, before anything of it is installed.
+TEST_F(FilesUnderWine, AnEntryOfAnInvalidKindIsTheCorruptInstallerError) {
+    const std::string root = DriveC() + "/cs_e2e_kind2";
+    fs::remove_all(root);
+    Project project;
+    std::string error;
+    std::string path = source_ + "/kind2.toml";
+    Source("x.txt", "x");
+    WriteFile(path, "[product]\nname = \"Kind E2E\"\nversion = \"1.0\"\n[install]\nfolder = "
+                    "\"C:\\\\cs_e2e_kind2\"\n[[file]]\nsource = \"x.txt\"\n");
+    ASSERT_TRUE(LoadProject(path, project, error)) << error;
+    project.files[0].kind = 2;
+    std::string stubText;
+    ASSERT_TRUE(ReadFile(Engine(), stubText));
+    Bytes stub(stubText.begin(), stubText.end()), installer;
+    ASSERT_TRUE(BuildInstaller(project, stub, installer, error)) << error;
+    std::string setup = source_ + "/kind2.exe";
+    WriteFile(setup, std::string(installer.begin(), installer.end()));
+
+    RunResult ran = RunSilent(setup);
+    EXPECT_EQ(ran.exitCode, 2) << ran.output;
+    EXPECT_FALSE(fs::exists(root + "/x.txt"));
+    fs::remove_all(root);
+}
