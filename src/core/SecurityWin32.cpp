@@ -7,6 +7,15 @@
 
 namespace cs {
 
+namespace {
+
+bool IsFolder(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
 void EnablePrivilege(const wchar_t* name) {
     UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return;
@@ -67,7 +76,8 @@ DWORD OpenAccessList(const String& path, bool everyone) {
     EXPLICIT_ACCESSW access{};
     access.grfAccessPermissions = GENERIC_ALL;
     access.grfAccessMode = GRANT_ACCESS;
-    access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    // Only a folder passes the entry on; a file's entry has nothing to be inherited by.
+    access.grfInheritance = IsFolder(path) ? SUB_CONTAINERS_AND_OBJECTS_INHERIT : NO_INHERITANCE;
     access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
     access.Trustee.ptstrName = reinterpret_cast<wchar_t*>(everyoneSid);

@@ -1,4 +1,5 @@
-// Access rights of files and folders: the steps the log and the folder loosening share.
+// Access rights of files and folders: the steps the log, the folder loosening and the files
+// written for replacement at the next restart share.
 #pragma once
 
 #include "core/String.h"
@@ -12,8 +13,8 @@ void EnablePrivilege(const wchar_t* name);
 // returns the system's result code.
 DWORD TakeOwnership(const String& path);
 // Removes every access-denied entry from the object's access list and, when `everyone` is
-// set, grants Everyone full access inherited by files and sub-folders. Returns the system's
-// result code.
+// set, grants Everyone full access (on a folder, inherited by its files and sub-folders).
+// Returns the system's result code.
 DWORD OpenAccessList(const String& path, bool everyone);
 // OpenAccessList, and once more after taking ownership when access is denied.
 DWORD OpenAccessListTakingOwnership(const String& path, bool everyone);

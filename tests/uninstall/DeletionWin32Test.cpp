@@ -9,6 +9,7 @@
 #include "core/WinText.h"
 #include "log/LogWin32.h"
 #include "runtime/InstallerState.h"
+#include "support/PendingOperationsWin32.h"
 #include "support/TextPrint.h"
 #include "support/WinTestFiles.h"
 
@@ -41,32 +42,11 @@ void Write(const String& path, size_t size) {
     CloseHandle(f);
 }
 
-// The system's pending restart operations as pairs.
-Array<PendingOperation> Pending() {
-    HKEY key;
-    Array<PendingOperation> none;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(String(kSessionManagerKey)), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS)
-        return none;
-    DWORD size = 0, type = 0;
-    std::vector<BYTE> data;
-    if (RegQueryValueExW(key, W(String(kPendingRenameValue)), nullptr, &type, nullptr, &size) ==
-        ERROR_SUCCESS) {
-        data.resize(size + 2);
-        RegQueryValueExW(key, W(String(kPendingRenameValue)), nullptr, &type, data.data(), &size);
-    }
-    RegCloseKey(key);
-    return ParsePendingOperations(reinterpret_cast<const char16_t*>(data.data()), size / 2);
-}
-
 // How the pending list names a file: its source for a deletion, its target for a move.
 int CountPending(const String& file, bool asMoveTarget) {
     int n = 0;
-    for (const PendingOperation& op : Pending()) {
-        const String& named = asMoveTarget ? op.target : op.source;
-        if (!(asMoveTarget ? !op.target.IsEmpty() : op.target.IsEmpty())) continue;
-        if (CompareNoCase(FromDriveLetter(named), file) == 0) ++n;
-    }
+    for (const PendingOperation& op : ReadPendingOperations())
+        if (NamesFile(op, file, asMoveTarget)) ++n;
     return n;
 }
 
@@ -178,7 +158,7 @@ TEST_F(DeletionTest, FileInUseIsDeletedAtRestartAndCancellingRemovesExactlyTheMa
     EXPECT_TRUE(ReplaceAtRestart(target, fresh));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
     EXPECT_EQ(CountPending(target, true), 1);
-    int before = Pending().Count();
+    int before = ReadPendingOperations().Count();
 
     Array<String> files = {held, target, In(u"not-pending.txt")};
     CancelPendingOperations(files);
@@ -186,7 +166,7 @@ TEST_F(DeletionTest, FileInUseIsDeletedAtRestartAndCancellingRemovesExactlyTheMa
     EXPECT_EQ(CountPending(target, true), 0);
     EXPECT_EQ(CountPending(later, false), 1);
     EXPECT_EQ(CountPending(other, false), 1);
-    EXPECT_EQ(Pending().Count(), before - 2);
+    EXPECT_EQ(ReadPendingOperations().Count(), before - 2);
     EXPECT_FALSE(Exists(fresh)) << "the pending source of a cancelled move goes to the Recycle Bin";
     EXPECT_TRUE(Exists(target));
     EXPECT_EQ(NewLog(), "\r\nFile \"" + Narrow(held) +
@@ -206,11 +186,11 @@ TEST_F(DeletionTest, FileInUseIsDeletedAtRestartAndCancellingRemovesExactlyTheMa
 TEST_F(DeletionTest, ReplaceAtRestartEdges) {
     String a = In(u"a.dll");
     Write(a, 1);
-    int before = Pending().Count();
+    int before = ReadPendingOperations().Count();
     EXPECT_TRUE(ReplaceAtRestart(a, a));
     EXPECT_FALSE(ReplaceAtRestart(a, In(u"no-source.tmp")));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(Pending().Count(), before);
+    EXPECT_EQ(ReadPendingOperations().Count(), before);
 }
 
 TEST_F(DeletionTest, RenameListFile) {
