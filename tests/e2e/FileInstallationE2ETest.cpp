@@ -15,6 +15,8 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace cs;
 using namespace cs::e2e;
 
@@ -49,12 +51,13 @@ std::vector<std::string> BodyLines(const std::string& uninstallData) {
     return lines;
 }
 
-// The attribute letters "attrib" shows for a file (R, H, S, A), in that order.
+// The attribute letters "attrib" shows for a file (R, H, S), in that order. Wine reports the
+// archive attribute on every file, so it tells nothing and is left out.
 std::string AttributeLetters(const std::string& windowsPath) {
     RunResult r = RunWine({"cmd", "/c", "attrib", windowsPath}, 60);
     std::string head = r.output.substr(0, r.output.find(':') == std::string::npos ? 0 : r.output.find(':') - 1);
     std::string letters;
-    for (char c : std::string("RHSA"))
+    for (char c : std::string("RHS"))
         if (head.find(c) != std::string::npos) letters += c;
     return letters;
 }
@@ -62,10 +65,8 @@ std::string AttributeLetters(const std::string& windowsPath) {
 // The file's last-write time as seconds since 1970 (Wine keeps Windows file times as they are
 // on the Linux side).
 long long ModifiedSeconds(const std::string& path) {
-    auto t = fs::last_write_time(path);
-    auto system = std::chrono::time_point_cast<std::chrono::seconds>(
-        t - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-    return system.time_since_epoch().count();
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_mtime) : -1;
 }
 
 long long UtcSeconds(int y, int mo, int d, int h, int mi, int s) {
@@ -195,7 +196,8 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
 }
 
 // Existing files: an only-missing entry leaves the file and records it; an if-newer entry
-// leaves a newer file; a shared file is counted once more in SharedDLLs (from 3 to 4, and a
+// leaves a newer file; a versioned entry whose version is not newer than the file's version
+// resource leaves it and still records it, a newer one replaces it; a shared file is counted once more in SharedDLLs (from 3 to 4, and a
 // new one from nothing to 1).
 TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     const std::string root = DriveC() + "/cs_e2e_existing";
@@ -204,6 +206,9 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     WriteFile(root + "/app/only-missing.txt", "old bytes");
     WriteFile(root + "/app/newer.txt", "newer bytes");
     WriteFile(root + "/app/shared/counted.dll", "old shared");
+    // A module whose version resource says "2, 7, 18".
+    fs::copy_file(WinBin("version_probe_english.dll"), root + "/app/older.dll");
+    fs::copy_file(WinBin("version_probe_english.dll"), root + "/app/newer.dll");
     const std::string counts = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
     RunWine({"reg", "add", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\counted.dll", "/t", "REG_DWORD", "/d",
@@ -215,6 +220,9 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
         "[[file]]\nsource = \"" + Source("only-missing.txt", "new bytes") + "\"\noverwrite = \"only-missing\"\n"
         "[[file]]\nsource = \"" + Source("newer.txt", "new bytes") + "\"\noverwrite = \"if-newer\"\n"
         "date = 2001-01-01T00:00:00\n"
+        "[[file]]\nsource = \"" + Source("older.dll", "version 2.7") + "\"\nkind = \"versioned\"\ntitle = \"2.7\"\n"
+        "[[file]]\nsource = \"" + Source("newer.dll", "version 3.0") + "\"\nkind = \"versioned\"\ntitle = \"3.0\"\n"
+        "date = 2030-01-01T00:00:00\n"
         "[[file]]\nsource = \"" + Source("counted.dll", "new shared") + "\"\nkind = \"shared\"\n"
         "date = 2030-01-01T00:00:00\n"
         "[[file]]\nsource = \"" + Source("new.dll", "another shared") + "\"\nkind = \"shared\"\n";
@@ -226,14 +234,21 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     EXPECT_EQ(Slurp(root + "/app/only-missing.txt"), "old bytes");
     EXPECT_EQ(Slurp(root + "/app/newer.txt"), "newer bytes");
     EXPECT_EQ(Slurp(root + "/app/shared/counted.dll"), "new shared");
+    EXPECT_NE(Slurp(root + "/app/older.dll"), "version 2.7");
+    EXPECT_EQ(Slurp(root + "/app/newer.dll"), "version 3.0");
     std::string log = Slurp(root + "/app/Install.log");
     EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\only-missing.txt was not installed because it already "
                               "exists.")) << log;
     EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.txt was not installed because the existing file is "
                               "newer.")) << log;
+    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\older.dll was not installed because its version (2.7) is "
+                              "not newer than 2. 7. 18\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.dll needs replacement because its version (3.0) is "
+                              "newer than 2. 7. 18 and its date (2030/01/01 00:00:00) is newer than ")) << log;
     std::vector<std::string> body = BodyLines(Slurp(root + "/app/Uninstall.dat"));
-    EXPECT_EQ(body, (std::vector<std::string>{"C:\\cs_e2e_existing\\app\\only-missing.txt",
-                                              "C:\\cs_e2e_existing\\app\\newer.txt"}));
+    EXPECT_EQ(body, (std::vector<std::string>{
+                        "C:\\cs_e2e_existing\\app\\only-missing.txt", "C:\\cs_e2e_existing\\app\\newer.txt",
+                        "C:\\cs_e2e_existing\\app\\older.dll", "C:\\cs_e2e_existing\\app\\newer.dll"}));
 
     std::string values = RegQuery(counts, "/reg:32");
     EXPECT_TRUE(Contains(values, "counted.dll    REG_DWORD    0x4")) << values;
