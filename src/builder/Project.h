@@ -17,7 +17,7 @@ class Blowfish;
 
 // One file of the installation, as its record of the file data stream needs it.
 struct ProjectFile {
-    std::string source; // path on the build machine
+    std::string source; // path on the build machine, UTF-8
     int32_t kind = 0;
     uint32_t flags = 0;
     int32_t attributes = -1; // -1: leave them as created

@@ -2,6 +2,7 @@
 // payload container.
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
+#include "builder/SourceTree.h"
 #include "payload/DataStream.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionStream.h"
@@ -21,7 +22,7 @@ bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stre
     options.cipher = cipher;
     ChunkWriter chunks(stream, options);
     for (const ProjectFile& f : project.files) {
-        std::ifstream in(f.source, std::ios::binary);
+        std::ifstream in(PathFromUtf8(f.source), std::ios::binary);
         if (!in) {
             error = "cannot read " + f.source;
             return false;

@@ -1,12 +1,12 @@
 // The project file: defaults of a short project, every key reaching its field through the
 // engine's reader, named options with raw words, languages, errors that name file, line and
 // key, and the file data stream.
-#include "builder/Project.h"
+#include "builder/ProjectFixture.h"
+
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
 #include "builder/ProjectOptions.h"
 #include "payload/Crc32.h"
-#include "payload/DefinitionReader.h"
 #include "payload/DefinitionStream.h"
 #include "payload/Xz.h"
 
@@ -14,61 +14,8 @@
 #include "payload/FakePe.h"
 #include "support/TextPrint.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
 namespace cs {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A folder of its own under the build tree's temporary area, with small source files.
-class ProjectFiles : public testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("cs-project-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        Put("app.exe", "MZ pretend program");
-        Put("readme.txt", "Read me\r\n");
-        Put("licence.rtf", "{\\rtf1 Licence}");
-        Put("licence.txt", "Plain \xC3\xA9");
-        Put("icon.ico", std::string("\0\0\1\0icon", 8));
-        Put("merge.reg", "REGEDIT4\r\n");
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    void Put(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-    }
-    std::string ProjectPath() const { return (dir_ / "project.toml").string(); }
-    bool Load(const std::string& text, Project& project, std::string& error) {
-        return LoadProjectText(text, ProjectPath(), project, error);
-    }
-    Project LoadOk(const std::string& text) {
-        Project project;
-        std::string error;
-        EXPECT_TRUE(Load(text, project, error)) << error;
-        return project;
-    }
-    // The definition as the engine reads it back from the builder's bytes.
-    DefinitionState ThroughTheEngine(const Project& project) {
-        std::string bytes, error;
-        EXPECT_TRUE(WriteDefinition(project.definition, project.payloadFlags, bytes, error)) << error;
-        DefinitionState state;
-        state.payloadFlags = project.payloadFlags;
-        DefinitionEnvironment env;
-        env.windowsFolder = u"C:\\Windows";
-        env.programFiles32 = u"C:\\PF32";
-        env.programFiles64 = u"C:\\PF64";
-        EXPECT_EQ(ReadDefinition(bytes.data(), bytes.size(), env, state), 0);
-        return state;
-    }
-
-    fs::path dir_;
-};
 
 TEST_F(ProjectFiles, ShortProjectGetsWorkingDefaults) {
     Project p = LoadOk("[product]\nname = \"Tiny\"\n[[file]]\nsource = \"app.exe\"\n");
@@ -441,27 +388,17 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
         {"[product]\nname = \"X\"\n[options]\nengine = \"arm64\"\n",
          "4: options.engine: expected \"x86\" (the 32-bit engine) or \"x64\""},
     };
-    for (const Case& c : cases) {
-        Project p;
-        std::string error;
-        EXPECT_FALSE(Load(c.text, p, error)) << c.text;
-        EXPECT_NE(error.find(ProjectPath() + ":"), std::string::npos) << error;
-        EXPECT_NE(error.find(c.expected), std::string::npos)
-            << "expected: " << c.expected << "\ngot: " << error;
-    }
+    for (const Case& c : cases)
+        ExpectError(c.text, c.expected);
     // Lists beyond the engine's limits.
     std::string licences = "[product]\nname = \"X\"\n[wizard]\nlicences = [";
     for (int i = 0; i < 21; ++i)
         licences += std::string(i ? "," : "") + "\"licence.rtf\"";
-    Project p;
-    std::string error;
-    EXPECT_FALSE(Load(licences + "]\n", p, error));
-    EXPECT_NE(error.find("4: wizard.licences: at most 20"), std::string::npos) << error;
+    ExpectError(licences + "]\n", "4: wizard.licences: at most 20");
     std::string shortcuts = "[product]\nname = \"X\"\n";
     for (int i = 0; i < 1001; ++i)
         shortcuts += "[[shortcut]]\ntarget = \"a\"\n";
-    EXPECT_FALSE(Load(shortcuts, p, error));
-    EXPECT_NE(error.find("shortcut: at most 1000"), std::string::npos) << error;
+    ExpectError(shortcuts, "shortcut: at most 1000");
 }
 
 TEST_F(ProjectFiles, LanguageFiles) {
@@ -655,7 +592,13 @@ TEST(ProjectInspect, HelloExampleBuildsAndShowsItsDefinition) {
     ASSERT_TRUE(BuildInstaller(project, test::MakeFakeStub(), installer, error)) << error;
     InspectReport report = InspectInstaller(installer);
     ASSERT_EQ(report.code, 0);
-    EXPECT_EQ(report.info.header.fileCount, 2);
+    // The two files, then the docs folder's text files in name order.
+    std::vector<std::u16string> names;
+    for (const ProjectFile& f : project.files)
+        names.emplace_back(f.name.View());
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"hello.bat", u"readme.txt", u"docs\\changes.txt",
+                                                  u"docs\\faq.txt", u"docs\\getting-started.txt"}));
+    EXPECT_EQ(report.info.header.fileCount, 5);
     int code = -1;
     std::string json = DecodedDefinitionJson(report, code);
     EXPECT_EQ(code, 0);
