@@ -1,5 +1,6 @@
 // The installation folder, the preparation before extraction and the installation actions
 // after it.
+#include "actions/RegistryInstallationWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
@@ -221,6 +222,7 @@ void RemoveEmptyFolders() {
 // question (to come, with the restart itself) and then the installation-exit batch find
 // "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
+    ApplyRegistryEntries,
     WriteUninstallDataFile,       AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
     FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,
 };

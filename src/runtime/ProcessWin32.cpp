@@ -19,4 +19,13 @@ void ProcessPendingMessages() {
     }
 }
 
+void WaitForProcessProcessingMessages(void* process) {
+    HANDLE handle = process;
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, 75, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
+        ProcessPendingMessages();
+    }
+}
+
 } // namespace cs

@@ -12,4 +12,7 @@ String ModuleFileName();
 // during a long wait.
 void ProcessPendingMessages();
 
+// Waits for a process (its handle) to end, processing the window messages meanwhile.
+void WaitForProcessProcessingMessages(void* process);
+
 } // namespace cs

@@ -31,15 +31,6 @@ void ReportBatchFailure(const String& message) {
     LogTextWide(message + u"\r\n");
 }
 
-// Waits for the process, keeping the calling thread's windows alive meanwhile.
-void WaitProcessingMessages(HANDLE process) {
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, 75, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
-        ProcessPendingMessages();
-    }
-}
-
 } // namespace
 
 String CommandInterpreter() {
@@ -110,7 +101,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         return false;
     }
     UniqueHandle thread(process.hThread), batch(process.hProcess);
-    WaitProcessingMessages(batch.Get());
+    WaitForProcessProcessingMessages(batch.Get());
 
     if (!capturePath.IsEmpty()) {
         String8 captured;
