@@ -1,5 +1,6 @@
 // The installation folder, the preparation before extraction and the installation actions
 // after it.
+#include "actions/ShortcutsWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
@@ -136,9 +137,7 @@ void FixStartMenuFolder() {
 
 // The folder security is loosened on the full Start Menu path the folder text names.
 String StartMenuPath() {
-    const InstallerState& state = Installer();
-    return JoinPath(GetFolder(state.choices.allUsers ? FolderId::CommonPrograms : FolderId::Programs),
-                    state.choices.startMenuFolder);
+    return ProductStartMenu(Installer().choices.allUsers);
 }
 
 void FixSharedFolder() {
@@ -221,6 +220,7 @@ void RemoveEmptyFolders() {
 // question (to come, with the restart itself) and then the installation-exit batch find
 // "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
+    InstallShortcuts,
     WriteUninstallDataFile,       AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
     FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,
 };
