@@ -107,15 +107,6 @@ void RequestOverHttp(const String8& url) {
     }
 }
 
-template <class T> struct ComRef {
-    T* p = nullptr;
-    ~ComRef() {
-        if (p) p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
-
 // Adds the running program to the firewall's authorized applications; returns the HRESULT of
 // the step that failed, or S_OK. Needs COM on the calling thread (the main sequence's OLE).
 HRESULT AuthorizeProgram() {
@@ -143,7 +134,7 @@ HRESULT AuthorizeProgram() {
     hr = application->put_ProcessImageFileName(path);
     if (SUCCEEDED(hr)) hr = application->put_Name(name);
     if (SUCCEEDED(hr)) hr = application->put_Enabled(VARIANT_TRUE);
-    if (SUCCEEDED(hr)) hr = applications->Add(application.p);
+    if (SUCCEEDED(hr)) hr = applications->Add(application.Get());
     SysFreeString(path);
     SysFreeString(name);
     return hr;

@@ -1,6 +1,7 @@
 // The installation folder, the preparation before extraction and the installation actions
 // after it.
 #include "actions/RegistryInstallationWin32.h"
+#include "actions/ShortcutsWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
@@ -137,9 +138,7 @@ void FixStartMenuFolder() {
 
 // The folder security is loosened on the full Start Menu path the folder text names.
 String StartMenuPath() {
-    const InstallerState& state = Installer();
-    return JoinPath(GetFolder(state.choices.allUsers ? FolderId::CommonPrograms : FolderId::Programs),
-                    state.choices.startMenuFolder);
+    return ProductStartMenu(Installer().choices.allUsers);
 }
 
 void FixSharedFolder() {
@@ -216,15 +215,16 @@ void RemoveEmptyFolders() {
 }
 
 // The installation actions in their order (the files are installed just before them).
-// System registrations, shortcuts, registry entries, associations, firewall exceptions and
-// the uninstall registration take their places before the uninstall data as they are built.
+// System registrations, associations, firewall exceptions and the uninstall registration
+// take their places before the uninstall data as they are built.
 // The log is finished before anything of the run's end that may read it: the restart
 // question (to come, with the restart itself) and then the installation-exit batch find
 // "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
-    ApplyRegistryEntries,
-    WriteUninstallDataFile,       AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification, CommitRestorePoint,
-    FinishLogInteractively,       RunInstallationExitBatch, RemoveEmptyFolders,
+    InstallShortcuts,           ApplyRegistryEntries,     WriteUninstallDataFile,
+    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification,
+    CommitRestorePoint,         FinishLogInteractively,   RunInstallationExitBatch,
+    RemoveEmptyFolders,
 };
 
 } // namespace

@@ -98,4 +98,27 @@ using UniqueHandle = UniqueOwner<KernelHandleTraits>;
 using UniqueKey = UniqueOwner<RegistryKeyTraits>;
 using UniqueFind = UniqueOwner<FindHandleTraits>;
 
+// A COM interface pointer, released on scope exit. `&ref` releases what it holds and gives the
+// empty slot a creating call fills.
+template <class T> class ComRef {
+  public:
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() { Reset(); }
+    T** operator&() {
+        Reset();
+        return &p_;
+    }
+    T* operator->() const { return p_; }
+    T* Get() const { return p_; }
+
+  private:
+    void Reset() {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+    T* p_ = nullptr;
+};
+
 } // namespace cs

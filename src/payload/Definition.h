@@ -128,6 +128,9 @@ struct Shortcut {
     String customFolder;
     uint8_t showState = 0, keep = 0;
     bool fromDefinition = false; // set on reading: the target gets its variables expanded
+    // Set on entries the engine adds itself, never stored.
+    bool uninstallerEntry = false; // made for the uninstaller
+    bool always = false;           // made even where shortcuts are restricted (a removable drive)
 };
 
 struct FileAssociation {

@@ -1,4 +1,5 @@
-// Handle owners close exactly once, keep the last error, and hand over what they own.
+// Handle owners close exactly once, keep the last error, and hand over what they own; COM
+// pointers are released once.
 #include "core/HandleWin32.h"
 #include "core/Folders.h"
 #include "core/WinText.h"
@@ -153,4 +154,29 @@ TEST(SystemOwners, FindHandleSearchesThroughTheOwner) {
     EXPECT_EQ(more, 3);
     UniqueFind missing(FindFirstFileW(L"C:\\cs-no-such-folder\\*", &found));
     EXPECT_FALSE(missing);
+}
+
+namespace {
+
+// Counts its references, as a COM object does.
+struct CountedObject {
+    int references = 1;
+    unsigned long Release() { return static_cast<unsigned long>(--references); }
+};
+
+} // namespace
+
+TEST(ComOwner, ReleasesOnScopeExitAndBeforeItsSlotIsFilledAgain) {
+    CountedObject first, second;
+    {
+        ComRef<CountedObject> ref;
+        EXPECT_EQ(ref.Get(), nullptr);
+        *&ref = &first; // as a creating call fills the slot
+        EXPECT_EQ(ref.Get(), &first);
+        EXPECT_EQ(first.references, 1);
+        *&ref = &second; // the slot given again: what it held is released first
+        EXPECT_EQ(first.references, 0);
+        EXPECT_EQ(ref->references, 1);
+    }
+    EXPECT_EQ(second.references, 0) << "released when the owner leaves scope";
 }

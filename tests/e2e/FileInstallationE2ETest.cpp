@@ -12,7 +12,6 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include <sys/stat.h>
@@ -38,17 +37,6 @@ std::string Slurp(const std::string& path) {
     std::string text;
     ReadFile(path, text);
     return text;
-}
-
-// The record lines of "Uninstall.dat": everything before the "[Strings]" section.
-std::vector<std::string> BodyLines(const std::string& uninstallData) {
-    std::vector<std::string> lines;
-    std::istringstream in(uninstallData.substr(0, uninstallData.find("\r\n\r\n[Strings]")));
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
 }
 
 // The attribute letters "attrib" shows for a file (R, H, S), in that order. Wine reports the
@@ -128,7 +116,7 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
     std::string project =
         "[product]\nname = \"Files E2E\"\nversion = \"1.0\"\n"
         "[install]\nfolder = \"C:\\\\cs_e2e_files\\\\app\"\nshared_subfolder = \"shared\"\n"
-        "[uninstall]\nsubfolder = \"data\"\n"
+        "[uninstall]\nsubfolder = \"data\"\n[options]\nstart_menu_uninstaller = false\n"
         "[[file]]\nsource = \"" + Source("app.txt", "application bytes") + "\"\nname = \"bin\\\\app.txt\"\n"
         "date = 2021-03-04T05:06:07\nattributes = 3\n"
         "[[file]]\nsource = \"" + Source("shared.dll", "shared bytes") + "\"\nkind = \"shared\"\n"
@@ -164,15 +152,18 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
     EXPECT_EQ(AttributeLetters("C:\\cs_e2e_files\\app\\bin\\app.txt"), "RH");
 
     const std::string w = "C:\\cs_e2e_files\\app\\";
+    const std::string startupLink = SpecialFolder("Startup") + "\\Tray.lnk";
+    EXPECT_TRUE(fs::exists(DriveCPath(startupLink))) << startupLink;
     std::vector<std::string> expected = {
         "~" + w + "bin", w + "bin\\app.txt", w + "tray.txt", w + "v.txt", w + "d.inf", w + "p.msi", w + "c.cpl",
         std::string("*\\HKLM\\Software\\Classes\\CLSID\\") + kAppletClass,
         std::string("*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\") +
             kAppletClass,
         w + "data\\u.txt",
+        startupLink, // the startup file's generated shortcut, made after the files
     };
     std::string data = Slurp(app + "/data/Uninstall.dat");
-    EXPECT_EQ(BodyLines(data), expected) << data;
+    EXPECT_EQ(UninstallBodyLines(data), expected) << data;
     EXPECT_TRUE(Contains(data, "\r\n\r\n[Strings]\r\n~10\r\n"));
 
     std::string applet = RegQuery(std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/reg:64");
@@ -192,6 +183,7 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
              "/f", "/reg:64"});
     fs::remove(font);
     fs::remove(system);
+    fs::remove(DriveCPath(startupLink));
     fs::remove_all(root);
 }
 
@@ -217,6 +209,7 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     std::string project =
         "[product]\nname = \"Existing E2E\"\nversion = \"1.0\"\n"
         "[install]\nfolder = \"C:\\\\cs_e2e_existing\\\\app\"\nshared_subfolder = \"shared\"\n"
+        "[options]\nstart_menu_uninstaller = false\n"
         "[[file]]\nsource = \"" + Source("only-missing.txt", "new bytes") + "\"\noverwrite = \"only-missing\"\n"
         "[[file]]\nsource = \"" + Source("newer.txt", "new bytes") + "\"\noverwrite = \"if-newer\"\n"
         "date = 2001-01-01T00:00:00\n"
@@ -245,7 +238,7 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
                               "not newer than 2. 7. 18\r\n")) << log;
     EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.dll needs replacement because its version (3.0) is "
                               "newer than 2. 7. 18 and its date (2030/01/01 00:00:00) is newer than ")) << log;
-    std::vector<std::string> body = BodyLines(Slurp(root + "/app/Uninstall.dat"));
+    std::vector<std::string> body = UninstallBodyLines(Slurp(root + "/app/Uninstall.dat"));
     EXPECT_EQ(body, (std::vector<std::string>{
                         "C:\\cs_e2e_existing\\app\\only-missing.txt", "C:\\cs_e2e_existing\\app\\newer.txt",
                         "C:\\cs_e2e_existing\\app\\older.dll", "C:\\cs_e2e_existing\\app\\newer.dll"}));

@@ -1,6 +1,7 @@
 // The engine's view of the system under Wine: corvantis-sysinfo prints the OS record, the
 // system bit, the names and every special folder. The prefix's reported Windows version is
 // switched (and switched back at the end); the folders are looked up in the prefix from Linux.
+#include "support/WindowsVersion.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,78 +18,12 @@ namespace {
 
 using Values = std::map<std::string, std::string>;
 
-Values ParseLines(const std::string& output) {
-    Values values;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t eq = line.find('=');
-        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return values;
-}
-
 Values SysInfo() {
     RunResult r = RunWine({WinBin("corvantis-sysinfo.exe")}, 60);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    return ParseLines(r.output);
+    return KeyValueLines(r.output);
 }
-
-std::string Trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' '))
-        s.pop_back();
-    return s;
-}
-
-// Switches the prefix's reported Windows version for the test's lifetime and restores the
-// setting it found: the global version (winecfg -v) and the user's "Version" override.
-class WindowsVersionSwitch {
-  public:
-    WindowsVersionSwitch() {
-        RunResult current = RunWine({"winecfg", "-v"}, 60);
-        original_ = Trimmed(current.output);
-        RunResult userValue = RunWine({"reg", "query", "HKCU\\Software\\Wine", "/v", "Version"}, 60);
-        if (userValue.exitCode == 0) {
-            std::istringstream in(userValue.output);
-            std::string line;
-            while (std::getline(in, line)) {
-                size_t at = line.find("REG_SZ");
-                if (at != std::string::npos)
-                    originalUser_ = Trimmed(line.substr(line.find_first_not_of(" ", at + 6)));
-            }
-            hadUserValue_ = true;
-        }
-    }
-    ~WindowsVersionSwitch() {
-        SetUserVersion(hadUserValue_ ? originalUser_ : "");
-        if (!original_.empty()) RunWine({"winecfg", "-v", original_}, 60);
-    }
-    // "win10", "win81", "win7", "vista": the prefix's version; "winxp": the user override
-    // (a 64-bit prefix offers XP only that way).
-    void Set(const std::string& version) {
-        if (version == "winxp") {
-            SetUserVersion(version);
-        } else {
-            SetUserVersion("");
-            RunResult r = RunWine({"winecfg", "-v", version}, 60);
-            ASSERT_EQ(r.exitCode, 0) << r.output;
-        }
-    }
-    const std::string& Original() const { return original_; }
-
-  private:
-    static void SetUserVersion(const std::string& version) {
-        if (version.empty())
-            RunWine({"reg", "delete", "HKCU\\Software\\Wine", "/v", "Version", "/f"}, 60);
-        else
-            RunWine({"reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"}, 60);
-    }
-    std::string original_;
-    std::string originalUser_;
-    bool hadUserValue_ = false;
-};
 
 struct VersionCase {
     const char* setting;
@@ -117,7 +51,7 @@ TEST(OsUnderWine, NameAndBitForEachConfiguredVersion) {
     ASSERT_FALSE(versions.Original().empty()) << "winecfg -v did not report the current version";
     for (const VersionCase& c : kVersions) {
         SCOPED_TRACE(c.setting);
-        versions.Set(c.setting);
+        ASSERT_TRUE(versions.Set(c.setting)) << "winecfg refused " << c.setting;
         Values v = SysInfo();
         EXPECT_EQ(v["OsMajor"] + "." + v["OsMinor"] + "." + v["OsBuild"], c.version);
         EXPECT_EQ(v["OsPlatform"], "2");
@@ -141,7 +75,7 @@ TEST(OsUnderWine, NameAndBitForEachConfiguredVersion) {
 
 TEST(OsUnderWine, ReleaseIdOfWindows10) {
     WindowsVersionSwitch versions;
-    versions.Set("win10");
+    ASSERT_TRUE(versions.Set("win10"));
     const std::string key = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion";
     RunResult added = RunWine({"reg", "add", key, "/v", "ReleaseId", "/d", "2009", "/f", "/reg:32"}, 60);
     ASSERT_EQ(added.exitCode, 0) << added.output;
@@ -151,7 +85,7 @@ TEST(OsUnderWine, ReleaseIdOfWindows10) {
     EXPECT_EQ(full.substr(full.size() - 5), " 2009") << full;
     EXPECT_EQ(v["OsName8"].find("2009"), std::string::npos) << "flag 8 leaves the release identifier out";
     EXPECT_EQ(v["OsName4"], "10");
-    versions.Set("win7");
+    ASSERT_TRUE(versions.Set("win7"));
     v = SysInfo();
     EXPECT_EQ(v["OsName0"].find("2009"), std::string::npos) << "only Windows 10 shows it";
     RunWine({"reg", "delete", key, "/v", "ReleaseId", "/f", "/reg:32"}, 60);
@@ -221,7 +155,7 @@ TEST(FoldersUnderWine, EveryFolderResolvesAndExistsInThePrefix) {
         EXPECT_TRUE(paths[i].size() <= 3 || paths[i].back() != '\\');
         RunResult unix = RunWine({"winepath", "-u", paths[i]}, 60);
         ASSERT_EQ(unix.exitCode, 0);
-        std::string linuxPath = Trimmed(unix.output);
+        std::string linuxPath = TrimmedEnd(unix.output);
         // The web folders exist only with a web server; Wine ships no media folder.
         bool optional =
             names[i] == "FolderWebRoot" || names[i] == "FolderWebServer" || names[i] == "FolderMedia";
@@ -244,9 +178,9 @@ TEST(TempFilesUnderWine, NewEmptyFilesAndNoFileWhereNoFolderCanBe) {
     for (const char* ext : {"", "log", ""}) {
         RunResult r = RunWine({WinBin("corvantis-sysinfo.exe"), "/tempfile", winDir, ext}, 60);
         ASSERT_EQ(r.exitCode, 0) << r.output;
-        std::string path = ParseLines(r.output)["TempFile"];
+        std::string path = KeyValueLines(r.output)["TempFile"];
         ASSERT_EQ(path.rfind(winDir + "\\KWT", 0), 0u) << path;
-        std::string linuxPath = Trimmed(RunWine({"winepath", "-u", path}, 60).output);
+        std::string linuxPath = TrimmedEnd(RunWine({"winepath", "-u", path}, 60).output);
         EXPECT_TRUE(std::filesystem::is_regular_file(linuxPath)) << linuxPath;
         EXPECT_EQ(std::filesystem::file_size(linuxPath), 0u);
         for (const std::string& earlier : made)
@@ -259,6 +193,6 @@ TEST(TempFilesUnderWine, NewEmptyFilesAndNoFileWhereNoFolderCanBe) {
     RunResult blocked = RunWine(
         {WinBin("corvantis-sysinfo.exe"), "/tempfile", ToWindowsPath(dir) + "\\blocker\\sub", "log"}, 60);
     EXPECT_EQ(blocked.exitCode, 1);
-    EXPECT_EQ(ParseLines(blocked.output)["TempFile"], "");
+    EXPECT_EQ(KeyValueLines(blocked.output)["TempFile"], "");
     std::filesystem::remove_all(dir);
 }

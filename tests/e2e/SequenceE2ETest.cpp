@@ -184,7 +184,8 @@ TEST(SequenceUnderWine, PasswordWithoutItsPageCancels) {
 }
 
 // With the security options the installation folder and then the shared folder are loosened
-// (the Start Menu folder only once it exists: a new installation has none yet); with
+// (the Start Menu folder only once it exists: a new installation without Start Menu
+// shortcuts has none); with
 // add_to_path the folder joins the machine's search path.
 TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
     const std::string environment = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
@@ -192,11 +193,12 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
     ASSERT_EQ(before.exitCode, 0) << before.output;
     std::string root = DriveC() + "/cs_e2e_loosen";
     fs::remove_all(root);
+    fs::remove_all(DriveCPath(SpecialFolder("Programs") + "\\Loosen Menu")); // left by an earlier engine
     std::string setup = BuildInstaller(
         "loosen", "[product]\nname = \"Loosen E2E\"\n"
                   "[install]\nfolder = \"C:\\\\cs_e2e_loosen\"\nshared_subfolder = \"shared\"\n"
                   "start_menu_folder = \"Loosen Menu\"\nadd_to_path_subfolder = \"bin\"\n"
-                  "[options]\nloosen_folder_security = true\n"
+                  "[options]\nloosen_folder_security = true\nstart_menu_uninstaller = false\n"
                   "loosen_shared_folder_security = true\nadd_to_path = true\n"
                   "[batches]\npre_install = 'mkdir \"%InstallDir%\\bin\"'\n");
     ASSERT_FALSE(setup.empty());

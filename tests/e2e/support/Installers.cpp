@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace cs::e2e {
 
 RunResult RunBuilder(const std::vector<std::string>& args) {
@@ -44,6 +46,16 @@ void DamageLastChunk(const std::string& installer) {
     StoreLE32(&file[info.section.rawOffset + LayoutOf(info.header).dataStreamChecksum],
               Crc32(ByteView(file).subspan(start, length)));
     ASSERT_TRUE(WriteFile(installer, std::string(file.begin(), file.end())));
+}
+
+std::vector<std::string> UninstallBodyLines(const std::string& uninstallData) {
+    std::vector<std::string> lines;
+    std::istringstream in(uninstallData.substr(0, uninstallData.find("\r\n\r\n[Strings]")));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
 }
 
 // In the 32-bit view, where the 32-bit engine reads and writes and where the 64-bit engine

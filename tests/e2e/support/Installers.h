@@ -21,6 +21,10 @@ std::string BuildInstaller(const std::string& name, const std::string& projectTe
 // The data must span more than one chunk.
 void DamageLastChunk(const std::string& installer);
 
+// The record lines of "Uninstall.dat": everything before its "[Strings]" section, one entry a
+// line, without line ends.
+std::vector<std::string> UninstallBodyLines(const std::string& uninstallData);
+
 // Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\..."), in the
 // 32-bit view: the one both engines use for the product's keys.
 void RegAdd(const std::string& key, const std::string& name, const std::string& value);

@@ -157,6 +157,23 @@ std::string DriveC() {
     return EnvOr("WINEPREFIX", EnvOr("HOME", "/tmp") + "/.wine") + "/drive_c";
 }
 
+std::string DriveCPath(const std::string& windowsPath) {
+    std::string path = windowsPath.size() > 2 && (windowsPath[0] == 'C' || windowsPath[0] == 'c') &&
+                               windowsPath[1] == ':'
+                           ? windowsPath.substr(2)
+                           : windowsPath;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return DriveC() + path;
+}
+
+std::string SpecialFolder(const std::string& name) {
+    static const std::map<std::string, std::string> folders =
+        KeyValueLines(RunWine({WinBin("corvantis-sysinfo.exe")}, 60).output);
+    auto it = folders.find("Folder" + name);
+    return it == folders.end() ? std::string() : it->second;
+}
+
 std::string TempDir() {
     static int counter = 0;
     std::string base = EnvOr("CORVANTIS_E2E_TMP", CORVANTIS_DEFAULT_HOST_BIN "/../e2e-tmp");
@@ -219,6 +236,23 @@ bool WriteFile(const std::string& path, const std::string& data) {
     std::ofstream out(path, std::ios::binary);
     out << data;
     return static_cast<bool>(out);
+}
+
+std::map<std::string, std::string> KeyValueLines(const std::string& output) {
+    std::map<std::string, std::string> values;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+std::string TrimmedEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
 }
 
 } // namespace cs::e2e

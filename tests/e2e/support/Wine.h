@@ -3,6 +3,7 @@
 // (WINEPREFIX, DISPLAY, WINEDEBUG, ...) comes from scripts/wine-start.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -48,6 +49,11 @@ std::string HostBin(const std::string& name);            // file in the host bin
 std::string DriveC();                                    // $WINEPREFIX/drive_c
 std::string TempDir();                                   // a fresh folder under the build tree
 std::string ToWindowsPath(const std::string& linuxPath); // "Z:\..." form
+// The Linux path of a path on the prefix's drive C: ("C:\x\y" is $WINEPREFIX/drive_c/x/y).
+std::string DriveCPath(const std::string& windowsPath);
+// A special folder as the engine resolves it, by the name corvantis-sysinfo prints after
+// "Folder" ("Programs", "CommonDesktop", "Startup", ...); asked once per test program.
+std::string SpecialFolder(const std::string& name);
 
 // Waits for a window whose name matches the regular expression; returns its id.
 std::optional<std::string> WaitForWindow(const std::string& nameRegex, int timeoutSeconds);
@@ -59,5 +65,10 @@ std::string Screenshot(const std::string& path);
 
 bool ReadFile(const std::string& path, std::string& out);
 bool WriteFile(const std::string& path, const std::string& data);
+
+// The "name=value" lines of a program's output (line ends CRLF or LF) by name.
+std::map<std::string, std::string> KeyValueLines(const std::string& output);
+// The text without blanks and line ends at its end (a program's one-line answer).
+std::string TrimmedEnd(std::string text);
 
 } // namespace cs::e2e
