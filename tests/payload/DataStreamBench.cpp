@@ -9,8 +9,10 @@
 //                    [--stub corvantis-setup.exe]
 //
 // Each round runs both references, a 1-file installer (the start-up cost) and the payload's
-// installer; the extraction is the difference of the two installers. The summary gives the
-// medians and the median of the rounds' ratios, which the machine's load varies least.
+// installer; the extraction is the difference of the two installers. Both installers run
+// again on one processor (the engine decodes its chunks on as many threads as its process
+// has processors): the decoding on one thread. The summary gives the medians and the median
+// of the rounds' ratios, which the machine's load varies least.
 // --keep leaves the work folder (installers, files, the tar) for a profile.
 //
 // Without --stub it runs the engine scripts/wine-env chose for this machine: the stub in
@@ -25,6 +27,7 @@
 #include "payload/DataStream.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,12 +109,19 @@ double CpuSeconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-// Runs `wine installer /silent /a` and samples its memory every 10 ms.
-RunFigures RunUnderWine(const std::string& installer, double startupSeconds = 0) {
+// Runs `wine installer /silent /a` and samples its memory every 10 ms; on one processor,
+// the engine sees one in its process's affinity mask and decodes on one thread.
+RunFigures RunUnderWine(const std::string& installer, bool oneProcessor, double startupSeconds = 0) {
     RunFigures f;
     auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
+        if (oneProcessor) {
+            cpu_set_t first;
+            CPU_ZERO(&first);
+            CPU_SET(0, &first);
+            sched_setaffinity(0, sizeof first, &first);
+        }
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
@@ -244,14 +254,17 @@ std::string MakePayload(const fs::path& dir, const Options& o, const std::string
     return toml;
 }
 
-// One round: the two references on Linux, then the 1-file installer and the payload's.
+// One round: the two references on Linux, then the 1-file installer and the payload's, on
+// every processor and on one.
 struct Round {
-    double xz = 0;      // xz -dc of the tar of the same files
-    double xzTar = 0;   // xz -dc | tar -x of it (every file written)
-    RunFigures base;    // the 1-file installer: start-up cost
-    RunFigures payload; // the payload's installer
+    double xz = 0;         // xz -dc of the tar of the same files
+    double xzTar = 0;      // xz -dc | tar -x of it (every file written)
+    RunFigures base;       // the 1-file installer: start-up cost
+    RunFigures payload;    // the payload's installer
+    RunFigures baseOne;    // the same two on one processor
+    RunFigures payloadOne; //
     double Extraction() const { return payload.seconds - base.seconds; }
-    double ExtractionUser() const { return payload.userSeconds - base.userSeconds; }
+    double ExtractionOne() const { return payloadOne.seconds - baseOne.seconds; }
 };
 
 Round MeasureRound(const fs::path& dir) {
@@ -261,8 +274,11 @@ Round MeasureRound(const fs::path& dir) {
     fs::create_directories(out);
     r.xzTar = TimeShell("xz -dc " + Quote(archive) + " | tar -x -C " + Quote(out));
     fs::remove_all(out);
-    r.base = RunUnderWine((dir / "tiny.exe").string());
-    r.payload = RunUnderWine((dir / "setup.exe").string(), r.base.seconds * 1.5);
+    std::string tiny = (dir / "tiny.exe").string(), setup = (dir / "setup.exe").string();
+    r.base = RunUnderWine(tiny, false);
+    r.payload = RunUnderWine(setup, false, r.base.seconds * 1.5);
+    r.baseOne = RunUnderWine(tiny, true);
+    r.payloadOne = RunUnderWine(setup, true);
     return r;
 }
 
@@ -272,39 +288,62 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void PrintRound(const char* name, double xz, double xzTar, double base, double payload, double extraction,
-                double user) {
-    std::printf("%-7s %8.2f %10.2f %8.2f %8.2f %11.2f %6.2f %10.2f %12.2f\n", name, xz, xzTar, base, payload,
-                extraction, user, extraction / xz, extraction / xzTar);
+// The columns of the rounds' table.
+struct Column {
+    const char* name;
+    double (*value)(const Round&);
+};
+const Column kColumns[] = {
+    {"xz -dc", [](const Round& r) { return r.xz; }},
+    {"xz|tar -x", [](const Round& r) { return r.xzTar; }},
+    {"1-file", [](const Round& r) { return r.base.seconds; }},
+    {"payload", [](const Round& r) { return r.payload.seconds; }},
+    {"extraction", [](const Round& r) { return r.Extraction(); }},
+    {"CPU user", [](const Round& r) { return r.payload.userSeconds - r.base.userSeconds; }},
+    {"CPU sys", [](const Round& r) { return r.payload.systemSeconds - r.base.systemSeconds; }},
+    {"1 processor", [](const Round& r) { return r.ExtractionOne(); }},
+    {"/ xz -dc", [](const Round& r) { return r.Extraction() / r.xz; }},
+    {"/ xz|tar -x", [](const Round& r) { return r.Extraction() / r.xzTar; }},
+    {"1 proc / xz", [](const Round& r) { return r.ExtractionOne() / r.xz; }},
+};
+constexpr size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
+
+void PrintRow(const std::string& name, const double (&values)[kColumnCount]) {
+    std::printf("%-8s", name.c_str());
+    for (double v : values)
+        std::printf(" %11.2f", v);
+    std::printf("\n");
 }
 
 // Every round, then the medians (each column's own; the ratios are the medians of the
 // rounds' ratios, so that a round slowed down as a whole does not skew them).
 void PrintRounds(const std::vector<Round>& rounds, double megabytes) {
-    std::printf("\nseconds  %8s %10s %8s %8s %11s %6s %10s %12s\n", "xz -dc", "xz|tar -x", "1-file", "payload",
-                "extraction", "user", "/ xz -dc", "/ xz|tar -x");
-    std::vector<double> col[8];
+    std::printf("\n%-8s", "seconds");
+    for (const Column& c : kColumns)
+        std::printf(" %11s", c.name);
+    std::printf("\n");
+    std::vector<double> columns[kColumnCount];
     for (size_t i = 0; i < rounds.size(); ++i) {
-        const Round& r = rounds[i];
-        double values[8] = {r.xz, r.xzTar, r.base.seconds, r.payload.seconds, r.Extraction(),
-                            r.ExtractionUser(), r.Extraction() / r.xz, r.Extraction() / r.xzTar};
-        for (int c = 0; c < 8; ++c)
-            col[c].push_back(values[c]);
-        PrintRound(("round " + std::to_string(i + 1)).c_str(), values[0], values[1], values[2], values[3],
-                   values[4], values[5]);
-        if (r.base.exitCode != 0 || r.payload.exitCode != 0)
-            std::printf("        exit codes: 1-file %d, payload %d\n", r.base.exitCode, r.payload.exitCode);
+        double values[kColumnCount];
+        for (size_t c = 0; c < kColumnCount; ++c)
+            columns[c].push_back(values[c] = kColumns[c].value(rounds[i]));
+        PrintRow("round " + std::to_string(i + 1), values);
+        for (const RunFigures* run :
+             {&rounds[i].base, &rounds[i].payload, &rounds[i].baseOne, &rounds[i].payloadOne})
+            if (run->exitCode != 0)
+                std::printf("         an installer ended with exit code %d\n", run->exitCode);
     }
-    double m[8];
-    for (int c = 0; c < 8; ++c)
-        m[c] = Median(col[c]);
-    std::printf("%-7s %8.2f %10.2f %8.2f %8.2f %11.2f %6.2f %10.2f %12.2f\n", "median", m[0], m[1], m[2], m[3],
-                m[4], m[5], m[6], m[7]);
-    std::printf("throughput (MB/s, medians): xz -dc %.1f, xz -dc | tar -x %.1f, engine extraction %.1f\n",
-                megabytes / m[0], megabytes / m[1], megabytes / m[4]);
-    std::printf("engine extraction time / xz -dc time: %.2f; / xz -dc | tar -x time: %.2f (median of the "
-                "rounds' ratios)\n",
-                m[6], m[7]);
+    double m[kColumnCount];
+    for (size_t c = 0; c < kColumnCount; ++c)
+        m[c] = Median(columns[c]);
+    PrintRow("median", m);
+    std::printf(
+        "throughput (MB/s, medians): xz -dc %.1f, xz -dc | tar -x %.1f, engine extraction %.1f, on one "
+        "processor %.1f\n",
+        megabytes / m[0], megabytes / m[1], megabytes / m[4], megabytes / m[7]);
+    std::printf("engine extraction time / xz -dc time: %.2f (on one processor %.2f); / xz -dc | tar -x time: "
+                "%.2f (medians of the rounds' ratios)\n",
+                m[8], m[10], m[9]);
 }
 
 // The memory figures: each the highest of all rounds.
