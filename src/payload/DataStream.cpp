@@ -1,6 +1,7 @@
 #include "payload/DataStream.h"
 
 #include "core/Fatal.h"
+#include "payload/ChunkDecoding.h"
 #include "payload/Crc32.h"
 #include "payload/DefinitionStream.h"
 #include "payload/PayloadCodes.h"
@@ -149,56 +150,7 @@ namespace {
 
 constexpr size_t kChecksumPiece = 1 << 20;
 
-bool ReadPiece(const ByteSource& source, uint64_t offset, void* buffer, size_t size, ReadFailure* failure) {
-    if (source.ReadAt(offset, buffer, size)) return true;
-    if (failure) *failure = ReadFailure{offset, size};
-    return false;
-}
-
 } // namespace
-
-int DecodeChunks(const ByteSource& source, uint64_t offset, uint64_t length, bool decrypt, bool decompress,
-                 const Blowfish& cipher, ExtractionSink& sink, int64_t announcedSize,
-                 const std::function<void(int)>& setProgress, DecodeStats* stats, ReadFailure* readFailure) {
-    uint64_t pos = 0;
-    Bytes stored; // the one chunk held: its stored bytes, then its decoded bytes
-    while (pos < length) {
-        uint64_t remaining = length - pos;
-        // A tail too short for a chunk header cannot hold the length it would announce.
-        if (remaining < kChunkHeaderBytes) return kCodeChunkOverrun;
-        uint8_t head[kChunkHeaderBytes];
-        if (!ReadPiece(source, offset + pos, head, sizeof head, readFailure)) return kExtractionReadFailed;
-        int32_t n = static_cast<int32_t>(LoadLE32(head));
-        if (n < 1) return kCodeChunkLength;
-        if (static_cast<uint64_t>(n) > remaining - kChunkHeaderBytes) return kCodeChunkOverrun;
-        stored.resize(static_cast<size_t>(n));
-        if (!ReadPiece(source, offset + pos + kChunkHeaderBytes, stored.data(), stored.size(), readFailure))
-            return kExtractionReadFailed;
-        if (Crc32(stored) != LoadLE32(head + 4)) return kCodeChunkChecksum;
-
-        if (decrypt) {
-            Bytes opened = BlowfishOpen(cipher, stored);
-            // A chunk the builder wrote never decrypts to nothing: an empty result is a
-            // chunk whose blocks or length trailer are wrong.
-            if (opened.empty()) return kCodeChunkDecompress;
-            stored.swap(opened);
-        }
-        if (decompress) {
-            Bytes decoded;
-            if (!XzDecode(stored, decoded)) return kCodeChunkDecompress;
-            stored.swap(decoded);
-        }
-        if (!stored.empty() && !sink.Write(stored.data(), stored.size())) return kExtractionWriteFailed;
-        if (stats) {
-            ++stats->chunks;
-            stats->decodedBytes += stored.size();
-            stats->largestDecodedChunk = std::max(stats->largestDecodedChunk, stored.size());
-        }
-        pos += kChunkHeaderBytes + static_cast<uint64_t>(n);
-        if (setProgress) setProgress(DecodeProgress(pos, announcedSize));
-    }
-    return kPayloadOk;
-}
 
 int ExtractDataStream(const ByteSource& source, uint64_t offset, uint64_t length, const PayloadHeader& header,
                       uint32_t optionWord1, const Blowfish& cipher, ExtractionSink& sink,
@@ -221,7 +173,8 @@ int ExtractDataStream(const ByteSource& source, uint64_t offset, uint64_t length
         Bytes piece(static_cast<size_t>(std::min<uint64_t>(length, kChecksumPiece)));
         for (uint64_t at = 0; at < length; at += piece.size()) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(length - at, piece.size()));
-            if (!ReadPiece(source, offset + at, piece.data(), n, readFailure)) return kExtractionReadFailed;
+            if (!ReadStreamPiece(source, offset + at, piece.data(), n, readFailure))
+                return kExtractionReadFailed;
             crc = Crc32Update(crc, piece.data(), n);
         }
     }
@@ -234,7 +187,7 @@ int ExtractDataStream(const ByteSource& source, uint64_t offset, uint64_t length
     if (steps.createTarget && !steps.createTarget()) return kExtractionCreateFailed;
     int code = DecodeChunks(source, offset, length, (header.flags & kFlagBlowfish) != 0,
                             (optionWord1 & kOpt1CompressedData) != 0, cipher, sink, header.dataStreamSize,
-                            steps.setProgress, stats, readFailure);
+                            steps.setProgress, stats, readFailure, steps.decodeThreads);
     if (code != kPayloadOk) return code;
     status(kStatusExtracted);
     return kPayloadOk;

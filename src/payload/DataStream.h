@@ -127,6 +127,10 @@ struct ExtractionSteps {
     // Registers a file for deletion at the next restart (the engine's default: the system's
     // delayed move); the main sequence passes the deletion module's scheduler.
     std::function<bool(const String&)> deleteAtRestart;
+    // How many chunks decode at the same time, each on a thread of its own; 1 decodes them
+    // one after another on the calling thread. Each costs the memory of one chunk held
+    // (stored and decoded) and one xz decoder.
+    unsigned decodeThreads = 1;
 };
 
 // Where decoded bytes go.
@@ -148,14 +152,16 @@ class MemorySink final : public ExtractionSink {
 struct DecodeStats {
     uint64_t chunks = 0;
     uint64_t decodedBytes = 0;
-    size_t largestDecodedChunk = 0; // the most decoded bytes held at one time
+    size_t largestDecodedChunk = 0; // the most decoded bytes one chunk held
 };
 
 // Steps 2 to 7 of the extraction over the located stream, read from `source` at `offset`
 // (`length` bytes) piece by piece: the checksum (55), the deletion list, the target created,
-// then every chunk decoded into the sink (61, 63, 62, 60) with the progress figures. Only one
-// chunk is held, stored and decoded, at a time. Besides the codes: kExtractionCreateFailed
-// (createTarget false), kExtractionWriteFailed (the sink refused bytes) and
+// then every chunk decoded into the sink (61, 63, 62, 60) with the progress figures. One chunk
+// per decoding thread is held, stored and decoded, at a time (steps.decodeThreads); the sink
+// receives the chunks in stream order, one write per chunk, and a fault stops the extraction
+// after the chunks before it were written, whatever the number of threads. Besides the codes:
+// kExtractionCreateFailed (createTarget false), kExtractionWriteFailed (the sink refused bytes) and
 // kExtractionReadFailed (the source could not give bytes; `readFailure` tells which).
 constexpr int kExtractionCreateFailed = -11;
 constexpr int kExtractionReadFailed = -12;
@@ -172,11 +178,12 @@ int ExtractDataStream(ByteView stream, const PayloadHeader& header, uint32_t opt
                       const Blowfish& cipher, ExtractionSink& sink, const ExtractionSteps& steps,
                       DecodeStats* stats = nullptr);
 
-// Only the chunk decoding of step 6.
+// Only the chunk decoding of step 6, on `threads` threads (1: on the calling thread). The
+// chunks are read and checked on the calling thread, which also writes them to the sink.
 int DecodeChunks(const ByteSource& source, uint64_t offset, uint64_t length, bool decrypt, bool decompress,
                  const Blowfish& cipher, ExtractionSink& sink, int64_t announcedSize,
                  const std::function<void(int)>& setProgress, DecodeStats* stats,
-                 ReadFailure* readFailure = nullptr);
+                 ReadFailure* readFailure = nullptr, unsigned threads = 1);
 
 // The extraction file read back.
 class ExtractionSource {

@@ -1,14 +1,49 @@
-// The xz container: the encoder the builder uses and the decoder the engine uses.
+// The xz container: the encoder the builder uses and the decoders the engine uses.
 #pragma once
 
 #include "payload/Bytes.h"
 
+#include <memory>
+
 namespace cs {
 
-// Decodes an xz container (concatenated streams accepted, no memory limit). The input goes
-// to the decoder in pieces of at most 16384 bytes, the finish action with the last piece.
-// An empty input gives an empty result and succeeds. False on any decoder error, on an
-// input that ends before the end of the stream, and on a result above 0x7FFFFFFF bytes.
+// Decodes xz containers one after another with one decoder. liblzma keeps the decoder's
+// memory (the dictionary above all: 8 MiB at preset 6, of which a 1 MiB chunk touches
+// 1 MiB) from one container to the next, and the result is written straight into a buffer
+// the decoder keeps, so that decoding the data stream chunk by chunk allocates, faults in
+// and copies nothing anew per chunk.
+constexpr uint64_t kXzMostResult = 0x7FFFFFFF; // the largest result the decoders give
+
+enum class XzResult { Decoded, Damaged, TooLarge };
+
+class XzDecoder {
+  public:
+    XzDecoder();
+    ~XzDecoder();
+    XzDecoder(const XzDecoder&) = delete;
+    XzDecoder& operator=(const XzDecoder&) = delete;
+
+    // Decodes one xz container (concatenated streams accepted, no memory limit for the
+    // decoder), given whole with the finish action. An empty input gives an empty result.
+    // Damaged on any decoder error and on an input that ends before the end of the stream;
+    // TooLarge on a result above `most` bytes (at most kXzMostResult), found before more
+    // than `most` + 1 bytes are held. When decoded, `decoded` shows the result in the
+    // decoder's buffer, valid until the next call; otherwise it is empty.
+    XzResult Decode(ByteView input, ByteView& decoded, uint64_t most = kXzMostResult);
+
+  private:
+    // Makes room for at least `wanted` bytes, never more than `most` + 1, keeping the first
+    // `kept` bytes.
+    void Reserve(size_t kept, uint64_t wanted, uint64_t most);
+
+    struct Coder;
+    std::unique_ptr<Coder> coder_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t capacity_ = 0;
+};
+
+// Decodes one xz container with a decoder of its own, by the rules of XzDecoder::Decode;
+// false unless decoded. `output` holds the result; it is empty after a failure.
 bool XzDecode(ByteView input, Bytes& output);
 
 // Encodes one xz stream (CRC-32 integrity check) at the given preset (0 to 9).

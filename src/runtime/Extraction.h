@@ -12,8 +12,9 @@ namespace cs {
 // Inputs: the payload (mapped section, header, key schedule, open file), option word 1
 // (bit 0x20: xz per chunk) and the definition's external-data byte. Outputs: the
 // extraction file, written and ready to be read from its start, registered for deletion
-// at the next restart. Failure: codes 46, 55, 60 to 63; the fatal messages for an
-// unreadable external stream, an extraction file that cannot be made or written.
+// at the next restart. The chunks decode on as many threads as the process has processors
+// (at most 4). Failure: codes 46, 55, 60 to 63; the fatal messages for an unreadable
+// external stream, an extraction file that cannot be made or written.
 void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalData,
                    const ExtractionSteps& steps = {});
 

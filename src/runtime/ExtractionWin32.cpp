@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace cs {
@@ -76,6 +77,19 @@ class FileSource final : public ExtractionSource {
     uint64_t position_ = 0;
 };
 
+// Chunks decode side by side on the processors the process may run on, up to a few: each
+// costs the memory of a chunk held and of an xz decoder.
+constexpr unsigned kMostDecodeThreads = 4;
+
+unsigned DecodeThreadCount() {
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 1;
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1)
+        ++count;
+    return std::clamp(count, 1u, kMostDecodeThreads);
+}
+
 String SystemText(DWORD error) {
     return DefaultCorruptInstallerPlatform().systemErrorText(error);
 }
@@ -114,6 +128,7 @@ void ExtractOrExit(EnginePayload& payload, uint32_t optionWord1, bool externalDa
     ExtractionState& state = State();
     ExtractionSteps run = steps;
     run.createTarget = [&state, &steps] { return CreateExtractionFile(state, steps); };
+    run.decodeThreads = DecodeThreadCount();
     FileSink sink(state.file);
     state.stats = DecodeStats();
     ReadFailure failure;

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 using namespace cs;
@@ -228,4 +230,49 @@ TEST(Xz, DamagedInputFails) {
     EXPECT_FALSE(XzDecode(FromText("definitely not xz"), out));
     EXPECT_TRUE(XzDecode({}, out));
     EXPECT_TRUE(out.empty());
+}
+
+// One decoder for container after container (the data stream's chunks): each result is its
+// own, whether it fits the decoder's first guess or needs more room, also after a damaged one.
+TEST(XzDecoder, DecodesContainerAfterContainer) {
+    Bytes small = Sample(3000, 7), zeros(3u << 20, 0), packedSmall, packedZeros;
+    ASSERT_TRUE(XzEncode(small, packedSmall, 0));
+    ASSERT_TRUE(XzEncode(zeros, packedZeros, 0));
+    ASSERT_LT(packedZeros.size() * 100, zeros.size()); // far more than the first guess of room
+    Bytes damaged = packedSmall;
+    damaged[damaged.size() / 2] ^= 0x55;
+    XzDecoder decoder;
+    ByteView out;
+    const struct {
+        const Bytes* input;
+        XzResult result;
+        const Bytes* expected;
+    } steps[] = {{&packedSmall, XzResult::Decoded, &small},
+                 {&packedZeros, XzResult::Decoded, &zeros},
+                 {&damaged, XzResult::Damaged, nullptr},
+                 {&packedSmall, XzResult::Decoded, &small},
+                 {&packedZeros, XzResult::Decoded, &zeros}};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        ASSERT_EQ(decoder.Decode(*steps[i].input, out), steps[i].result) << i;
+        if (steps[i].expected)
+            EXPECT_TRUE(
+                std::equal(out.begin(), out.end(), steps[i].expected->begin(), steps[i].expected->end()))
+                << i;
+        else
+            EXPECT_TRUE(out.empty()) << i;
+    }
+    EXPECT_EQ(decoder.Decode({}, out), XzResult::Decoded);
+    EXPECT_TRUE(out.empty());
+}
+
+// A result above the caller's limit is told apart from a damaged container.
+TEST(XzDecoder, ResultAboveTheLimit) {
+    Bytes plain = Sample(100000, 3), packed;
+    ASSERT_TRUE(XzEncode(plain, packed, 0));
+    XzDecoder decoder;
+    ByteView out;
+    EXPECT_EQ(decoder.Decode(packed, out, plain.size() - 1), XzResult::TooLarge);
+    EXPECT_TRUE(out.empty());
+    ASSERT_EQ(decoder.Decode(packed, out, plain.size()), XzResult::Decoded);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), plain.begin(), plain.end()));
 }

@@ -1,25 +1,38 @@
 // Extraction under Wine, printed as figures: an installer of mixed data (compressible
 // binaries, incompressible data, many small files) is built with the builder, run under
-// Wine, and compared with `xz -dc` of the same data on Linux measured in the same run; the
-// engine's memory is sampled from /proc while it runs. Not a test: it never fails on time.
+// Wine, and compared with references on Linux measured in the same rounds: `xz -dc` of the
+// same files as one tar compressed by `xz -6`, and `xz -dc | tar -x` of it (every file
+// written). The engine's memory is sampled from /proc while it runs. Not a test: it never
+// fails on time.
 //
-//   datastream_bench [--mb N (64)] [--small N (2000)] [--stub corvantis-setup.exe]
+//   datastream_bench [--mb N (64)] [--small N (2000)] [--rounds N (3)] [--keep]
+//                    [--stub corvantis-setup.exe]
+//
+// Each round runs both references, a 1-file installer (the start-up cost) and the payload's
+// installer; the extraction is the difference of the two installers. Both installers run
+// again on one processor (the engine decodes its chunks on as many threads as its process
+// has processors): the decoding on one thread. The summary gives the medians and the median
+// of the rounds' ratios, which the machine's load varies least.
+// --keep leaves the work folder (installers, files, the tar) for a profile.
 //
 // Without --stub it runs the engine scripts/wine-env chose for this machine: the stub in
 // $CORVANTIS_WIN_BIN, corvantis-setup-x64.exe when CORVANTIS_ENGINE=x64, through the Wine
 // loader in $CORVANTIS_WINE.
 //
-// 64 MB runs in about a minute on a 2-core machine (most of it the build at xz preset 6).
+// 64 MB with 3 rounds runs in about a minute and a half on a 2-core machine (most of it the
+// build and the reference at xz preset 6).
 //
 // Needs the Wine environment of scripts/wine-start (WINEPREFIX, DISPLAY, a running server).
 #include "builder/Project.h"
 #include "payload/DataStream.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +42,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace cs;
 namespace fs = std::filesystem;
@@ -73,11 +87,13 @@ std::string Incompressible(size_t size, uint32_t seed) {
 struct RunFigures {
     int exitCode = -1;
     double seconds = 0;
-    long maxRssKb = 0;      // getrusage of the process (all of its resident memory)
-    long peakRssAnonKb = 0; // sampled: anonymous memory (heap, buffers, copies)
-    long peakRssFileKb = 0; // sampled: file-backed pages (mapped image, libraries)
-    long lateRssKb = 0;     // sampled after start-up (the time a 1-file installer takes): VmRSS
-    long lateRssAnonKb = 0; // and its anonymous part
+    double userSeconds = 0;   // getrusage: the process's CPU time in user mode
+    double systemSeconds = 0; // and in the kernel
+    long maxRssKb = 0;        // getrusage of the process (all of its resident memory)
+    long peakRssAnonKb = 0;   // sampled: anonymous memory (heap, buffers, copies)
+    long peakRssFileKb = 0;   // sampled: file-backed pages (mapped image, libraries)
+    long lateRssKb = 0;       // sampled after start-up (the time a 1-file installer takes): VmRSS
+    long lateRssAnonKb = 0;   // and its anonymous part
 };
 
 long StatusField(pid_t pid, const char* field) {
@@ -89,12 +105,23 @@ long StatusField(pid_t pid, const char* field) {
     return 0;
 }
 
-// Runs `wine installer /silent /a` and samples its memory every 10 ms.
-RunFigures RunUnderWine(const std::string& installer, double startupSeconds = 0) {
+double CpuSeconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// Runs `wine installer /silent /a` and samples its memory every 10 ms; on one processor,
+// the engine sees one in its process's affinity mask and decodes on one thread.
+RunFigures RunUnderWine(const std::string& installer, bool oneProcessor, double startupSeconds = 0) {
     RunFigures f;
     auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
+        if (oneProcessor) {
+            cpu_set_t first;
+            CPU_ZERO(&first);
+            CPU_SET(0, &first);
+            sched_setaffinity(0, sizeof first, &first);
+        }
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
@@ -118,6 +145,8 @@ RunFigures RunUnderWine(const std::string& installer, double startupSeconds = 0)
     }
     f.seconds = Seconds(start);
     f.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    f.userSeconds = CpuSeconds(usage.ru_utime);
+    f.systemSeconds = CpuSeconds(usage.ru_stime);
     f.maxRssKb = usage.ru_maxrss;
     return f;
 }
@@ -154,42 +183,54 @@ bool Build(const fs::path& dir, const std::string& toml, const std::string& stub
     return true;
 }
 
-} // namespace
+// Wall-clock seconds of a shell command.
+double TimeShell(const std::string& command) {
+    auto t = std::chrono::steady_clock::now();
+    Shell(command);
+    return Seconds(t);
+}
 
-int main(int argc, char** argv) {
-    size_t megabytes = 64, smallFiles = 2000;
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+struct Options {
+    size_t megabytes = 64;
+    size_t smallFiles = 2000;
+    int rounds = 3;
+    bool keep = false; // leave the work folder (installers, files, references) for a profile
     std::string stub;
+};
+
+bool ReadOptions(int argc, char** argv, Options& o) {
     const char* engine = std::getenv("CORVANTIS_ENGINE");
     const bool x64 = engine && std::strcmp(engine, "x64") == 0;
     if (const char* bin = std::getenv("CORVANTIS_WIN_BIN"))
-        stub = std::string(bin) + (x64 ? "/corvantis-setup-x64.exe" : "/corvantis-setup.exe");
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--mb")) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
-        if (!std::strcmp(argv[i], "--small")) smallFiles = std::strtoul(argv[i + 1], nullptr, 10);
-        if (!std::strcmp(argv[i], "--stub")) stub = argv[i + 1];
+        o.stub = std::string(bin) + (x64 ? "/corvantis-setup-x64.exe" : "/corvantis-setup.exe");
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--keep")) o.keep = true;
+        if (i + 1 == argc) break;
+        if (!std::strcmp(argv[i], "--mb")) o.megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+        if (!std::strcmp(argv[i], "--small")) o.smallFiles = std::strtoul(argv[i + 1], nullptr, 10);
+        if (!std::strcmp(argv[i], "--rounds")) o.rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (!std::strcmp(argv[i], "--stub")) o.stub = argv[i + 1];
     }
-    if (stub.empty()) {
-        std::fprintf(stderr,
-                     "datastream_bench: give --stub or set CORVANTIS_WIN_BIN (scripts/wine-env does)\n");
-        return 1;
-    }
-    std::printf("engine: %s\n", stub.c_str());
-    const size_t total = megabytes << 20;
-    fs::path dir = fs::temp_directory_path() / ("cs_datastream_bench_" + std::to_string(getpid()));
-    fs::create_directories(dir / "files");
+    if (!o.stub.empty()) return true;
+    std::fprintf(stderr, "datastream_bench: give --stub or set CORVANTIS_WIN_BIN (scripts/wine-env does)\n");
+    return false;
+}
 
-    // The payload: half compressible binaries, the small files, the rest incompressible.
-    std::string head =
-        "[product]\nname = \"Bench\"\nversion = \"1.0\"\n[install]\nfolder = \"C:\\\\cs_bench\"\n"
-        "[options]\ncompress_files = true\n";
-    std::string toml = head, all; // `all`: every content byte, in order, for the xz reference
+// The payload's files under dir/files (half compressible binaries, the small files, the
+// rest incompressible) and the project that installs them; returns the project text.
+std::string MakePayload(const fs::path& dir, const Options& o, const std::string& head) {
+    const size_t total = o.megabytes << 20;
+    std::string toml = head;
     size_t smallBytes = 0, binaryBytes = 0, randomBytes = 0;
     auto add = [&](const std::string& name, const std::string& data) {
         WriteBytes(dir / "files" / name, data);
         toml += "[[file]]\nsource = \"files/" + name + "\"\n";
-        all += data;
     };
-    for (size_t i = 0; i < smallFiles; ++i) {
+    for (size_t i = 0; i < o.smallFiles; ++i) {
         std::string data = i % 2 ? Compressible(512 + (i * 977) % 7000, uint32_t(i))
                                  : Incompressible(512 + (i * 577) % 7000, uint32_t(i));
         smallBytes += data.size();
@@ -208,51 +249,161 @@ int main(int argc, char** argv) {
     }
     std::printf("payload: %.1f MB in %zu files: %.1f MB compressible binaries, %.1f MB incompressible, "
                 "%zu small files (%.1f MB)\n",
-                all.size() / 1048576.0, smallFiles + 6, binaryBytes / 1048576.0, randomBytes / 1048576.0,
-                smallFiles, smallBytes / 1048576.0);
+                (smallBytes + binaryBytes + randomBytes) / 1048576.0, o.smallFiles + 6,
+                binaryBytes / 1048576.0, randomBytes / 1048576.0, o.smallFiles, smallBytes / 1048576.0);
+    return toml;
+}
+
+// One round: the two references on Linux, then the 1-file installer and the payload's, on
+// every processor and on one.
+struct Round {
+    double xz = 0;         // xz -dc of the tar of the same files
+    double xzTar = 0;      // xz -dc | tar -x of it (every file written)
+    RunFigures base;       // the 1-file installer: start-up cost
+    RunFigures payload;    // the payload's installer
+    RunFigures baseOne;    // the same two on one processor
+    RunFigures payloadOne; //
+    double Extraction() const { return payload.seconds - base.seconds; }
+    double ExtractionOne() const { return payloadOne.seconds - baseOne.seconds; }
+};
+
+Round MeasureRound(const fs::path& dir) {
+    Round r;
+    fs::path archive = dir / "all.tar.xz", out = dir / "untarred";
+    r.xz = TimeShell("xz -dc " + Quote(archive) + " > /dev/null");
+    fs::create_directories(out);
+    r.xzTar = TimeShell("xz -dc " + Quote(archive) + " | tar -x -C " + Quote(out));
+    fs::remove_all(out);
+    std::string tiny = (dir / "tiny.exe").string(), setup = (dir / "setup.exe").string();
+    r.base = RunUnderWine(tiny, false);
+    r.payload = RunUnderWine(setup, false, r.base.seconds * 1.5);
+    r.baseOne = RunUnderWine(tiny, true);
+    r.payloadOne = RunUnderWine(setup, true);
+    return r;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The columns of the rounds' table.
+struct Column {
+    const char* name;
+    double (*value)(const Round&);
+};
+const Column kColumns[] = {
+    {"xz -dc", [](const Round& r) { return r.xz; }},
+    {"xz|tar -x", [](const Round& r) { return r.xzTar; }},
+    {"1-file", [](const Round& r) { return r.base.seconds; }},
+    {"payload", [](const Round& r) { return r.payload.seconds; }},
+    {"extraction", [](const Round& r) { return r.Extraction(); }},
+    {"CPU user", [](const Round& r) { return r.payload.userSeconds - r.base.userSeconds; }},
+    {"CPU sys", [](const Round& r) { return r.payload.systemSeconds - r.base.systemSeconds; }},
+    {"1 processor", [](const Round& r) { return r.ExtractionOne(); }},
+    {"/ xz -dc", [](const Round& r) { return r.Extraction() / r.xz; }},
+    {"/ xz|tar -x", [](const Round& r) { return r.Extraction() / r.xzTar; }},
+    {"1 proc / xz", [](const Round& r) { return r.ExtractionOne() / r.xz; }},
+};
+constexpr size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
+
+void PrintRow(const std::string& name, const double (&values)[kColumnCount]) {
+    std::printf("%-8s", name.c_str());
+    for (double v : values)
+        std::printf(" %11.2f", v);
+    std::printf("\n");
+}
+
+// Every round, then the medians (each column's own; the ratios are the medians of the
+// rounds' ratios, so that a round slowed down as a whole does not skew them).
+void PrintRounds(const std::vector<Round>& rounds, double megabytes) {
+    std::printf("\n%-8s", "seconds");
+    for (const Column& c : kColumns)
+        std::printf(" %11s", c.name);
+    std::printf("\n");
+    std::vector<double> columns[kColumnCount];
+    for (size_t i = 0; i < rounds.size(); ++i) {
+        double values[kColumnCount];
+        for (size_t c = 0; c < kColumnCount; ++c)
+            columns[c].push_back(values[c] = kColumns[c].value(rounds[i]));
+        PrintRow("round " + std::to_string(i + 1), values);
+        for (const RunFigures* run :
+             {&rounds[i].base, &rounds[i].payload, &rounds[i].baseOne, &rounds[i].payloadOne})
+            if (run->exitCode != 0)
+                std::printf("         an installer ended with exit code %d\n", run->exitCode);
+    }
+    double m[kColumnCount];
+    for (size_t c = 0; c < kColumnCount; ++c)
+        m[c] = Median(columns[c]);
+    PrintRow("median", m);
+    std::printf(
+        "throughput (MB/s, medians): xz -dc %.1f, xz -dc | tar -x %.1f, engine extraction %.1f, on one "
+        "processor %.1f\n",
+        megabytes / m[0], megabytes / m[1], megabytes / m[4], megabytes / m[7]);
+    std::printf("engine extraction time / xz -dc time: %.2f (on one processor %.2f); / xz -dc | tar -x time: "
+                "%.2f (medians of the rounds' ratios)\n",
+                m[8], m[10], m[9]);
+}
+
+// The memory figures: each the highest of all rounds.
+void PrintMemory(const std::vector<Round>& rounds, double startupSeconds, size_t totalBytes) {
+    RunFigures base, run;
+    for (const Round& r : rounds) {
+        base.maxRssKb = std::max(base.maxRssKb, r.base.maxRssKb);
+        base.peakRssAnonKb = std::max(base.peakRssAnonKb, r.base.peakRssAnonKb);
+        base.peakRssFileKb = std::max(base.peakRssFileKb, r.base.peakRssFileKb);
+        run.maxRssKb = std::max(run.maxRssKb, r.payload.maxRssKb);
+        run.peakRssAnonKb = std::max(run.peakRssAnonKb, r.payload.peakRssAnonKb);
+        run.peakRssFileKb = std::max(run.peakRssFileKb, r.payload.peakRssFileKb);
+        run.lateRssKb = std::max(run.lateRssKb, r.payload.lateRssKb);
+        run.lateRssAnonKb = std::max(run.lateRssAnonKb, r.payload.lateRssAnonKb);
+    }
+    std::printf("\nmemory (KB, highest of the rounds) %12s %12s %12s\n", "max RSS", "peak anon", "peak file");
+    std::printf("1-file installer                   %12ld %12ld %12ld\n", base.maxRssKb, base.peakRssAnonKb,
+                base.peakRssFileKb);
+    std::printf("the payload                        %12ld %12ld %12ld\n", run.maxRssKb, run.peakRssAnonKb,
+                run.peakRssFileKb);
+    std::printf("difference                         %12ld %12ld %12ld   (payload %.0f KB, chunk %u KB)\n",
+                run.maxRssKb - base.maxRssKb, run.peakRssAnonKb - base.peakRssAnonKb,
+                run.peakRssFileKb - base.peakRssFileKb, totalBytes / 1024.0, kDefaultChunkSize / 1024);
+    std::printf("the payload, after start-up        %12ld %12ld %12s   (sampled every 10 ms after %.2f s)\n",
+                run.lateRssKb, run.lateRssAnonKb, "", startupSeconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ReadOptions(argc, argv, o)) return 1;
+    std::printf("engine: %s\n", o.stub.c_str());
+    fs::path dir = fs::temp_directory_path() / ("cs_datastream_bench_" + std::to_string(getpid()));
+    fs::create_directories(dir / "files");
+    std::string head =
+        "[product]\nname = \"Bench\"\nversion = \"1.0\"\n[install]\nfolder = \"C:\\\\cs_bench\"\n"
+        "[options]\ncompress_files = true\n";
+    std::string toml = MakePayload(dir, o, head);
     WriteBytes(dir / "project.toml", toml);
 
     auto t = std::chrono::steady_clock::now();
-    if (!Build(dir, toml, stub, dir / "setup.exe")) return 1;
+    if (!Build(dir, toml, o.stub, dir / "setup.exe")) return 1;
     double buildSeconds = Seconds(t);
     std::string tiny = head + "[[file]]\nsource = \"files/small0.dat\"\n";
-    if (!Build(dir, tiny, stub, dir / "tiny.exe")) return 1;
+    if (!Build(dir, tiny, o.stub, dir / "tiny.exe")) return 1;
     std::printf("built: installer %.1f MB (chunk size %u, xz preset 6) in %.1f s\n",
                 fs::file_size(dir / "setup.exe") / 1048576.0, kDefaultChunkSize, buildSeconds);
 
-    // Reference: xz -dc of the same bytes, compressed at the same preset, on Linux.
-    WriteBytes(dir / "all.bin", all);
-    Shell("xz -6 -k -T1 -f '" + (dir / "all.bin").string() + "'");
-    t = std::chrono::steady_clock::now();
-    Shell("xz -dc '" + (dir / "all.bin.xz").string() + "' > /dev/null");
-    double xzSeconds = Seconds(t);
-    fs::remove(dir / "all.bin");
-    std::string().swap(all);
-
-    RunFigures base = RunUnderWine((dir / "tiny.exe").string());
-    RunFigures run = RunUnderWine((dir / "setup.exe").string(), base.seconds * 1.5);
-    double extractSeconds = run.seconds - base.seconds;
-    double mb = total / 1048576.0;
-    std::printf("\n%-44s %8s %10s\n", "", "seconds", "MB/s");
-    std::printf("%-44s %8.2f %10.1f\n", "xz -dc of the same data (Linux, reference)", xzSeconds,
-                mb / xzSeconds);
-    std::printf("%-44s %8.2f %10s   exit %d\n", "engine under Wine, 1-file installer", base.seconds, "-",
-                base.exitCode);
-    std::printf("%-44s %8.2f %10.1f   exit %d\n", "engine under Wine, the payload", run.seconds,
-                mb / run.seconds, run.exitCode);
-    std::printf("%-44s %8.2f %10.1f\n", "  extraction alone (minus the 1-file run)", extractSeconds,
-                mb / extractSeconds);
-    std::printf("ratio engine extraction / xz -dc throughput: %.2f\n", xzSeconds / extractSeconds);
-    std::printf("\nmemory (KB)                 %12s %12s %12s\n", "max RSS", "peak anon", "peak file");
-    std::printf("1-file installer            %12ld %12ld %12ld\n", base.maxRssKb, base.peakRssAnonKb,
-                base.peakRssFileKb);
-    std::printf("the payload                 %12ld %12ld %12ld\n", run.maxRssKb, run.peakRssAnonKb,
-                run.peakRssFileKb);
-    std::printf("difference                  %12ld %12ld %12ld   (payload %.0f KB, chunk %u KB)\n",
-                run.maxRssKb - base.maxRssKb, run.peakRssAnonKb - base.peakRssAnonKb,
-                run.peakRssFileKb - base.peakRssFileKb, total / 1024.0, kDefaultChunkSize / 1024);
-    std::printf("the payload, after start-up  %12ld %12ld %12s   (sampled every 10 ms after %.2f s)\n",
-                run.lateRssKb, run.lateRssAnonKb, "", base.seconds * 1.5);
-    fs::remove_all(dir);
+    // The references: the same files as one tar, compressed by `xz -6` as one stream.
+    Shell("tar -cf " + Quote(dir / "all.tar") + " -C " + Quote(dir) + " files && xz -6 -T1 -f " +
+          Quote(dir / "all.tar"));
+    std::vector<Round> rounds;
+    for (int i = 0; i < o.rounds; ++i)
+        rounds.push_back(MeasureRound(dir));
+    PrintRounds(rounds, static_cast<double>(o.megabytes));
+    PrintMemory(rounds, rounds.back().base.seconds * 1.5, o.megabytes << 20);
+    if (o.keep)
+        std::printf("kept: %s\n", dir.c_str());
+    else
+        fs::remove_all(dir);
     return 0;
 }

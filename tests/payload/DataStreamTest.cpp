@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 using namespace cs;
@@ -78,6 +79,25 @@ int Extract(const Stream& s, uint32_t optionWord1, Bytes* decoded = nullptr,
     if (decoded) *decoded = sink.bytes;
     return code;
 }
+
+// The extraction with `threads` decoding threads.
+int ExtractOn(unsigned threads, const Stream& s, uint32_t optionWord1, ExtractionSink& sink,
+              const Blowfish& cipher = Blowfish()) {
+    ExtractionSteps steps;
+    steps.decodeThreads = threads;
+    return ExtractDataStream(s.bytes, s.header, optionWord1, cipher, sink, steps);
+}
+
+// A sink that refuses its `refuse`-th write (counted from 1).
+class RefusingSink final : public ExtractionSink {
+  public:
+    explicit RefusingSink(size_t refuse) : refuse_(refuse) {}
+    bool Write(const uint8_t*, size_t) override { return ++writes != refuse_; }
+    size_t writes = 0;
+
+  private:
+    size_t refuse_;
+};
 
 FileRecord Record(const char16_t* name, int32_t size) {
     FileRecord r;
@@ -204,6 +224,15 @@ TEST_F(DataStreamFiles, RoundTripThroughAnInstaller) {
             EXPECT_LE(n, c.chunkSize); // one chunk decoded at a time
         EXPECT_LE(stats.largestDecodedChunk, c.chunkSize);
         EXPECT_GT(stats.chunks, 1u);
+        // Side by side on three threads: the same writes, in the same order.
+        CountingSink threaded;
+        ExtractionSteps steps;
+        steps.decodeThreads = 3;
+        ASSERT_EQ(ExtractDataStream(stream, info.header, project.definition.optionWord1, info.cipher,
+                                    threaded, steps),
+                  kPayloadOk);
+        EXPECT_EQ(threaded.writes, sink.writes);
+        EXPECT_EQ(threaded.bytes, sink.bytes);
 
         MemoryExtractionSource extracted(sink.bytes);
         FileRecordReader records(extracted, info.header.fileSizes);
@@ -353,6 +382,126 @@ TEST(DataStreamDamage, EachFaultHasItsCode) {
     EXPECT_TRUE(sink.bytes.empty());
 }
 
+// Decoded side by side, the chunks still reach the sink in stream order, one write each,
+// with xz and with Blowfish and xz.
+TEST(DataStreamThreads, ChunksReachTheSinkInOrder) {
+    Bytes data = Pattern(30000, 7, false);
+    Append(data, Pattern(30000, 8, true));
+    Blowfish cipher = TestCipher();
+    for (bool sealed : {false, true}) {
+        Bytes stored;
+        ChunkOptions options;
+        options.chunkSize = 1000;
+        options.compress = true;
+        options.xzPreset = 0;
+        options.cipher = sealed ? &cipher : nullptr;
+        ChunkWriter writer(stored, options);
+        std::string error;
+        ASSERT_TRUE(writer.Add(data, error) && writer.Finish(error)) << error;
+        Stream s = Announce(stored, sealed ? kFlagBlowfish : 0);
+        for (unsigned threads = 1; threads <= 5; ++threads) {
+            CountingSink sink;
+            ASSERT_EQ(ExtractOn(threads, s, kOpt1CompressedData, sink, cipher), kPayloadOk) << threads;
+            EXPECT_EQ(sink.writes, std::vector<size_t>(60, 1000)) << threads;
+            EXPECT_EQ(sink.bytes, data) << threads;
+        }
+    }
+}
+
+// A fault stops the extraction with its code once the chunks before it are written, and
+// nothing after it: the same with every number of threads. A chunk that does not decode
+// counts before a fault found in a later chunk's header or checksum while it decoded.
+TEST(DataStreamThreads, AFaultStopsAfterTheChunksBeforeIt) {
+    Bytes before, stream;
+    for (uint32_t i = 0; i < 6; ++i) {
+        Bytes piece = Pattern(500 + i, 20 + i, i % 2 == 0), packed;
+        ASSERT_TRUE(XzEncode(piece, packed, 0));
+        AddRawChunk(stream, int32_t(packed.size()), packed);
+        Append(before, piece);
+    }
+    Bytes garbage = Pattern(40, 4, false), tail;
+    ASSERT_TRUE(XzEncode(Pattern(300, 5, true), tail, 0));
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> fault;
+        int code;
+    } cases[] = {
+        {"not xz", [&](Bytes& s) { AddRawChunk(s, 40, garbage); }, kCodeChunkDecompress},
+        {"checksum", [&](Bytes& s) { AddRawChunk(s, int32_t(tail.size()), tail, false); },
+         kCodeChunkChecksum},
+        {"length 0", [&](Bytes& s) { AddRawChunk(s, 0, {}); }, kCodeChunkLength},
+        {"not xz, then a checksum",
+         [&](Bytes& s) {
+             AddRawChunk(s, 40, garbage);
+             AddRawChunk(s, int32_t(tail.size()), tail, false);
+         },
+         kCodeChunkDecompress},
+        {"not xz, then a tail too short for a header",
+         [&](Bytes& s) {
+             AddRawChunk(s, 40, garbage);
+             s.push_back(1);
+         },
+         kCodeChunkDecompress},
+    };
+    for (const Case& c : cases) {
+        Bytes damaged = stream;
+        c.fault(damaged);
+        AddRawChunk(damaged, int32_t(tail.size()), tail); // a good chunk after the fault
+        Stream s = Announce(damaged);
+        for (unsigned threads = 1; threads <= 4; ++threads) {
+            CountingSink sink;
+            EXPECT_EQ(ExtractOn(threads, s, kOpt1CompressedData, sink), c.code) << c.what << ", " << threads;
+            EXPECT_EQ(sink.bytes, before) << c.what << ", " << threads;
+        }
+    }
+}
+
+// A sink that refuses a chunk stops the extraction there.
+TEST(DataStreamThreads, ARefusedWriteStopsTheRest) {
+    Bytes stream;
+    for (int i = 0; i < 8; ++i)
+        AddRawChunk(stream, 100, Pattern(100, uint32_t(i), false));
+    Stream s = Announce(stream);
+    for (unsigned threads = 1; threads <= 4; ++threads) {
+        RefusingSink sink(3);
+        EXPECT_EQ(ExtractOn(threads, s, 0, sink), kExtractionWriteFailed) << threads;
+        EXPECT_EQ(sink.writes, 3u) << threads;
+    }
+}
+
+// Chunks too large to decode side by side (stored, or decoded from a few stored bytes) decode
+// one after another on the calling thread, from the first such chunk on: the result is the
+// same as with one thread.
+TEST(DataStreamThreads, LargeChunksDecodeOneAfterAnother) {
+    const size_t large = (4u << 20) + 1;
+    Bytes zeros(large, 0), packedZeros, small = Pattern(2000, 9, true), packedSmall;
+    ASSERT_TRUE(XzEncode(zeros, packedZeros, 0));
+    ASSERT_TRUE(XzEncode(small, packedSmall, 0));
+    Bytes packedStream, plainStream, packedResult, plainResult;
+    for (int i = 0; i < 7; ++i) {
+        bool big = i == 3 || i == 5;
+        AddRawChunk(packedStream, int32_t((big ? packedZeros : packedSmall).size()),
+                    big ? packedZeros : packedSmall);
+        Append(packedResult, big ? zeros : small);
+        AddRawChunk(plainStream, int32_t((big ? zeros : small).size()), big ? zeros : small);
+        Append(plainResult, big ? zeros : small);
+    }
+    const struct {
+        const Bytes* stream;
+        uint32_t optionWord1;
+        const Bytes* result;
+    } cases[] = {{&packedStream, kOpt1CompressedData, &packedResult}, {&plainStream, 0, &plainResult}};
+    for (const auto& c : cases) {
+        Stream s = Announce(*c.stream);
+        for (unsigned threads : {1u, 3u}) {
+            CountingSink sink;
+            ASSERT_EQ(ExtractOn(threads, s, c.optionWord1, sink), kPayloadOk) << threads;
+            EXPECT_EQ(sink.writes.size(), 7u) << threads;
+            EXPECT_TRUE(sink.bytes == *c.result) << threads;
+        }
+    }
+}
+
 // The stream's place and length: mapped up to the data stream end, external to the file's end.
 TEST(DataStreamPlacement, LengthMustBeTheAnnouncedSize) {
     PayloadHeader h;
@@ -408,11 +557,16 @@ TEST(DataStreamProgress, FiguresFollowTheBytesConsumed) {
         events.push_back("create");
         return true;
     };
-    CountingSink sink;
-    ASSERT_EQ(ExtractDataStream(s.bytes, s.header, 0, Blowfish(), sink, steps), kPayloadOk);
-    EXPECT_EQ(events, (std::vector<std::string>{"wait", "status 62", "progress 21", "wait", "progress 26",
-                                                "deletions", "progress 27", "status 29", "create",
-                                                "progress 34", "progress 59", "status 54"}));
+    for (unsigned threads : {1u, 2u}) {
+        events.clear();
+        steps.decodeThreads = threads;
+        CountingSink sink;
+        ASSERT_EQ(ExtractDataStream(s.bytes, s.header, 0, Blowfish(), sink, steps), kPayloadOk);
+        EXPECT_EQ(events, (std::vector<std::string>{"wait", "status 62", "progress 21", "wait", "progress 26",
+                                                    "deletions", "progress 27", "status 29", "create",
+                                                    "progress 34", "progress 59", "status 54"}))
+            << threads << " threads";
+    }
     // A large stream: the figure is computed in 64 bits.
     EXPECT_EQ(DecodeProgress(0x7FFFFFFF, 0x7FFFFFFF), 59);
     EXPECT_EQ(DecodeProgress(0x40000000, 0x7FFFFFFF), 43);
