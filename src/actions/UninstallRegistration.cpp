@@ -259,4 +259,68 @@ Array<UninstallKeyValue> UninstallKeyValues(const InstallerState& state, const U
     return list.Take();
 }
 
+namespace {
+
+// A definition value in another key; the system error, 0 on success.
+uint32_t WriteElsewhere(UninstallKeySystem& system, const UninstallKeyValue& v,
+                        const UninstallKeyTarget& target) {
+    RegistryKeyPath path;
+    if (!ParseRegistryKeyPath(v.key, path) || path.hive == RegistryHive::AllUsers) return kErrorBadPathName;
+    uint32_t error = system.WriteElsewhere(path, v);
+    if (error) return error;
+    String8 line;
+    AppendRegistryLine(line, Array<String8>{ToUtf8(v.key), ToUtf8(v.name), "0", "", "2"});
+    if (target.registryList) *target.registryList += line;
+    if (target.records) target.records->registry2 += RegistryUndoRecords(line.View());
+    return 0;
+}
+
+void WriteDefinitionValue(UninstallKeySystem& system, bool opened, const UninstallKeyValue& v,
+                          const UninstallKeyTarget& target) {
+    if (v.kind == UninstallValueKind::InvalidKind) system.Corrupt(kCodeBadUninstallValueKind);
+    uint32_t error = !v.key.IsEmpty() ? WriteElsewhere(system, v, target)
+                     : opened         ? system.Write(v)
+                                      : kErrorInvalidHandle;
+    if (!error) return;
+    String name = v.key.IsEmpty() ? v.name : v.key + u"\\" + v.name;
+    String message =
+        Format(u"Failed to save data in registry key \"%s\": %s\r\n", name, system.SystemErrorText(error));
+    system.Log(message);
+    system.AddFailure(message);
+}
+
+} // namespace
+
+String UninstallNotSavedWarning(const String& systemText) {
+    String text;
+    if (!systemText.IsEmpty()) text = Format(u"System error: %s\r\n\r\n", systemText);
+    text += u"Unable to save the uninstall information to the registry.  Uninstall will not work "
+            u"properly.\r\n\r\n";
+    return text;
+}
+
+void WriteUninstallKey(UninstallKeySystem& system, const Array<UninstallKeyValue>& values,
+                       const UninstallKeyTarget& target) {
+    // The definition's values sit between the tables and the last two values.
+    int definitionEnd = values.Count() - 2, definitionStart = definitionEnd - target.definitionValues;
+    uint32_t error = system.OpenKey();
+    bool opened = error == 0;
+    for (int i = 0; i < values.Count(); ++i) {
+        const UninstallKeyValue& v = values[i];
+        if (i >= definitionStart && i < definitionEnd) {
+            WriteDefinitionValue(system, opened, v, target);
+        } else if (opened) {
+            uint32_t failed = system.Write(v);
+            if (failed)
+                system.Log(Format(u"Failed to write the uninstall value \"%s\": %s\r\n", v.name,
+                                  system.SystemErrorText(failed)));
+        }
+    }
+    String stored;
+    if (opened && system.ReadUninstallString(stored, error) && stored == values[0].text) return;
+    String warning = UninstallNotSavedWarning(error ? system.SystemErrorText(error) : String());
+    system.Log(warning);
+    system.AddFailure(warning);
+}
+
 } // namespace cs

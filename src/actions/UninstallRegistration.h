@@ -5,6 +5,7 @@
 #pragma once
 
 #include "actions/FileInstallation.h"
+#include "actions/RegistryRules.h"
 #include "core/Array.h"
 #include "core/String.h"
 #include "runtime/InstallerState.h"
@@ -17,6 +18,7 @@ namespace cs {
 constexpr const char16_t kUninstallKeyRoot[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr int kCodeBadUninstallValueKind = 200; // corrupt-installer code
 constexpr uint32_t kFlagSidePanelColors = 0x10000000;
+constexpr uint32_t kErrorInvalidHandle = 6; // a value for a key that could not be opened
 
 enum class UninstallValueKind {
     Text,           // REG_SZ, UTF-16
@@ -71,5 +73,40 @@ Array<UninstallKeyValue> UninstallKeyValues(const InstallerState& state, const U
 // One definition value: a name with "\" is split at its last "\" into a key path and a value
 // name.
 UninstallKeyValue DefinitionKeyValue(const UninstallValue& value, const std::function<void(String&)>& expand);
+
+// What writing the entry needs of the system. Every call returns 0 or the system's error code.
+class UninstallKeySystem {
+  public:
+    virtual ~UninstallKeySystem() = default;
+    virtual void Log(const String& text) = 0;
+    virtual void AddFailure(const String& text) = 0;
+    virtual String SystemErrorText(uint32_t code) = 0;
+    [[noreturn]] virtual void Corrupt(int code) = 0;
+    // Opens (or creates) the uninstall key.
+    virtual uint32_t OpenKey() = 0;
+    // One value of the list into the open key (deleting a missing value succeeds).
+    virtual uint32_t Write(const UninstallKeyValue& value) = 0;
+    // A definition value into another key, in the product's view.
+    virtual uint32_t WriteElsewhere(const RegistryKeyPath& path, const UninstallKeyValue& value) = 0;
+    // "UninstallString" as stored; false with the error when it cannot be read.
+    virtual bool ReadUninstallString(String& text, uint32_t& error) = 0;
+};
+
+// What the entry's writing reads of the run and adds to it.
+struct UninstallKeyTarget {
+    int definitionValues = 0;            // how many of the list are the definition's own
+    String8* registryList = nullptr;     // gains a line per value written to another key
+    UninstallRecords* records = nullptr; // its "[Registry2]" block gains the same
+};
+
+// Writes the list in order. The definition's values: an unknown kind is the corrupt-installer
+// error (code 200), a failure "Failed to save data in registry key ..." in the failure summary.
+// The fixed values' failures are logged. Then "UninstallString" is read back; an unopened key
+// or another text adds the warning that uninstallation will not work to the failure summary.
+void WriteUninstallKey(UninstallKeySystem& system, const Array<UninstallKeyValue>& values,
+                       const UninstallKeyTarget& target);
+
+// The warning, with "System error: " and the text first when there is an error code.
+String UninstallNotSavedWarning(const String& systemText);
 
 } // namespace cs

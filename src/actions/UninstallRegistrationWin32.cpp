@@ -7,7 +7,6 @@
 #include "core/Format.h"
 #include "core/RegistryWin32.h"
 #include "core/SystemErrorWin32.h"
-#include "core/Text.h"
 #include "log/Log.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/InstallFolders.h"
@@ -58,24 +57,8 @@ UninstallKeyRun CurrentRun(const InstallerState& state) {
     return run;
 }
 
-bool WriteValue(const RegistryKey& key, const UninstallKeyValue& v) {
-    switch (v.kind) {
-    case UninstallValueKind::Text:
-        return key.SetText(v.name, v.text);
-    case UninstallValueKind::AnsiText:
-        return key.SetAnsiText(v.name, v.text);
-    case UninstallValueKind::ExpandableText:
-        return key.SetExpandableText(v.name, v.text);
-    case UninstallValueKind::Dword:
-        return key.SetDword(v.name, static_cast<uint32_t>(v.number));
-    case UninstallValueKind::Qword:
-        return key.SetQword(v.name, v.number);
-    case UninstallValueKind::Delete:
-        return key.DeleteValue(v.name) || GetLastError() == ERROR_FILE_NOT_FOUND;
-    case UninstallValueKind::InvalidKind:
-        break;
-    }
-    CorruptInstaller(kCodeBadUninstallValueKind);
+uint32_t ResultOf(bool ok) {
+    return ok ? 0 : GetLastError();
 }
 
 Bytes DataOf(const UninstallKeyValue& v) {
@@ -85,84 +68,73 @@ Bytes DataOf(const UninstallKeyValue& v) {
     return Bytes(bytes, bytes + sizeof number);
 }
 
-// A definition value that names another key: written in the product's view, and listed for
-// the uninstaller to delete. The system error, 0 on success.
-uint32_t WriteElsewhere(const UninstallKeyValue& v) {
-    InstallerState& state = Installer();
-    RegistryKeyPath path;
-    if (!ParseRegistryKeyPath(v.key, path) || path.hive == RegistryHive::AllUsers) return kErrorBadPathName;
-    uint32_t type = v.kind == UninstallValueKind::Dword            ? kRegNumber
-                    : v.kind == UninstallValueKind::ExpandableText ? kRegExpandableText
-                                                                   : kRegText;
-    auto registry = WindowsRegistry(ProductRegistryView(state.definition.optionWord2));
-    uint32_t error = registry->SetValue(path.hive, path.subkey, v.name, type, DataOf(v));
-    if (error) return error;
-    String8 line;
-    AppendRegistryLine(line, Array<String8>{ToUtf8(v.key), ToUtf8(v.name), "0", "", "2"});
-    state.definition.registryEntries += line;
-    RunUninstallRecords().registry2 += RegistryUndoRecords(line.View());
-    return 0;
-}
-
-void WriteDefinitionValue(const RegistryKey& key, const UninstallKeyValue& v) {
-    if (v.kind == UninstallValueKind::InvalidKind) CorruptInstaller(kCodeBadUninstallValueKind);
-    uint32_t error = 0;
-    if (!v.key.IsEmpty())
-        error = WriteElsewhere(v);
-    else if (!key.IsOpen() || !WriteValue(key, v))
-        error = key.IsOpen() ? GetLastError() : ERROR_INVALID_HANDLE;
-    if (!error) return;
-    String name = v.key.IsEmpty() ? v.name : v.key + u"\\" + v.name;
-    String message =
-        Format(u"Failed to save data in registry key \"%s\": %s\r\n", name, WindowsSystemErrorText(error));
-    LogTextWide(message);
-    FailureSummary() += message;
-}
-
-void WarnUninstallNotSaved(uint32_t error) {
-    String text;
-    if (error) text = Format(u"System error: %s\r\n\r\n", WindowsSystemErrorText(error));
-    text += u"Unable to save the uninstall information to the registry.  Uninstall will not work "
-            u"properly.\r\n\r\n";
-    LogTextWide(text);
-    FailureSummary() += text;
-}
-
-// The read-back of the one verified value; 0, or the error that explains a failure.
-bool UninstallStringReadsBack(const RegistryKey& key, const String& written, uint32_t& error) {
-    String stored;
-    if (!key.ReadText(u"UninstallString", stored, kRegistryTextFirstNul)) {
-        error = GetLastError();
-        return false;
+uint32_t TypeOf(UninstallValueKind kind) {
+    switch (kind) {
+    case UninstallValueKind::Dword:
+        return kRegNumber;
+    case UninstallValueKind::ExpandableText:
+        return kRegExpandableText;
+    default:
+        return kRegText;
     }
-    error = 0;
-    return stored == written;
 }
+
+class WindowsUninstallKey final : public UninstallKeySystem {
+  public:
+    explicit WindowsUninstallKey(const String& keyName) : keyName_(keyName) {}
+
+    void Log(const String& text) override { LogTextWide(text); }
+    void AddFailure(const String& text) override { FailureSummary() += text; }
+    String SystemErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
+    void Corrupt(int code) override { CorruptInstaller(code); }
+
+    uint32_t OpenKey() override {
+        return ResultOf(key_.Create(HKEY_LOCAL_MACHINE, String(kUninstallKeyRoot) + keyName_,
+                                    RegistryView::Bits32, kUninstallKeyAccess));
+    }
+    uint32_t Write(const UninstallKeyValue& v) override {
+        switch (v.kind) {
+        case UninstallValueKind::Text:
+            return ResultOf(key_.SetText(v.name, v.text));
+        case UninstallValueKind::AnsiText:
+            return ResultOf(key_.SetAnsiText(v.name, v.text));
+        case UninstallValueKind::ExpandableText:
+            return ResultOf(key_.SetExpandableText(v.name, v.text));
+        case UninstallValueKind::Dword:
+            return ResultOf(key_.SetDword(v.name, static_cast<uint32_t>(v.number)));
+        case UninstallValueKind::Qword:
+            return ResultOf(key_.SetQword(v.name, v.number));
+        default:
+            break;
+        }
+        uint32_t error = ResultOf(key_.DeleteValue(v.name));
+        return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+    }
+    uint32_t WriteElsewhere(const RegistryKeyPath& path, const UninstallKeyValue& v) override {
+        auto registry = WindowsRegistry(ProductRegistryView(Installer().definition.optionWord2));
+        return registry->SetValue(path.hive, path.subkey, v.name, TypeOf(v.kind), DataOf(v));
+    }
+    bool ReadUninstallString(String& text, uint32_t& error) override {
+        bool ok = key_.ReadText(u"UninstallString", text, kRegistryTextFirstNul);
+        error = ok ? 0 : GetLastError();
+        return ok;
+    }
+
+  private:
+    String keyName_;
+    RegistryKey key_;
+};
 
 } // namespace
 
 void RegisterUninstaller() {
     InstallerState& state = Installer();
-    const Definition& d = state.definition;
+    Definition& d = state.definition;
     if (!(d.optionWord1 & kOpt1RegisterUninstaller)) return;
     Array<UninstallKeyValue> values = UninstallKeyValues(state, CurrentRun(state));
-    // The definition's values sit between the tables and the last two values.
-    int definitionEnd = values.Count() - 2, definitionStart = definitionEnd - d.uninstallValues.Count();
-
-    RegistryKey key;
-    bool opened = key.Create(HKEY_LOCAL_MACHINE, String(kUninstallKeyRoot) + d.uninstallKeyName,
-                             RegistryView::Bits32, kUninstallKeyAccess);
-    uint32_t openError = opened ? 0 : GetLastError();
-    for (int i = 0; i < values.Count(); ++i) {
-        const UninstallKeyValue& v = values[i];
-        if (i >= definitionStart && i < definitionEnd)
-            WriteDefinitionValue(key, v);
-        else if (opened && !WriteValue(key, v))
-            LogTextWide(Format(u"Failed to write the uninstall value \"%s\": %s\r\n", v.name,
-                               WindowsSystemErrorText(GetLastError())));
-    }
-    uint32_t error = openError;
-    if (!opened || !UninstallStringReadsBack(key, values[0].text, error)) WarnUninstallNotSaved(error);
+    WindowsUninstallKey system(d.uninstallKeyName);
+    WriteUninstallKey(system, values,
+                      {d.uninstallValues.Count(), &d.registryEntries, &RunUninstallRecords()});
 }
 
 } // namespace cs

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -382,6 +384,163 @@ TEST(UninstallKeyValues, DefinitionValuesByKindAfterTheTablesAndBeforeTheLocatio
     EXPECT_EQ(values[first + 5].number, 0u);
     EXPECT_TRUE(values[first].key.IsEmpty());
     EXPECT_EQ(U8(values[first + 6].name), "InstallLocation");
+}
+
+// ---- Writing the entry over a registry in memory -------------------------------------------
+
+class MemoryUninstallKey : public UninstallKeySystem {
+  public:
+    uint32_t openError = 0, elsewhereError = 0;
+    std::map<std::string, uint32_t> failingValues;
+    bool readBackFails = false;
+    std::string readBackChange;             // appended to the stored "UninstallString"
+    std::map<std::string, std::string> key; // name -> text or number, as written
+    std::vector<std::string> written, elsewhere, log;
+    std::string failures;
+
+    void Log(const String& text) override { log.push_back(U8(text)); }
+    void AddFailure(const String& text) override { failures += U8(text); }
+    String SystemErrorText(uint32_t code) override { return FromUtf8("error " + std::to_string(code)); }
+    void Corrupt(int code) override { throw std::runtime_error("corrupt " + std::to_string(code)); }
+    uint32_t OpenKey() override { return openError; }
+    uint32_t Write(const UninstallKeyValue& v) override {
+        std::string name = U8(v.name);
+        if (failingValues.count(name)) return failingValues[name];
+        written.push_back(name);
+        if (v.kind == UninstallValueKind::Delete)
+            key.erase(name);
+        else
+            key[name] = v.text.IsEmpty() ? std::to_string(v.number) : U8(v.text);
+        return 0;
+    }
+    uint32_t WriteElsewhere(const RegistryKeyPath& path, const UninstallKeyValue& v) override {
+        if (elsewhereError) return elsewhereError;
+        elsewhere.push_back(std::to_string(int(path.hive)) + "|" + U8(path.subkey) + "|" + U8(v.name) + "=" +
+                            std::to_string(v.number));
+        return 0;
+    }
+    bool ReadUninstallString(String& text, uint32_t& error) override {
+        if (readBackFails) {
+            error = 2;
+            return false;
+        }
+        text = FromUtf8(key["UninstallString"] + readBackChange);
+        return true;
+    }
+};
+
+const char kWarning[] =
+    "Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n";
+
+struct Written {
+    MemoryUninstallKey system;
+    String8 list = "HKLM\\Software\\Before\r\n";
+    UninstallRecords records;
+};
+
+void WriteWith(Written& w, const Array<UninstallValue>& definitionValues) {
+    InstallerState state = PlainState();
+    state.definition.uninstallValues = definitionValues;
+    Array<UninstallKeyValue> values = UninstallKeyValues(state, PlainRun());
+    WriteUninstallKey(w.system, values, {definitionValues.Count(), &w.list, &w.records});
+}
+
+TEST(WriteUninstallKey, EveryValueInOrderAndTheReadBackAgrees) {
+    Written w;
+    WriteWith(w, {{u"Comments", 1, u"c"}});
+    Array<UninstallKeyValue> values = UninstallKeyValues(PlainState(), PlainRun());
+    ASSERT_EQ(w.system.written.size(), size_t(values.Count() + 1));
+    EXPECT_EQ(w.system.written.front(), "UninstallString");
+    EXPECT_EQ(w.system.written[w.system.written.size() - 3], "Comments");
+    EXPECT_EQ(w.system.written.back(), "InstallDate");
+    EXPECT_EQ(w.system.key["InstallDate"], "20261210");
+    EXPECT_EQ(w.system.failures, "");
+    EXPECT_EQ(std::string(w.list.View()), "HKLM\\Software\\Before\r\n");
+}
+
+TEST(WriteUninstallKey, ReadBackFaultsGiveTheWarning) {
+    struct Row {
+        const char* what;
+        uint32_t openError;
+        bool readFails;
+        const char* change;
+        std::string expected;
+    } rows[] = {
+        {"key not opened", 5, false, "", std::string("System error: error 5\r\n\r\n") + kWarning},
+        {"value unreadable", 0, true, "", std::string("System error: error 2\r\n\r\n") + kWarning},
+        {"other text", 0, false, " ", kWarning},
+        {"agrees", 0, false, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Written w;
+        w.system.openError = row.openError;
+        w.system.readBackFails = row.readFails;
+        w.system.readBackChange = row.change;
+        WriteWith(w, {});
+        EXPECT_EQ(w.system.failures, row.expected);
+        EXPECT_EQ(w.system.written.empty(), row.openError != 0);
+    }
+}
+
+TEST(WriteUninstallKey, FailedFixedValuesAreLoggedOnly) {
+    Written w;
+    w.system.failingValues["Publisher"] = 5;
+    WriteWith(w, {});
+    EXPECT_EQ(w.system.failures, "");
+    ASSERT_EQ(w.system.log.size(), 1u);
+    EXPECT_EQ(w.system.log[0], "Failed to write the uninstall value \"Publisher\": error 5\r\n");
+}
+
+TEST(WriteUninstallKey, DefinitionValuesInOtherKeysAreListedForTheUninstaller) {
+    Written w;
+    w.records.registry2 = "HKLM\\Software\\Before\r\n";
+    WriteWith(w, {{u"HKCU\\Software\\Sample\\Level", 4, u"7"}});
+    ASSERT_EQ(w.system.elsewhere.size(), 1u);
+    EXPECT_EQ(w.system.elsewhere[0],
+              std::to_string(int(RegistryHive::CurrentUser)) + "|Software\\Sample|Level=7");
+    const std::string line = "HKCU\\Software\\Sample,Level,0,,2\r\n";
+    EXPECT_EQ(std::string(w.list.View()), "HKLM\\Software\\Before\r\n" + line);
+    EXPECT_EQ(std::string(w.records.registry2.View()), "HKLM\\Software\\Before\r\n" + line);
+    EXPECT_EQ(w.system.failures, "");
+}
+
+TEST(WriteUninstallKey, DefinitionValueFailuresGoToTheSummary) {
+    struct Row {
+        const char* what;
+        const char16_t* name;
+        uint32_t openError, elsewhereError;
+        const char* expected;
+    } rows[] = {
+        {"other key fails", u"HKCU\\Software\\S\\V", 0, 5,
+         "Failed to save data in registry key \"HKCU\\Software\\S\\V\": error 5\r\n"},
+        {"unknown root", u"HKXX\\Software\\V", 0, 0,
+         "Failed to save data in registry key \"HKXX\\Software\\V\": error 161\r\n"},
+        {"every user", u"\\HKAU\\Software\\V", 0, 0,
+         "Failed to save data in registry key \"\\HKAU\\Software\\V\": error 161\r\n"},
+        {"uninstall key not opened", u"Comments", 5, 0,
+         "Failed to save data in registry key \"Comments\": error 6\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Written w;
+        w.system.openError = row.openError;
+        w.system.elsewhereError = row.elsewhereError;
+        WriteWith(w, {{row.name, 1, u"x"}});
+        EXPECT_EQ(w.system.failures.substr(0, std::string(row.expected).size()), row.expected);
+        EXPECT_EQ(std::string(w.list.View()), "HKLM\\Software\\Before\r\n") << "nothing listed";
+    }
+}
+
+TEST(WriteUninstallKey, AnUnknownKindIsTheCorruptInstallerErrorWhenItIsReached) {
+    Written w;
+    try {
+        WriteWith(w, {{u"First", 1, u"a"}, {u"Odd", 3, u"x"}, {u"Never", 1, u"b"}});
+        ADD_FAILURE() << "no corrupt-installer error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "corrupt 200");
+    }
+    EXPECT_EQ(w.system.written.back(), "First");
 }
 
 } // namespace
