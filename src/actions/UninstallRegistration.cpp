@@ -16,6 +16,7 @@ namespace {
 // Appends the values in order; each helper is one row form of the tables.
 class ValueList {
   public:
+    explicit ValueList(const std::function<uint32_t(uint32_t)>& systemColor) : systemColor_(systemColor) {}
     void Text(const char16_t* name, const String& text) { Add(name, UninstallValueKind::Text, text); }
     void Ansi(const char16_t* name, const String& text) { Add(name, UninstallValueKind::AnsiText, text); }
     void TextOrDelete(const char16_t* name, const String& text) {
@@ -36,7 +37,11 @@ class ValueList {
         v.number = number;
     }
     void Delete(const char16_t* name) { Add(name, UninstallValueKind::Delete, {}); }
-    void Color(const char16_t* name, uint32_t color) { Ansi(name, ColorText(color)); }
+    // A system colour is written as its current value: the text form has no room for the index.
+    void Color(const char16_t* name, uint32_t color) {
+        if (color > 0xFFFFFF && systemColor_) color = systemColor_(color & 0xFF);
+        Ansi(name, ColorText(color));
+    }
     void Append(UninstallKeyValue value) { values_.Append(std::move(value)); }
 
     Array<UninstallKeyValue> Take() { return std::move(values_); }
@@ -50,6 +55,7 @@ class ValueList {
         return v;
     }
     Array<UninstallKeyValue> values_;
+    std::function<uint32_t(uint32_t)> systemColor_;
 };
 
 // The leading decimal digits after leading blanks; 0 when there are none, at most 2^32 - 1.
@@ -247,7 +253,7 @@ UninstallKeyValue DefinitionKeyValue(const UninstallValue& value,
 }
 
 Array<UninstallKeyValue> UninstallKeyValues(const InstallerState& state, const UninstallKeyRun& run) {
-    ValueList list;
+    ValueList list(run.systemColor);
     AddProductValues(list, state, run);
     AddUninstallerValues(list, state, run);
     AddColorValues(list, state);

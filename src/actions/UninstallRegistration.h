@@ -46,6 +46,9 @@ struct UninstallKeyRun {
     uint64_t totalSize = 0;              // installed bytes
     int year = 0, month = 0, day = 0;    // today
     std::function<void(String&)> expand; // installer variables (definition values' data)
+    // The current value of a system colour by its index (a colour above 0xFFFFFF stands for
+    // the system colour with the index in its low byte); none leaves such colours as they are.
+    std::function<uint32_t(uint32_t index)> systemColor;
 };
 
 // "/u:\"name\"".

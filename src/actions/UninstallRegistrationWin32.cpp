@@ -54,6 +54,9 @@ UninstallKeyRun CurrentRun(const InstallerState& state) {
     GetLocalTime(&now);
     run.year = now.wYear, run.month = now.wMonth, run.day = now.wDay;
     run.expand = ExpandInstallerVariables;
+    run.systemColor = [](uint32_t index) {
+        return static_cast<uint32_t>(GetSysColor(static_cast<int>(index)));
+    };
     return run;
 }
 

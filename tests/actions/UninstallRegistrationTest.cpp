@@ -330,6 +330,27 @@ TEST(UninstallKeyValues, ColourGroupsFollowTheirOptions) {
     EXPECT_EQ(U8(Find(UninstallKeyValues(state, PlainRun()), u"DialogBG")->text), "E5E9EB");
 }
 
+// A colour above 0xFFFFFF names a system colour (index in the low byte): its current value is
+// written, since "RRGGBB" cannot carry the index.
+TEST(UninstallKeyValues, SystemColoursAreWrittenAsTheirCurrentValue) {
+    InstallerState state = PlainState();
+    state.definition.optionWord1 = kOpt1DialogColors;
+    state.definition.bannerFG = 0x80000008;
+    state.definition.dialogBG = 0x8000000F;
+    state.definition.dialogFG = 0x123456;
+    state.definition.copyrightColor = 0x80000005;
+    UninstallKeyRun run = PlainRun();
+    run.systemColor = [](uint32_t index) {
+        return index == 8 ? 0x00102030u : index == 15 ? 0x00C0D0E0u : 0x00FFFFFFu;
+    };
+    Array<UninstallKeyValue> values = UninstallKeyValues(state, run);
+    EXPECT_EQ(U8(Find(values, u"BannerFG")->text), "302010");
+    EXPECT_EQ(U8(Find(values, u"DialogBG")->text), "E0D0C0");
+    EXPECT_EQ(U8(Find(values, u"DialogFG")->text), "563412");
+    EXPECT_EQ(U8(Find(values, u"CopyrightColor")->text), "FFFFFF");
+    EXPECT_EQ(Find(values, u"TitleColor")->number, 0xFFFEF7u) << "numbers keep the colour value as it is";
+}
+
 TEST(UninstallKeyValues, IconFontsShortcutModeAndSession) {
     InstallerState state = PlainState();
     state.choices.allUsers = true;
