@@ -48,7 +48,7 @@ UninstallKeyRun CurrentRun(const InstallerState& state) {
     UninstallKeyRun run;
     run.installerPath = ThePayload().path;
     run.productIconWritten = WriteProductIcon(state);
-    run.fonts = InstalledFileLists().fonts;
+    run.fonts = InstalledFileLists().listedFonts;
     run.totalSize = TotalFileSize();
     SYSTEMTIME now;
     GetLocalTime(&now);
