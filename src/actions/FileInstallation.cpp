@@ -85,6 +85,7 @@ void FileInstaller::AddToLists(const FileRecord& entry, const String& destinatio
     }
     if (entry.kind == kComServerFile) lists_.comServers.Append(destination);
     if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(destination);
+    if (entry.kind == kFontFile) lists_.listedFonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0});
 }
 
 void FileInstaller::AddGeneratedShortcut(const FileRecord& entry, const String& destination) {

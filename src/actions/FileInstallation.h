@@ -45,7 +45,8 @@ struct MsiFile {
 struct FileRunLists {
     Array<String8> sharedFiles; // path form, then the marker (' ', '^', 0xA9 or none)
     Array<String> comServers, typeLibraries, drivers;
-    Array<FontFile> fonts;
+    Array<FontFile> fonts;       // written font files, for their registration
+    Array<FontFile> listedFonts; // every font entry, before its overwrite test ("ProductFonts")
     Array<MsiFile> msiPackages;
     Array<String> installed; // every file written directly (not waiting for the restart)
     bool fontRegistered = false;

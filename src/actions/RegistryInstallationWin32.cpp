@@ -187,4 +187,8 @@ void ApplyRegistryEntries() {
     d.registryEntries = run.list;
 }
 
+std::unique_ptr<RegistrySystem> WindowsRegistry(RegistryView view) {
+    return std::make_unique<WindowsRegistrySystem>(view);
+}
+
 } // namespace cs

@@ -4,6 +4,8 @@
 
 #include "actions/RegistryInstallation.h"
 
+#include <memory>
+
 namespace cs {
 
 // Creates the product's key, applies the definition's registry list, imports the merge
@@ -12,5 +14,9 @@ namespace cs {
 // flags). Outputs: the registry, the log, the failure summary, the definition's registry
 // list with the lines appended for the uninstaller, and the run's "[Registry2]" records.
 void ApplyRegistryEntries();
+
+// The registry step's system over the real registry in a view, for other steps that write
+// values by key path (the uninstall entry's values that name another key).
+std::unique_ptr<RegistrySystem> WindowsRegistry(RegistryView view);
 
 } // namespace cs

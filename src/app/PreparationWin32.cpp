@@ -2,6 +2,7 @@
 // after it.
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
+#include "actions/UninstallRegistrationWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
@@ -9,6 +10,7 @@
 #include "app/SequenceSupportWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/RegistryWin32.h"
 #include "core/SystemErrorWin32.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
@@ -169,6 +171,23 @@ void RunPreparationBatches() {
         RunBatch(state.batchCommands[batch.index], batch.hide, batch.label);
 }
 
+// The installation folder stored where the definition's location reference points, the
+// place the start-up reads an earlier installation's folder from when "InstallLocation" is
+// empty (same parse, same view).
+void SaveInstallationPathValue() {
+    const InstallerState& state = Installer();
+    RegistryReference ref;
+    if (!(state.definition.optionWord1 & kOpt1RegisterUninstaller) ||
+        !ParseRegistryReference(state.definition.locationReference, ref))
+        return;
+    RegistryKey key;
+    if (key.Create(RegistryRootKey(ref.root), ref.key, RegistryView::Default, KEY_SET_VALUE) &&
+        key.SetText(ref.value, state.folders.installDir))
+        return;
+    LogTextWide(Format(u"Failed to save the installation path to \"%s\": %s\r\n",
+                       state.definition.locationReference, WindowsSystemErrorText(GetLastError())));
+}
+
 // The uninstaller's records, once every action has added its own.
 void WriteUninstallDataFile() {
     if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
@@ -221,10 +240,10 @@ void RemoveEmptyFolders() {
 // question (to come, with the restart itself) and then the installation-exit batch find
 // "Install.log" whole.
 constexpr void (*kInstallationActions[])() = {
-    InstallShortcuts,           ApplyRegistryEntries,     WriteUninstallDataFile,
-    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification,
-    CommitRestorePoint,         FinishLogInteractively,   RunInstallationExitBatch,
-    RemoveEmptyFolders,
+    InstallShortcuts,          ApplyRegistryEntries,        RegisterUninstaller,
+    SaveInstallationPathValue, WriteUninstallDataFile,      AddInstallFolderToSearchPath,
+    RunPostInstallationBatch,  RequestEndOfRunNotification, CommitRestorePoint,
+    FinishLogInteractively,    RunInstallationExitBatch,    RemoveEmptyFolders,
 };
 
 } // namespace

@@ -300,6 +300,13 @@ bool RegistryKey::SetExpandableText(const String& name, const String& text) cons
     return SetBytes(name, text.c_str(), (text.Length() + 1) * sizeof(char16_t), REG_EXPAND_SZ);
 }
 
+bool RegistryKey::SetAnsiText(const String& name, const String& text) const {
+    String8 narrowName = ToCodePage(name, kCodePageAnsi), narrowText = ToCodePage(text, kCodePageAnsi);
+    return Done(RegSetValueExA(key_.Get(), narrowName.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(narrowText.c_str()),
+                               static_cast<DWORD>(narrowText.Length() + 1)));
+}
+
 bool RegistryKey::SetDword(const String& name, uint32_t number) const {
     return SetBytes(name, &number, sizeof number, REG_DWORD);
 }

@@ -88,6 +88,9 @@ class RegistryKey {
     // Text values are written with their terminating NUL.
     bool SetText(const String& name, const String& text) const;
     bool SetExpandableText(const String& name, const String& text) const;
+    // A REG_SZ value through the system's 8-bit interface: name and text are converted to the
+    // ANSI code page (a character it lacks becomes "?") and the system stores the result.
+    bool SetAnsiText(const String& name, const String& text) const;
     bool SetDword(const String& name, uint32_t number) const;
     bool SetQword(const String& name, uint64_t number) const;
     // Each string with its NUL, then the NUL that ends the list: an empty list is one NUL.

@@ -204,6 +204,26 @@ TEST_F(FileLoop, ListsForTheRegistrationsAreFilledBeforeAnyTest) {
     EXPECT_EQ(Body(), "C:\\App\\d.inf\r\nC:\\App\\p.msi\r\n"); // fonts and system files are not recorded
 }
 
+// Every font entry is listed for the uninstall entry when it is reached, whether or not its
+// file is then written; only written fonts go to the registration.
+TEST_F(FileLoop, FontEntriesAreListedBeforeTheOverwriteTest) {
+    system.files[u"C:\\Windows\\Fonts\\old.ttf"] = {true, true, {2020, 1, 1, 0, 0, 0}, {}};
+    FileRecord stays = Entry(kFontFile, u"old.ttf", 3 << 2); // only when missing: it exists
+    stays.title = u"Old Face";
+    FileRecord fresh = Entry(kFontFile, u"new.ttf", kFileKeep);
+    fresh.title = u"New Face";
+    InstallAll({stays, fresh});
+
+    FileRunLists& lists = installer.Lists();
+    ASSERT_EQ(lists.listedFonts.Count(), 2);
+    EXPECT_EQ(lists.listedFonts[0].path, String(u"C:\\Windows\\Fonts\\old.ttf"));
+    EXPECT_EQ(lists.listedFonts[0].face, String(u"Old Face"));
+    EXPECT_FALSE(lists.listedFonts[0].keep);
+    EXPECT_TRUE(lists.listedFonts[1].keep);
+    ASSERT_EQ(lists.fonts.Count(), 1);
+    EXPECT_EQ(lists.fonts[0].face, String(u"New Face"));
+}
+
 TEST_F(FileLoop, AFolderThatCannotBeMadeSkipsTheFile) {
     system.failingFolders.push_back(u"C:\\App\\bin");
     InstallAll({Entry(kAppFile, u"bin\\a.exe"), Entry(kAppFile, u"b.exe")});

@@ -400,6 +400,21 @@ TEST_F(RegistryOnSystem, AnsiTextGoesThroughTheAnsiCodePage) {
     }
 }
 
+// Written through the 8-bit interface, a text is stored as the ANSI code page gives it back
+// in UTF-16: characters the code page has arrive as they are, others as "?".
+TEST_F(RegistryOnSystem, AnsiTextIsWrittenThroughTheAnsiCodePage) {
+    RegistryKey key = Make();
+    for (const String& text : {String(u"5.12.1"), String(u"Gr\u00fc\u00dfe"), String(u"\u4e2d")}) {
+        ASSERT_TRUE(key.SetAnsiText(u"Written \u00e9", text)) << Error();
+        RegistryValue value;
+        ASSERT_TRUE(key.Read(u"Written \u00e9", value)) << Error();
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+        String read;
+        ASSERT_TRUE(key.ReadText(u"Written \u00e9", read));
+        EXPECT_EQ(read, FromCodePage(ToCodePage(text, kCodePageAnsi).View(), kCodePageAnsi));
+    }
+}
+
 TEST(RegistryMultiString, StoredFormsSplit) {
     const struct {
         const char* what;

@@ -123,6 +123,10 @@ std::string InstallWith(bool x64) {
     std::string folder = DriveC() + kCompareFolder;
     fs::remove_all(folder);
     fs::create_directories(folder);
+    // Each engine finds the same older copy: an installation rewrites the entry with its own.
+    RegDeleteKey(kCompareUninstallKey);
+    RegAdd(kCompareUninstallKey, "InstallLocation", "C:\\cs_e2e_engines");
+    RegAdd(kCompareUninstallKey, "DisplayVersion", "1.5");
     RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
     EXPECT_EQ(ran.exitCode, 0) << (x64 ? "x64: " : "x86: ") << ran.output;
     std::string log;
@@ -134,8 +138,6 @@ std::string InstallWith(bool x64) {
 
 TEST(EnginesUnderWine, OneProjectInstallsAlikeWithEitherEngine) {
     RegAdd(kCompareKey, "Folder", "C:\\cs_e2e_engines");
-    RegAdd(kCompareUninstallKey, "InstallLocation", "C:\\cs_e2e_engines");
-    RegAdd(kCompareUninstallKey, "DisplayVersion", "1.5");
 
     std::string x64 = InstallWith(true);
     // What the 32-bit engine shows on 64-bit Windows, which the 64-bit engine must show too.

@@ -193,6 +193,10 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
 // new one from nothing to 1).
 TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     const std::string root = DriveC() + "/cs_e2e_existing";
+    // An entry left by an earlier run would make this one an installation over it, whose
+    // stored shared files are not counted again.
+    const std::string entry = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Existing E2E";
+    RegDeleteKey(entry);
     fs::remove_all(root);
     fs::create_directories(root + "/app/shared");
     WriteFile(root + "/app/only-missing.txt", "old bytes");
@@ -248,6 +252,7 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     EXPECT_TRUE(Contains(values, "new.dll    REG_DWORD    0x1")) << values;
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\counted.dll", "/f", "/reg:32"});
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
+    RegDeleteKey(entry);
     fs::remove_all(root);
 }
 

@@ -108,10 +108,14 @@ TEST(RefusalsUnderWine, SixtyFourBitProductOnThirtyTwoBitWindowsExits5) {
 TEST(RefusalsUnderWine, DowngradeBelowTheRecordedVersion) {
     const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Downgrade E2E";
     std::filesystem::create_directories(DriveC() + "/Downgrade E2E");
-    RegDeleteKey(key);
-    RegAdd(key, "InstallLocation", "C:\\Downgrade E2E");
-    RegAdd(key, "DisplayVersion", "3.0");
-    RegAdd(key, "NoDowngradeBelow", "3.0");
+    // The installed copy's entry (an installation rewrites it with its own values).
+    auto recordInstalledCopy = [&key] {
+        RegDeleteKey(key);
+        RegAdd(key, "InstallLocation", "C:\\Downgrade E2E");
+        RegAdd(key, "DisplayVersion", "3.0");
+        RegAdd(key, "NoDowngradeBelow", "3.0");
+    };
+    recordInstalledCopy();
     std::string older =
         BuildInstaller("downgrade", "[product]\nname = \"Downgrade E2E\"\nversion = \"2.0\"\n");
     std::string same = BuildInstaller("same", "[product]\nname = \"Downgrade E2E\"\nversion = \"3.0\"\n");
@@ -119,6 +123,7 @@ TEST(RefusalsUnderWine, DowngradeBelowTheRecordedVersion) {
     ASSERT_FALSE(same.empty());
     EXPECT_EQ(RunSilent(older), 11) << "no uninstall command to offer";
     EXPECT_EQ(RunSilent(same), 0) << "the recorded version itself may be installed over";
+    recordInstalledCopy();
     RegAdd(key, "UninstallString", "C:\\windows\\system32\\cmd.exe /c rem");
     EXPECT_EQ(RunSilent(older), 10) << "the old uninstaller is started";
     RegDeleteKey(key);
