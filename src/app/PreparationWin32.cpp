@@ -2,8 +2,10 @@
 // after it.
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
+#include "actions/UninstallerFilesWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
+#include "app/RunEndWin32.h"
 #include "app/Sequence.h"
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
@@ -17,6 +19,7 @@
 #include "log/LogWin32.h"
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
+#include "runtime/Payload.h"
 #include "uninstall/UninstallData.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
@@ -171,6 +174,7 @@ void RunPreparationBatches() {
 
 // The uninstaller's records, once every action has added its own.
 void WriteUninstallDataFile() {
+    SetStatus(Installer().outcome.status, 100);
     if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
     if (!SaveRunUninstallData()) FailureSummary() += FailureLines(UninstallDataPath(), GetLastError());
 }
@@ -178,6 +182,11 @@ void WriteUninstallDataFile() {
 void AddInstallFolderToSearchPath() {
     const Definition& d = Installer().definition;
     if (d.optionWord1 & kOpt1AddToPath) UpdateSearchPath(true, d.addToPathSubfolder);
+}
+
+void WriteUninstaller() {
+    SetStatus(Installer().outcome.status, 99);
+    WriteUninstallerProgram(ThePayload());
 }
 
 void RunPostInstallationBatch() {
@@ -215,16 +224,32 @@ void RemoveEmptyFolders() {
 }
 
 // The installation actions in their order (the files are installed just before them).
-// System registrations, associations, firewall exceptions and the uninstall registration
-// take their places before the uninstall data as they are built.
+// The uninstaller's icon comes before the shortcuts that show it. System registrations,
+// associations and firewall exceptions take their places before the background picture, the
+// uninstall registration between the uninstaller program and the restart marker.
 // The log is finished before anything of the run's end that may read it: the restart
-// question (to come, with the restart itself) and then the installation-exit batch find
-// "Install.log" whole.
+// question, the installation-exit batch and the launches find "Install.log" whole; the
+// restart (or the launch-on-exit command) comes last, once the empty folders are gone.
 constexpr void (*kInstallationActions[])() = {
-    InstallShortcuts,           ApplyRegistryEntries,     WriteUninstallDataFile,
-    AddInstallFolderToSearchPath, RunPostInstallationBatch, RequestEndOfRunNotification,
-    CommitRestorePoint,         FinishLogInteractively,   RunInstallationExitBatch,
+    WriteUninstallerIcon,
+    InstallShortcuts,
+    ApplyRegistryEntries,
+    SaveBackgroundBitmap,
+    SaveReadmeAndLicenceTexts,
+    AddInstallFolderToSearchPath,
+    WriteUninstaller,
+    WriteRebootMarker,
+    WriteUninstallDataFile,
+    RunPostInstallationBatch,
+    RequestEndOfRunNotification,
+    NotifyDesktopChanged,
+    CommitRestorePoint,
+    LogLaunchOnExit,
+    FinishLogInteractively,
+    AskForRestart,
+    RunInstallationExitBatch,
     RemoveEmptyFolders,
+    RestartOrLaunch,
 };
 
 } // namespace
