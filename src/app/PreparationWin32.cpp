@@ -249,6 +249,7 @@ constexpr void (*kInstallationActions[])() = {
     AskForRestart,
     RunInstallationExitBatch,
     RemoveEmptyFolders,
+    RestoreFileSystemRedirection,
     RestartOrLaunch,
 };
 
