@@ -174,3 +174,41 @@ TEST_F(UninstallerFiles, InstallerCopyAndOneReadme) {
     EXPECT_FALSE(fs::exists(app + "/reboot.dat"));
     EXPECT_FALSE(fs::exists(app + "/uninstall.ico"));
 }
+
+// An uninstaller of an earlier installation that is running (held open here) is replaced at
+// the next restart: the run ends with 16 (the restart itself is not carried out in tests).
+TEST_F(UninstallerFiles, AnUninstallerInUseIsReplacedAtTheRestart) {
+    const std::string app = DriveC() + "/cs_e2e_unfiles/busy";
+    fs::create_directories(app);
+    ASSERT_TRUE(WriteFile(app + "/uninstall.exe", "old uninstaller"));
+    std::string project = "[product]\nname = \"Uninstaller Busy E2E\"\nversion = \"1.0\"\n"
+                          "[install]\nfolder = \"" +
+                          TomlFolder("busy") +
+                          "\"\n"
+                          "[options]\nuninstaller_without_payload = true\nstart_menu_uninstaller = false\n";
+    std::string setup = BuildInstaller("uninstaller-busy", project);
+    ASSERT_FALSE(setup.empty());
+
+    Process holder(
+        {WinBin("hold-file.exe"), "C:\\cs_e2e_unfiles\\busy\\uninstall.exe", "C:\\cs_e2e_unfiles\\go"});
+    for (int i = 0; i < 600 && !fs::exists(app + "/uninstall.exe.held"); ++i)
+        RunNative({"sleep", "0.1"});
+    ASSERT_TRUE(fs::exists(app + "/uninstall.exe.held")) << "the uninstaller is not held";
+    RunResult ran = RunWine({setup, "/silent", "/a"}, 180);
+    WriteFile(DriveC() + "/cs_e2e_unfiles/go", "");
+    holder.Wait(60);
+
+    EXPECT_EQ(ran.exitCode, 16) << ran.output;
+    EXPECT_EQ(FileText(app + "/uninstall.exe"), "old uninstaller") << "nothing changes before the restart";
+    std::string log = FileText(app + "/Install.log");
+    EXPECT_TRUE(TextContains(log,
+                             "\"C:\\cs_e2e_unfiles\\busy\\uninstall.exe\" was successfully registered for "
+                             "replacement.\r\nTemporary file is \"C:\\cs_e2e_unfiles\\busy\\KWT"))
+        << log;
+    EXPECT_FALSE(TextContains(log, "Uninstaller >>> ")) << log;
+    std::string pending =
+        RunWine({"reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager", "/v",
+                 "PendingFileRenameOperations"})
+            .output;
+    EXPECT_TRUE(TextContains(pending, "cs_e2e_unfiles\\busy\\uninstall.exe")) << pending;
+}
