@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace cs::e2e;
 
@@ -80,4 +81,44 @@ TEST(RunEnd, ACommandThatCannotStartIsAppendedToTheFinishedLog) {
     ASSERT_NE(failure, std::string::npos) << log;
     EXPECT_GT(log.size(), failure + 60) << "the system's reason follows";
     EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+}
+
+// The restart question is asked in an interactive run, and in an unattended one with
+// ask_before_restart; answered No, the run ends with 16 and the launch-on-exit command runs.
+TEST(RunEnd, TheRestartQuestionAnsweredNoLeadsToTheLaunch) {
+    std::string sources = TempDir();
+    WriteFile(sources + "/a.txt", "a");
+    const struct {
+        const char* name;
+        std::string options;
+        std::vector<std::string> switches;
+    } cases[] = {
+        {"asked", "", {}},
+        {"asked-unattended", "ask_before_restart = true\n", {"/a"}},
+    };
+    for (const auto& c : cases) {
+        const std::string app = DriveC() + "/cs_e2e_runend_" + c.name;
+        fs::remove_all(app);
+        std::string project =
+            std::string("[product]\nname = \"Run End Question ") + c.name +
+            "\"\nversion = \"1.0\"\n[install]\nfolder = \"C:\\\\cs_e2e_runend_" + c.name +
+            "\"\n[links]\nlaunch_on_exit = \"cmd /c echo launched> launched.txt\"\n"
+            "[options]\nreboot_required = true\nno_greeting = true\nno_completion_message = true\n" +
+            c.options + "[[file]]\nsource = \"" + sources + "/a.txt\"\n";
+        std::string setup = BuildInstaller(std::string("runend-") + c.name, project);
+        ASSERT_FALSE(setup.empty()) << c.name;
+        std::vector<std::string> args{setup};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        Process run(args);
+        auto question = WaitForWindow("^Please confirm$", 60);
+        ASSERT_TRUE(question) << c.name << ": no restart question";
+        PressKey(*question, "n");
+        RunResult ran = run.Wait(120);
+        ASSERT_FALSE(ran.timedOut) << c.name;
+        EXPECT_EQ(ran.exitCode, 16) << c.name << ran.output;
+        for (int i = 0; i < 50 && !fs::exists(app + "/launched.txt"); ++i)
+            RunNative({"sleep", "0.1"});
+        EXPECT_TRUE(fs::exists(app + "/launched.txt"))
+            << c.name << ": the working folder is the installation folder";
+    }
 }
