@@ -3,8 +3,10 @@
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
 #include "actions/UninstallRegistrationWin32.h"
+#include "actions/UninstallerFilesWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
+#include "app/RunEndWin32.h"
 #include "app/Sequence.h"
 #include "app/SequenceRules.h"
 #include "app/SequenceSupportWin32.h"
@@ -19,6 +21,7 @@
 #include "log/LogWin32.h"
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
+#include "runtime/Payload.h"
 #include "uninstall/UninstallData.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
@@ -190,6 +193,7 @@ void SaveInstallationPathValue() {
 
 // The uninstaller's records, once every action has added its own.
 void WriteUninstallDataFile() {
+    SetStatus(Installer().outcome.status, 100);
     if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
     if (!SaveRunUninstallData()) FailureSummary() += FailureLines(UninstallDataPath(), GetLastError());
 }
@@ -197,6 +201,11 @@ void WriteUninstallDataFile() {
 void AddInstallFolderToSearchPath() {
     const Definition& d = Installer().definition;
     if (d.optionWord1 & kOpt1AddToPath) UpdateSearchPath(true, d.addToPathSubfolder);
+}
+
+void WriteUninstaller() {
+    SetStatus(Installer().outcome.status, 99);
+    WriteUninstallerProgram(ThePayload());
 }
 
 void RunPostInstallationBatch() {
@@ -234,16 +243,35 @@ void RemoveEmptyFolders() {
 }
 
 // The installation actions in their order (the files are installed just before them).
-// System registrations, associations, firewall exceptions and the uninstall registration
-// take their places before the uninstall data as they are built.
+// The uninstaller's icon comes before the shortcuts that show it. System registrations,
+// associations and firewall exceptions take their places before the background picture. The
+// uninstall key and the installation path value follow the uninstaller program.
 // The log is finished before anything of the run's end that may read it: the restart
-// question (to come, with the restart itself) and then the installation-exit batch find
-// "Install.log" whole.
+// question, the installation-exit batch and the launches find "Install.log" whole; the
+// restart (or the launch-on-exit command) comes last, once the empty folders are gone.
 constexpr void (*kInstallationActions[])() = {
-    InstallShortcuts,          ApplyRegistryEntries,        RegisterUninstaller,
-    SaveInstallationPathValue, WriteUninstallDataFile,      AddInstallFolderToSearchPath,
-    RunPostInstallationBatch,  RequestEndOfRunNotification, CommitRestorePoint,
-    FinishLogInteractively,    RunInstallationExitBatch,    RemoveEmptyFolders,
+    WriteUninstallerIcon,
+    InstallShortcuts,
+    ApplyRegistryEntries,
+    SaveBackgroundBitmap,
+    SaveReadmeAndLicenceTexts,
+    AddInstallFolderToSearchPath,
+    WriteUninstaller,
+    RegisterUninstaller,
+    SaveInstallationPathValue,
+    WriteRebootMarker,
+    WriteUninstallDataFile,
+    RunPostInstallationBatch,
+    RequestEndOfRunNotification,
+    NotifyDesktopChanged,
+    CommitRestorePoint,
+    LogLaunchOnExit,
+    FinishLogInteractively,
+    AskForRestart,
+    RunInstallationExitBatch,
+    RemoveEmptyFolders,
+    RestoreFileSystemRedirection,
+    RestartOrLaunch,
 };
 
 } // namespace

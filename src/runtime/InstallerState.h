@@ -74,4 +74,8 @@ struct EnginePayload;
 void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,
                           void (*expandVariables)(String&) = nullptr);
 
+// Windows engine: switches the file-system redirection on again when the definition reader
+// switched it off for a 64-bit product (32-bit engine); otherwise nothing.
+void RestoreFileSystemRedirection();
+
 } // namespace cs

@@ -20,19 +20,31 @@ String WindowsFolder() {
     return n > 0 && n <= MAX_PATH ? String(reinterpret_cast<const char16_t*>(buffer), n) : String();
 }
 
+// What switching off the redirection gave back, for switching it on again.
+PVOID g_redirection = nullptr;
+bool g_redirectionOff = false;
+
+template <class Fn> Fn Kernel32Entry(const char* name) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
+}
+
 // A 64-bit product's files must reach the real system folders. The 64-bit engine has no
 // redirection to switch off, so for it this is done.
 bool DisableRedirection() {
     if (kEngineIs64Bit) return true;
-    using Disable = BOOL(WINAPI*)(PVOID*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto disable = reinterpret_cast<Disable>(
-        reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "Wow64DisableWow64FsRedirection") : nullptr));
-    static PVOID previous = nullptr;
-    return disable && disable(&previous);
+    auto disable = Kernel32Entry<BOOL(WINAPI*)(PVOID*)>("Wow64DisableWow64FsRedirection");
+    g_redirectionOff = disable && disable(&g_redirection);
+    return g_redirectionOff;
 }
 
 } // namespace
+
+void RestoreFileSystemRedirection() {
+    if (!g_redirectionOff) return;
+    auto revert = Kernel32Entry<BOOL(WINAPI*)(PVOID)>("Wow64RevertWow64FsRedirection");
+    if (revert && revert(g_redirection)) g_redirectionOff = false;
+}
 
 void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,
                           void (*expandVariables)(String&)) {

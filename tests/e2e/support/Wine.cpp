@@ -28,6 +28,9 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workDir, in
     pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
+        // An installer that needs a restart ends with its exit code instead of restarting the
+        // prefix the tests share (the engine reads this switch; Wine passes it on).
+        setenv("CORVANTIS_NO_RESTART", "1", 1);
         dup2(fds[1], 1);
         dup2(fds[1], 2);
         close(fds[0]);
@@ -253,6 +256,16 @@ std::string TrimmedEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::string FileText(const std::string& path) {
+    std::string text;
+    ReadFile(path, text);
+    return text;
+}
+
+bool TextContains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 } // namespace cs::e2e

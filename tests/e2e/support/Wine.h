@@ -64,6 +64,9 @@ void PressKey(const std::string& id, const std::string& key);
 std::string Screenshot(const std::string& path);
 
 bool ReadFile(const std::string& path, std::string& out);
+// The file's bytes, "" when it cannot be read.
+std::string FileText(const std::string& path);
+bool TextContains(const std::string& text, const std::string& part);
 bool WriteFile(const std::string& path, const std::string& data);
 
 // The "name=value" lines of a program's output (line ends CRLF or LF) by name.
