@@ -6,13 +6,15 @@
 // fails on time.
 //
 //   datastream_bench [--mb N (64)] [--small N (2000)] [--rounds N (3)] [--keep]
-//                    [--stub corvantis-setup.exe]
+//                    [--stub corvantis-setup.exe] [--compare other-corvantis-setup.exe]
 //
 // Each round runs both references, a 1-file installer (the start-up cost) and the payload's
 // installer; the extraction is the difference of the two installers. Both installers run
 // again on one processor (the engine decodes its chunks on as many threads as its process
 // has processors): the decoding on one thread. The summary gives the medians and the median
 // of the rounds' ratios, which the machine's load varies least.
+// --compare builds the same two installers on another engine build (an earlier commit's, say)
+// and runs them in the same rounds: a before and after that the machine's load varies least.
 // --keep leaves the work folder (installers, files, the tar) for a profile.
 //
 // Without --stub it runs the engine scripts/wine-env chose for this machine: the stub in
@@ -200,6 +202,7 @@ struct Options {
     int rounds = 3;
     bool keep = false; // leave the work folder (installers, files, references) for a profile
     std::string stub;
+    std::string comparedStub; // another engine build, run in the same rounds (--compare)
 };
 
 bool ReadOptions(int argc, char** argv, Options& o) {
@@ -214,6 +217,7 @@ bool ReadOptions(int argc, char** argv, Options& o) {
         if (!std::strcmp(argv[i], "--small")) o.smallFiles = std::strtoul(argv[i + 1], nullptr, 10);
         if (!std::strcmp(argv[i], "--rounds")) o.rounds = std::max(1, std::atoi(argv[i + 1]));
         if (!std::strcmp(argv[i], "--stub")) o.stub = argv[i + 1];
+        if (!std::strcmp(argv[i], "--compare")) o.comparedStub = argv[i + 1];
     }
     if (!o.stub.empty()) return true;
     std::fprintf(stderr, "datastream_bench: give --stub or set CORVANTIS_WIN_BIN (scripts/wine-env does)\n");
@@ -257,17 +261,19 @@ std::string MakePayload(const fs::path& dir, const Options& o, const std::string
 // One round: the two references on Linux, then the 1-file installer and the payload's, on
 // every processor and on one.
 struct Round {
-    double xz = 0;         // xz -dc of the tar of the same files
-    double xzTar = 0;      // xz -dc | tar -x of it (every file written)
-    RunFigures base;       // the 1-file installer: start-up cost
-    RunFigures payload;    // the payload's installer
-    RunFigures baseOne;    // the same two on one processor
-    RunFigures payloadOne; //
+    double xz = 0;                            // xz -dc of the tar of the same files
+    double xzTar = 0;                         // xz -dc | tar -x of it (every file written)
+    RunFigures base;                          // the 1-file installer: start-up cost
+    RunFigures payload;                       // the payload's installer
+    RunFigures baseOne;                       // the same two on one processor
+    RunFigures payloadOne;                    //
+    RunFigures comparedBase, comparedPayload; // the same two built on the compared engine
     double Extraction() const { return payload.seconds - base.seconds; }
     double ExtractionOne() const { return payloadOne.seconds - baseOne.seconds; }
+    double ComparedExtraction() const { return comparedPayload.seconds - comparedBase.seconds; }
 };
 
-Round MeasureRound(const fs::path& dir) {
+Round MeasureRound(const fs::path& dir, bool compared) {
     Round r;
     fs::path archive = dir / "all.tar.xz", out = dir / "untarred";
     r.xz = TimeShell("xz -dc " + Quote(archive) + " > /dev/null");
@@ -279,6 +285,10 @@ Round MeasureRound(const fs::path& dir) {
     r.payload = RunUnderWine(setup, false, r.base.seconds * 1.5);
     r.baseOne = RunUnderWine(tiny, true);
     r.payloadOne = RunUnderWine(setup, true);
+    if (compared) {
+        r.comparedBase = RunUnderWine((dir / "tiny-compared.exe").string(), false);
+        r.comparedPayload = RunUnderWine((dir / "setup-compared.exe").string(), false);
+    }
     return r;
 }
 
@@ -346,6 +356,21 @@ void PrintRounds(const std::vector<Round>& rounds, double megabytes) {
                 m[8], m[10], m[9]);
 }
 
+// The compared engine beside this one, round by round and the medians.
+void PrintComparison(const std::vector<Round>& rounds) {
+    std::printf("\ncompared engine  %11s %11s %11s\n", "extraction", "/ xz -dc", "this / it");
+    std::vector<double> extraction, toXz, thisToIt;
+    for (size_t i = 0; i < rounds.size(); ++i) {
+        const Round& r = rounds[i];
+        extraction.push_back(r.ComparedExtraction());
+        toXz.push_back(r.ComparedExtraction() / r.xz);
+        thisToIt.push_back(r.Extraction() / r.ComparedExtraction());
+        std::printf("round %-10zu %11.2f %11.2f %11.2f\n", i + 1, extraction.back(), toXz.back(),
+                    thisToIt.back());
+    }
+    std::printf("%-16s %11.2f %11.2f %11.2f\n", "median", Median(extraction), Median(toXz), Median(thisToIt));
+}
+
 // The memory figures: each the highest of all rounds.
 void PrintMemory(const std::vector<Round>& rounds, double startupSeconds, size_t totalBytes) {
     RunFigures base, run;
@@ -396,10 +421,15 @@ int main(int argc, char** argv) {
     // The references: the same files as one tar, compressed by `xz -6` as one stream.
     Shell("tar -cf " + Quote(dir / "all.tar") + " -C " + Quote(dir) + " files && xz -6 -T1 -f " +
           Quote(dir / "all.tar"));
+    const bool compared = !o.comparedStub.empty();
+    if (compared && !(Build(dir, toml, o.comparedStub, dir / "setup-compared.exe") &&
+                      Build(dir, tiny, o.comparedStub, dir / "tiny-compared.exe")))
+        return 1;
     std::vector<Round> rounds;
     for (int i = 0; i < o.rounds; ++i)
-        rounds.push_back(MeasureRound(dir));
+        rounds.push_back(MeasureRound(dir, compared));
     PrintRounds(rounds, static_cast<double>(o.megabytes));
+    if (compared) PrintComparison(rounds);
     PrintMemory(rounds, rounds.back().base.seconds * 1.5, o.megabytes << 20);
     if (o.keep)
         std::printf("kept: %s\n", dir.c_str());
