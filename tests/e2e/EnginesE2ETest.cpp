@@ -22,10 +22,6 @@ std::string SourceDir() {
     return CORVANTIS_SOURCE_DIR;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Runs a shell command line in the source folder, as a user at the repository's root would,
 // without the environment variable that names a stub.
 RunResult AtRepositoryRoot(const std::string& commandLine) {
@@ -50,7 +46,7 @@ TEST(EnginesUnderWine, ReadmeBuildCommandsFindTheirStubs) {
         dir + "/'");
     ASSERT_EQ(built.exitCode, 0) << built.output;
     std::string x86 = dir + "/hello-setup.exe";
-    EXPECT_TRUE(Contains(Inspect(x86), "\"image\": \"PE32\"")) << "the 32-bit engine is the default";
+    EXPECT_TRUE(TextContains(Inspect(x86), "\"image\": \"PE32\"")) << "the 32-bit engine is the default";
 
     fs::copy(SourceDir() + "/examples/hello", dir + "/hello64", fs::copy_options::recursive);
     std::string project;
@@ -60,7 +56,7 @@ TEST(EnginesUnderWine, ReadmeBuildCommandsFindTheirStubs) {
                              dir + "/hello-setup-x64.exe'");
     ASSERT_EQ(built.exitCode, 0) << built.output;
     std::string x64 = dir + "/hello-setup-x64.exe";
-    EXPECT_TRUE(Contains(Inspect(x64), "\"image\": \"PE32+\"")) << "engine = \"x64\" takes the 64-bit stub";
+    EXPECT_TRUE(TextContains(Inspect(x64), "\"image\": \"PE32+\"")) << "engine = \"x64\" takes the 64-bit stub";
 
     // Each installer this machine can run installs the example.
     std::vector<std::string> runnable{x64};
@@ -147,7 +143,7 @@ TEST(EnginesUnderWine, OneProjectInstallsAlikeWithEitherEngine) {
           "ProgramsDir64=C:\\Program Files", "CommonDir32=C:\\Program Files (x86)\\Common Files",
           "CommonDir64=C:\\Program Files\\Common Files",
           "SharedDir=C:\\Program Files (x86)\\Common Files\\Engines E2E", "Bits=64", "OldVersion=1.5"})
-        EXPECT_TRUE(Contains(x64, line)) << "missing: " << line << "\n" << x64;
+        EXPECT_TRUE(TextContains(x64, line)) << "missing: " << line << "\n" << x64;
 
     if (EngineIsX64()) {
         std::printf("this machine runs no 32-bit code: the 64-bit run was compared with fixed lines only\n");

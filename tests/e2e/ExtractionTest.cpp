@@ -76,10 +76,6 @@ bool FoundUnderUsers(const std::string& name) {
     return false;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 } // namespace
 
 TEST(ExtractionUnderWine, InstallersOfEveryKindExtract) {
@@ -104,8 +100,8 @@ TEST(ExtractionUnderWine, InstallersOfEveryKindExtract) {
         EXPECT_EQ(inspected.exitCode, 0) << inspected.output;
         size_t stream = inspected.output.find("\"dataStream\"");
         ASSERT_NE(stream, std::string::npos);
-        EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"result\": \"ok\""));
-        EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"name\": \"small39.dat\""));
+        EXPECT_TRUE(TextContains(inspected.output.substr(stream), "\"result\": \"ok\""));
+        EXPECT_TRUE(TextContains(inspected.output.substr(stream), "\"name\": \"small39.dat\""));
 
         std::set<std::string> before = PendingTempFiles();
         RunResult ran = RunWine({setup, "/silent", "/a"}, 120);
@@ -134,7 +130,7 @@ TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
     EXPECT_EQ(inspected.exitCode, 2);
     size_t stream = inspected.output.find("\"dataStream\"");
     ASSERT_NE(stream, std::string::npos) << inspected.output;
-    EXPECT_TRUE(Contains(inspected.output.substr(stream), "\"result\": 62"))
+    EXPECT_TRUE(TextContains(inspected.output.substr(stream), "\"result\": 62"))
         << inspected.output.substr(stream);
 
     fs::remove_all(DriveC() + "/cs_e2e_extract");
@@ -155,5 +151,5 @@ TEST(ExtractionUnderWine, DamagedChunkIsCode62Everywhere) {
     ASSERT_TRUE(ReadFile(DriveC() + "/cs_e2e_extract/Install.log", log));
     size_t summary = log.find("*** FAILURE SUMMARY ***");
     ASSERT_NE(summary, std::string::npos) << log;
-    EXPECT_TRUE(Contains(log.substr(summary), "Error code: 62")) << log;
+    EXPECT_TRUE(TextContains(log.substr(summary), "Error code: 62")) << log;
 }

@@ -23,20 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 RunResult RunSilent(const std::string& installer, int timeout = 180) {
     RunResult r = RunWine({installer, "/silent", "/a"}, timeout);
     EXPECT_FALSE(r.timedOut) << r.output;
     return r;
-}
-
-std::string Slurp(const std::string& path) {
-    std::string text;
-    ReadFile(path, text);
-    return text;
 }
 
 // The attribute letters "attrib" shows for a file (R, H, S), in that order. Wine reports the
@@ -146,7 +136,7 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
         {app + "/c.cpl", "applet bytes"},             {app + "/data/u.txt", "uninstall folder bytes"},
         {app + "/keep/k.txt", "kept bytes"},
     };
-    for (const Placed& p : placed) EXPECT_EQ(Slurp(p.path), p.bytes) << p.path;
+    for (const Placed& p : placed) EXPECT_EQ(FileText(p.path), p.bytes) << p.path;
 
     EXPECT_EQ(ModifiedSeconds(app + "/bin/app.txt"), UtcSeconds(2021, 3, 4, 5, 6, 7)) << "the date is UTC";
     EXPECT_EQ(AttributeLetters("C:\\cs_e2e_files\\app\\bin\\app.txt"), "RH");
@@ -162,19 +152,19 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
         w + "data\\u.txt",
         startupLink, // the startup file's generated shortcut, made after the files
     };
-    std::string data = Slurp(app + "/data/Uninstall.dat");
+    std::string data = FileText(app + "/data/Uninstall.dat");
     EXPECT_EQ(UninstallBodyLines(data), expected) << data;
-    EXPECT_TRUE(Contains(data, "\r\n\r\n[Strings]\r\n~10\r\n"));
+    EXPECT_TRUE(TextContains(data, "\r\n\r\n[Strings]\r\n~10\r\n"));
 
     std::string applet = RegQuery(std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/reg:64");
-    EXPECT_TRUE(Contains(applet, "E2E Applet")) << applet;
+    EXPECT_TRUE(TextContains(applet, "E2E Applet")) << applet;
     std::string command =
         RegQuery(std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass + "\\Shell\\Open\\Command", "/reg:64");
-    EXPECT_TRUE(Contains(command, "\"C:\\cs_e2e_files\\app\\c.cpl\"")) << command;
+    EXPECT_TRUE(TextContains(command, "\"C:\\cs_e2e_files\\app\\c.cpl\"")) << command;
 
-    std::string log = Slurp(app + "/data/Install.log");
-    EXPECT_TRUE(Contains(log, "app.txt >>> C:\\cs_e2e_files\\app\\bin\\app.txt")) << log;
-    EXPECT_TRUE(Contains(log, "Registering control panel applet \"E2E Applet\"...OK")) << log;
+    std::string log = FileText(app + "/data/Install.log");
+    EXPECT_TRUE(TextContains(log, "app.txt >>> C:\\cs_e2e_files\\app\\bin\\app.txt")) << log;
+    EXPECT_TRUE(TextContains(log, "Registering control panel applet \"E2E Applet\"...OK")) << log;
 
     RunWine({"reg", "delete", std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/f", "/reg:64"});
     RunWine({"reg", "delete",
@@ -228,28 +218,28 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     RunResult ran = RunSilent(setup);
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
 
-    EXPECT_EQ(Slurp(root + "/app/only-missing.txt"), "old bytes");
-    EXPECT_EQ(Slurp(root + "/app/newer.txt"), "newer bytes");
-    EXPECT_EQ(Slurp(root + "/app/shared/counted.dll"), "new shared");
-    EXPECT_NE(Slurp(root + "/app/older.dll"), "version 2.7");
-    EXPECT_EQ(Slurp(root + "/app/newer.dll"), "version 3.0");
-    std::string log = Slurp(root + "/app/Install.log");
-    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\only-missing.txt was not installed because it already "
+    EXPECT_EQ(FileText(root + "/app/only-missing.txt"), "old bytes");
+    EXPECT_EQ(FileText(root + "/app/newer.txt"), "newer bytes");
+    EXPECT_EQ(FileText(root + "/app/shared/counted.dll"), "new shared");
+    EXPECT_NE(FileText(root + "/app/older.dll"), "version 2.7");
+    EXPECT_EQ(FileText(root + "/app/newer.dll"), "version 3.0");
+    std::string log = FileText(root + "/app/Install.log");
+    EXPECT_TRUE(TextContains(log, "C:\\cs_e2e_existing\\app\\only-missing.txt was not installed because it already "
                               "exists.")) << log;
-    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.txt was not installed because the existing file is "
+    EXPECT_TRUE(TextContains(log, "C:\\cs_e2e_existing\\app\\newer.txt was not installed because the existing file is "
                               "newer.")) << log;
-    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\older.dll was not installed because its version (2.7) is "
+    EXPECT_TRUE(TextContains(log, "C:\\cs_e2e_existing\\app\\older.dll was not installed because its version (2.7) is "
                               "not newer than 2. 7. 18\r\n")) << log;
-    EXPECT_TRUE(Contains(log, "C:\\cs_e2e_existing\\app\\newer.dll needs replacement because its version (3.0) is "
+    EXPECT_TRUE(TextContains(log, "C:\\cs_e2e_existing\\app\\newer.dll needs replacement because its version (3.0) is "
                               "newer than 2. 7. 18 and its date (2030/01/01 00:00:00) is newer than ")) << log;
-    std::vector<std::string> body = UninstallBodyLines(Slurp(root + "/app/Uninstall.dat"));
+    std::vector<std::string> body = UninstallBodyLines(FileText(root + "/app/Uninstall.dat"));
     EXPECT_EQ(body, (std::vector<std::string>{
                         "C:\\cs_e2e_existing\\app\\only-missing.txt", "C:\\cs_e2e_existing\\app\\newer.txt",
                         "C:\\cs_e2e_existing\\app\\older.dll", "C:\\cs_e2e_existing\\app\\newer.dll"}));
 
     std::string values = RegQuery(counts, "/reg:32");
-    EXPECT_TRUE(Contains(values, "counted.dll    REG_DWORD    0x4")) << values;
-    EXPECT_TRUE(Contains(values, "new.dll    REG_DWORD    0x1")) << values;
+    EXPECT_TRUE(TextContains(values, "counted.dll    REG_DWORD    0x4")) << values;
+    EXPECT_TRUE(TextContains(values, "new.dll    REG_DWORD    0x1")) << values;
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\counted.dll", "/f", "/reg:32"});
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
     RegDeleteKey(entry);

@@ -16,16 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string Slurp(const std::string& path) {
-    std::string text;
-    ReadFile(path, text);
-    return text;
-}
-
 // The "[Registry2]" block of "Uninstall.dat": its lines up to the next section.
 std::string Registry2Block(const std::string& uninstallData) {
     const std::string header = "\r\n\r\n[Registry2]\r\n";
@@ -56,7 +46,7 @@ std::string RegExport(const std::string& key, const std::string& view) {
     std::string file = TempDir() + "/export.reg";
     RunResult r = RunWine({"reg", "export", key, ToWindowsPath(file), "/y", view}, 60);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::string wide = Slurp(file), text;
+    std::string wide = FileText(file), text;
     for (size_t i = 0; i + 1 < wide.size(); i += 2)
         if (wide[i + 1] == 0 && wide[i] != 0) text += wide[i];
     return text;
@@ -165,7 +155,7 @@ TEST_F(RegistryUnderWine, ListActionsUserHivesProductKeyAndRecords) {
     };
     for (const Expected& e : expected) {
         Query value = RegQuery(values, "/reg:32", e.name);
-        EXPECT_TRUE(Contains(value.output, e.line)) << value.output;
+        EXPECT_TRUE(TextContains(value.output, e.line)) << value.output;
     }
     EXPECT_FALSE(RegQuery(values, "/reg:32", "Gone").found) << "action 4 deletes and writes nothing";
 
@@ -177,7 +167,7 @@ TEST_F(RegistryUnderWine, ListActionsUserHivesProductKeyAndRecords) {
     EXPECT_TRUE(RegQuery("HKLM\\Software\\CsE2E Registry\\Product", "/reg:32").found);
     EXPECT_FALSE(RegQuery("HKLM\\Software\\CsE2E Registry\\Product", "/reg:64").found) << "a 32-bit product";
 
-    EXPECT_EQ(Registry2Block(Slurp(root + "/Uninstall.dat")),
+    EXPECT_EQ(Registry2Block(FileText(root + "/Uninstall.dat")),
               values + ",Count,4,12,1\r\n" + values + ",Gone,4,12,4\r\n" + values + ",Kept,1,new,6\r\n" +
                   values + ",Sz,1,%InstallDir%\\bin,3\r\n" + values + ",Expand,2,%InstallDir%\\bin,3\r\n" +
                   "\\HKAU\\Software\\CsE2E Registry\\All\r\n");
@@ -209,31 +199,31 @@ TEST_F(RegistryUnderWine, MergeFileAndAppPaths) {
     RunSilent(setup);
 
     Query from = RegQuery(merged, "/reg:32", "From");
-    EXPECT_TRUE(Contains(from.output, "From    REG_SZ    merge file")) << from.output;
-    std::string log = Slurp(root + "/Install.log");
-    EXPECT_TRUE(Contains(log, "Merging registry file...OK\r\n")) << log;
+    EXPECT_TRUE(TextContains(from.output, "From    REG_SZ    merge file")) << from.output;
+    std::string log = FileText(root + "/Install.log");
+    EXPECT_TRUE(TextContains(log, "Merging registry file...OK\r\n")) << log;
     for (const auto& entry : fs::recursive_directory_iterator(DriveC() + "/users"))
         EXPECT_FALSE(entry.path().filename().string().rfind("KWT", 0) == 0 &&
                      entry.path().extension() == ".reg")
             << entry.path();
 
-    EXPECT_TRUE(Contains(log, "Registering exe path...OK\r\n")) << log;
+    EXPECT_TRUE(TextContains(log, "Registering exe path...OK\r\n")) << log;
     Query program = RegQuery(appPaths, "/reg:32", "");
-    EXPECT_TRUE(Contains(program.output, "REG_SZ    C:\\cs_e2e_regapp\\cs_e2e_app.exe")) << program.output;
+    EXPECT_TRUE(TextContains(program.output, "REG_SZ    C:\\cs_e2e_regapp\\cs_e2e_app.exe")) << program.output;
     Query path = RegQuery(appPaths, "/reg:32", "Path");
-    EXPECT_TRUE(Contains(path.output, "Path    REG_SZ    C:\\cs_e2e_regapp\r\n")) << path.output;
+    EXPECT_TRUE(TextContains(path.output, "Path    REG_SZ    C:\\cs_e2e_regapp\r\n")) << path.output;
     const std::string key = "\\" + appPaths;
     const std::string records = key + ",,,,2\r\n" + key + ",Path,,,2\r\n" + key + "\r\n";
-    EXPECT_EQ(Registry2Block(Slurp(root + "/Uninstall.dat")), records);
+    EXPECT_EQ(Registry2Block(FileText(root + "/Uninstall.dat")), records);
 
     // The second installation's records replace the first's: its own registration is still
     // recorded for the uninstaller.
     RunSilent(setup);
-    log = Slurp(root + "/Install.log");
-    EXPECT_TRUE(Contains(log.substr(log.rfind("Registering exe path...")),
+    log = FileText(root + "/Install.log");
+    EXPECT_TRUE(TextContains(log.substr(log.rfind("Registering exe path...")),
                          "Registering exe path...a registration already exists\r\n"))
         << log;
-    EXPECT_EQ(Registry2Block(Slurp(root + "/Uninstall.dat")), records);
+    EXPECT_EQ(Registry2Block(FileText(root + "/Uninstall.dat")), records);
 
     RegDelete(merged, "/reg:32");
     RegDelete(appPaths, "/reg:32");
@@ -257,9 +247,9 @@ TEST_F(RegistryUnderWine, SixtyFourBitProductWritesTheSixtyFourBitView) {
     RunSilent(setup);
 
     std::string exported = RegExport(key, "/reg:64");
-    EXPECT_TRUE(Contains(exported, "\"Written\"=hex(b):00,00,00,00,01,00,00,00")) << exported;
+    EXPECT_TRUE(TextContains(exported, "\"Written\"=hex(b):00,00,00,00,01,00,00,00")) << exported;
     Query merged = RegQuery(key, "/reg:64", "Merged");
-    EXPECT_TRUE(Contains(merged.output, "Merged    REG_SZ    64")) << merged.output;
+    EXPECT_TRUE(TextContains(merged.output, "Merged    REG_SZ    64")) << merged.output;
     EXPECT_FALSE(RegQuery(key, "/reg:32").found) << "nothing in the 32-bit view";
 
     RegDelete(key, "/reg:64");

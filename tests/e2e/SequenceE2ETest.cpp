@@ -18,10 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 RunResult RunAutomatic(const std::string& installer) {
     RunResult r = RunWine({installer, "/silent", "/a"}, 120);
     EXPECT_FALSE(r.timedOut) << r.output;
@@ -60,21 +56,21 @@ TEST(SequenceUnderWine, PreparationBatchesAndLogInOrder) {
     std::string text;
     ASSERT_TRUE(ReadFile(root + "/app/pre.txt", text))
         << "the shared folder exists when the first batch runs";
-    EXPECT_TRUE(Contains(text, "shared folder made"));
+    EXPECT_TRUE(TextContains(text, "shared folder made"));
     EXPECT_TRUE(ReadFile(root + "/app/post.txt", text)) << "the post-installation batch runs before the log";
     EXPECT_TRUE(ReadFile(root + "/app/exit.txt", text)) << "the installation-exit batch runs after the log";
     EXPECT_FALSE(fs::exists(root + "/app/shared")) << "an empty shared folder is removed at the end";
 
     std::string log;
     ASSERT_TRUE(ReadFile(root + "/app/data/Install.log", log));
-    EXPECT_TRUE(Contains(log, "Running Pre-Installation Batch...")) << log;
-    EXPECT_TRUE(Contains(log, "output of the pre-installation batch")) << log;
-    EXPECT_TRUE(Contains(log, "Running Post-Installation Batch...")) << log;
-    EXPECT_FALSE(Contains(log, "FAILURE SUMMARY")) << log;
+    EXPECT_TRUE(TextContains(log, "Running Pre-Installation Batch...")) << log;
+    EXPECT_TRUE(TextContains(log, "output of the pre-installation batch")) << log;
+    EXPECT_TRUE(TextContains(log, "Running Post-Installation Batch...")) << log;
+    EXPECT_FALSE(TextContains(log, "FAILURE SUMMARY")) << log;
     // Wine's srclient.dll has no system restore (SRSetRestorePointW fails): the failure is
     // logged with its reason and the run goes on.
-    EXPECT_TRUE(Contains(log, "Creating restore point...FAILED\r\n")) << log;
-    EXPECT_FALSE(Contains(log, "Failed to commit restore point."))
+    EXPECT_TRUE(TextContains(log, "Creating restore point...FAILED\r\n")) << log;
+    EXPECT_FALSE(TextContains(log, "Failed to commit restore point."))
         << "a point that failed to begin is not committed";
     // The Windows folder as Wine names it, the build date in the user's short date format.
     const std::string done = "\r\nDone: Prepared E2E in ";
@@ -206,16 +202,16 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
 
     std::string log;
     ASSERT_TRUE(ReadFile(root + "/Install.log", log));
-    EXPECT_FALSE(Contains(log, "Loosen Menu")) << "no Start Menu folder yet: " << log;
+    EXPECT_FALSE(TextContains(log, "Loosen Menu")) << "no Start Menu folder yet: " << log;
     size_t folder = log.find("Loosening security on directory \"C:\\cs_e2e_loosen\"...OK");
     size_t shared = log.find("Loosening security on directory \"C:\\cs_e2e_loosen\\shared\"...OK");
     ASSERT_NE(folder, std::string::npos) << log;
     ASSERT_NE(shared, std::string::npos) << log;
     EXPECT_LT(folder, shared);
-    EXPECT_FALSE(Contains(log, "FAILED")) << log;
+    EXPECT_FALSE(TextContains(log, "FAILED")) << log;
 
     RunResult path = RunWine({"reg", "query", environment, "/v", "Path"}, 60);
-    EXPECT_TRUE(Contains(path.output, "C:\\cs_e2e_loosen\\bin")) << path.output;
+    EXPECT_TRUE(TextContains(path.output, "C:\\cs_e2e_loosen\\bin")) << path.output;
     // Put the prefix's search path back as it was.
     size_t at = before.output.find("REG_");
     ASSERT_NE(at, std::string::npos);

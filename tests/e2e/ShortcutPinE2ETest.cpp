@@ -20,12 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const std::string& path) {
-    std::string text;
-    ReadFile(path, text);
-    return text;
-}
-
 } // namespace
 
 TEST(ShortcutPinUnderWine, TriedOnWindows7OnlyAndRecordedEvenWhenWineRefusesIt) {
@@ -58,8 +52,8 @@ TEST(ShortcutPinUnderWine, TriedOnWindows7OnlyAndRecordedEvenWhenWineRefusesIt) 
         ASSERT_FALSE(ran.timedOut);
         EXPECT_EQ(ran.exitCode, 0) << ran.output;
 
-        std::string log = Slurp(DriveCPath(app + "\\Install.log"));
-        std::vector<std::string> body = UninstallBodyLines(Slurp(DriveCPath(app + "\\Uninstall.dat")));
+        std::string log = FileText(DriveCPath(app + "\\Install.log"));
+        std::vector<std::string> body = UninstallBodyLines(FileText(DriveCPath(app + "\\Uninstall.dat")));
         std::vector<std::string> records = {app + "\\tool.bat"};
         if (!c.tried) {
             EXPECT_EQ(log.find("Pin to taskbar"), std::string::npos) << log;

@@ -19,16 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string Slurp(const std::string& path) {
-    std::string text;
-    ReadFile(path, text);
-    return text;
-}
-
 struct ExpectedLink {
     std::string path; // Windows path
     std::string target, arguments, workingFolder, icon;
@@ -151,18 +141,18 @@ TEST_F(ShortcutsUnderWine, LinksInTheUsersAndAllUsersFoldersReadBackAndAreRecord
             startup + "\\SC E2E Tray.lnk",
             menu + "\\Uninstall " + product + ".lnk",
         };
-        EXPECT_EQ(UninstallBodyLines(Slurp(DriveCPath(app + "\\data\\Uninstall.dat"))), records);
-        std::string log = Slurp(DriveCPath(app + "\\data\\Install.log"));
+        EXPECT_EQ(UninstallBodyLines(FileText(DriveCPath(app + "\\data\\Uninstall.dat"))), records);
+        std::string log = FileText(DriveCPath(app + "\\data\\Install.log"));
         EXPECT_TRUE(
-            Contains(log, "Desktop Shortcut(SC E2E Tools\\Tool) >>> " + desktop + "\\" + toolLink + "\r\n"))
+            TextContains(log, "Desktop Shortcut(SC E2E Tools\\Tool) >>> " + desktop + "\\" + toolLink + "\r\n"))
             << log;
         EXPECT_TRUE(
-            Contains(log, "Start Menu Shortcut(SC E2E Tools\\Tool) >>> " + menu + "\\" + toolLink + "\r\n"))
+            TextContains(log, "Start Menu Shortcut(SC E2E Tools\\Tool) >>> " + menu + "\\" + toolLink + "\r\n"))
             << log;
-        EXPECT_TRUE(Contains(log, "Startup Shortcut(SC E2E Tray) >>> " + startup + "\\SC E2E Tray.lnk\r\n"))
+        EXPECT_TRUE(TextContains(log, "Startup Shortcut(SC E2E Tray) >>> " + startup + "\\SC E2E Tray.lnk\r\n"))
             << log;
         EXPECT_TRUE(
-            Contains(log, "Shortcut \"Start In\" folder \"C:\\cs_e2e_sc\\missing\" doesn't exist.\r\n"))
+            TextContains(log, "Shortcut \"Start In\" folder \"C:\\cs_e2e_sc\\missing\" doesn't exist.\r\n"))
             << log;
     }
 }
@@ -200,9 +190,9 @@ TEST_F(ShortcutsUnderWine, DesktopFolderHoldsItsLinksAndDesktopIniNamesItsIcon) 
         // clang-format on
         const std::string link = folder + "\\Tool.lnk", iconFile = c.folder + "\\Desktop Icon.ico";
         ExpectLink({link, c.folder + "\\tool.bat", "", c.folder, c.folder + "\\tool.bat,0", 1});
-        EXPECT_EQ(Slurp(DriveCPath(iconFile)), "icon bytes");
+        EXPECT_EQ(FileText(DriveCPath(iconFile)), "icon bytes");
 
-        std::string ini = Slurp(DriveCPath(folder + "\\Desktop.ini"));
+        std::string ini = FileText(DriveCPath(folder + "\\Desktop.ini"));
         std::string expectedIni = "[.ShellClassInfo]\r\nIconIndex=0\r\nIconFile=" + iconFile + "\r\n";
         if (c.unicode) {
             ASSERT_EQ(ini.substr(0, 2), "\xFF\xFE") << "the byte-order mark comes first";
@@ -212,16 +202,16 @@ TEST_F(ShortcutsUnderWine, DesktopFolderHoldsItsLinksAndDesktopIniNamesItsIcon) 
             std::string latin1Expected;
             for (size_t i = 0; i < expectedIni.size(); ++i)
                 latin1Expected += expectedIni.compare(i, 2, "\xC3\xA4") == 0 ? (++i, '\xE4') : expectedIni[i];
-            EXPECT_TRUE(Contains(narrow, latin1Expected)) << narrow;
+            EXPECT_TRUE(TextContains(narrow, latin1Expected)) << narrow;
         } else {
-            EXPECT_TRUE(Contains(ini, expectedIni)) << ini;
+            EXPECT_TRUE(TextContains(ini, expectedIni)) << ini;
         }
         RunResult attributes = RunWine({"cmd", "/c", "attrib", folder + "\\Desktop.ini"}, 60);
         std::string letters = attributes.output.substr(0, attributes.output.find(':') - 1); // before "C:"
-        EXPECT_TRUE(Contains(letters, "H") && Contains(letters, "S")) << attributes.output;
+        EXPECT_TRUE(TextContains(letters, "H") && TextContains(letters, "S")) << attributes.output;
 
         const std::string pathForm = c.unicode ? "|" : "";
-        EXPECT_EQ(UninstallBodyLines(Slurp(DriveCPath(c.folder + "\\Uninstall.dat"))),
+        EXPECT_EQ(UninstallBodyLines(FileText(DriveCPath(c.folder + "\\Uninstall.dat"))),
                   (std::vector<std::string>{pathForm + c.folder + "\\tool.bat", folder + "\\Desktop.ini",
                                             "~" + folder, pathForm + iconFile, link}));
     }
@@ -245,7 +235,7 @@ TEST_F(ShortcutsUnderWine, UninstallerAndLogShortcutsWhereTheOptionsAskForThem) 
         ExpectLink({link, uninstaller, "/u:\"SC E2E Uninstaller\"", app, uninstaller + ",0", 1});
     ExpectLink(
         {menu + "\\Installation log.lnk", data + "\\Install.log", "", app, data + "\\Install.log,0", 1});
-    EXPECT_EQ(UninstallBodyLines(Slurp(DriveCPath(data + "\\Uninstall.dat"))),
+    EXPECT_EQ(UninstallBodyLines(FileText(DriveCPath(data + "\\Uninstall.dat"))),
               (std::vector<std::string>{links[0], links[1], links[2], "~" + data, links[3], "~" + app,
                                         menu + "\\Installation log.lnk"}));
 }

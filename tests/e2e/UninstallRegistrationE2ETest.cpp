@@ -56,12 +56,6 @@ std::string Today(const char* format) {
     return text;
 }
 
-std::string Slurp(const std::string& path) {
-    std::string text;
-    ReadFile(path, text);
-    return text;
-}
-
 void Clean(const std::string& root) {
     RegDeleteKey(kUninstallKey);
     RegDeleteKey(kOwnKey);
@@ -140,13 +134,13 @@ TEST(UninstallRegistrationUnderWine, SilentInstallationWritesTheUninstallEntry) 
     std::map<std::string, RegValue> own = KeyValues(kOwnKey);
     EXPECT_EQ(own["Extra"].type, "REG_DWORD");
     EXPECT_EQ(own["Extra"].data, "0x2a");
-    std::string data = Slurp(root + "/uninst/Uninstall.dat");
+    std::string data = FileText(root + "/uninst/Uninstall.dat");
     EXPECT_NE(data.find(kOwnKey + ",Extra,0,,2\r\n"), std::string::npos) << data;
 
     std::map<std::string, RegValue> location = KeyValues(kLocationKey);
     EXPECT_EQ(location["Path"].data, "C:\\cs_e2e_uninstkey");
 
-    std::string log = Slurp(root + "/uninst/Install.log");
+    std::string log = FileText(root + "/uninst/Install.log");
     EXPECT_EQ(log.find("Unable to save the uninstall information"), std::string::npos) << log;
     Clean(root);
 }
