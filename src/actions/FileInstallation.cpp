@@ -8,7 +8,6 @@ namespace cs {
 
 namespace {
 
-constexpr const char16_t kSharedCountsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 int ProgressOf(int index, int count) {
     return kProgressFilesStart + (count > 0 ? kProgressFilesSpan * index / count : 0);

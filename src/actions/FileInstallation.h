@@ -21,6 +21,9 @@ constexpr int kTextFailureWord = 31;
 constexpr int kTextFilesInstalled = 54;
 constexpr int kTextRegistering = 77;
 
+// The shared-file reference counts, under HKEY_LOCAL_MACHINE.
+constexpr const char16_t kSharedCountsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
 // What writing one file gave.
 struct WriteOutcome {
     bool written = false;  // the file is in place now

@@ -24,7 +24,6 @@ namespace cs {
 
 namespace {
 
-constexpr const char16_t kSharedCountsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char16_t kClassesKey[] = u"Software\\Classes\\CLSID\\";
 // Read, write, create subkeys, enumerate (in the 64-bit view the applet's keys are asked for in).
 constexpr REGSAM kAppletAccess = 0x2000F;
