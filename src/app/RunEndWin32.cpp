@@ -38,15 +38,9 @@ String LaunchOnExitCommand() {
     return command;
 }
 
-// A test run under Wine sets this, so that a run that needs a restart ends with its exit code
-// without restarting the machine the tests run on.
-bool RestartSuppressed() {
-    return GetEnvironmentVariableW(L"CORVANTIS_NO_RESTART", nullptr, 0) != 0;
-}
-
 void Restart() {
     EnablePrivilege(SE_SHUTDOWN_NAME);
-    if (!RestartSuppressed()) ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, kRestartReason);
+    ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, kRestartReason);
 }
 
 // The log is finished by now: a launch failure goes straight into its file.

@@ -1,8 +1,8 @@
 // The end of a run under Wine: the launch-on-exit command runs after a clean installation (it
-// makes a file), is not run when the failure summary is not empty or a restart is due, and a
-// command that cannot start is appended to the finished "Install.log". The restart itself is
-// never carried out here: the test programs set CORVANTIS_NO_RESTART for every Wine program
-// (support/Wine.cpp); the restart decision is tested natively (tests/app/RunEndTest.cpp).
+// makes a file), is not run when the failure summary is not empty, and a
+// command that cannot start is appended to the finished "Install.log". A run that restarts
+// acts on the whole prefix: those are in RestartE2ETest.cpp, in a prefix of their own; the
+// restart decision is tested natively (tests/app/RunEndTest.cpp).
 #include "support/Installers.h"
 #include "support/Wine.h"
 
@@ -37,8 +37,6 @@ TEST(RunEnd, LaunchOnExitRunsOnlyAfterACleanRunWithoutRestart) {
         {"clean", "", "cmd /c echo launched> \\\"%InstallDir%\\\\launched.txt\\\"", 0, true},
         {"failed", "[[file]]\nsource = \"" + sources + "/a.txt\"\nname = \"a.txt\\\\blocked.txt\"\n",
          "cmd /c echo launched> \\\"%InstallDir%\\\\launched.txt\\\"", 0, false},
-        {"restart", "[options]\nreboot_required = true\n",
-         "cmd /c echo launched> \\\"%InstallDir%\\\\launched.txt\\\"", 16, false},
     };
     for (const EndCase& c : cases) {
         std::string project = std::string("[product]\nname = \"Run End E2E ") + c.name +

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 using namespace cs::e2e;
@@ -118,6 +119,15 @@ TEST_F(UninstallerFiles, EngineCopyWithItsIconAndEveryFileForTheUninstaller) {
     ASSERT_FALSE(engineImage.empty());
     EXPECT_TRUE(TextContains(FileText(Engine()), engineImage)) << "the stub shows the engine's icon";
     EXPECT_FALSE(TextContains(uninstaller, engineImage)) << "its first image is replaced";
+    // The uninstaller runs: given a command line it does not know, it shows its usage message
+    // and ends with 15.
+    Process wrong({data + "/uninstall.exe", "/wrong"});
+    std::optional<std::string> usage = WaitForWindow("^Error$", 60);
+    EXPECT_TRUE(usage.has_value()) << "no usage message from the uninstaller";
+    if (usage) PressKey(*usage, "Return");
+    RunResult rejected = wrong.Wait(60);
+    ASSERT_FALSE(rejected.timedOut);
+    EXPECT_EQ(rejected.exitCode, 15);
 
     EXPECT_EQ(FileText(data + "/uninstall.ico"), IconFile(kIconImage));
     EXPECT_EQ(FileText(data + "/Installer Background.bmp"), "BM-background-bytes");
@@ -173,42 +183,4 @@ TEST_F(UninstallerFiles, InstallerCopyAndOneReadme) {
     EXPECT_FALSE(fs::exists(app + "/eula.txt"));
     EXPECT_FALSE(fs::exists(app + "/reboot.dat"));
     EXPECT_FALSE(fs::exists(app + "/uninstall.ico"));
-}
-
-// An uninstaller of an earlier installation that is running (held open here) is replaced at
-// the next restart: the run ends with 16 (the restart itself is not carried out in tests).
-TEST_F(UninstallerFiles, AnUninstallerInUseIsReplacedAtTheRestart) {
-    const std::string app = DriveC() + "/cs_e2e_unfiles/busy";
-    fs::create_directories(app);
-    ASSERT_TRUE(WriteFile(app + "/uninstall.exe", "old uninstaller"));
-    std::string project = "[product]\nname = \"Uninstaller Busy E2E\"\nversion = \"1.0\"\n"
-                          "[install]\nfolder = \"" +
-                          TomlFolder("busy") +
-                          "\"\n"
-                          "[options]\nuninstaller_without_payload = true\nstart_menu_uninstaller = false\n";
-    std::string setup = BuildInstaller("uninstaller-busy", project);
-    ASSERT_FALSE(setup.empty());
-
-    Process holder(
-        {WinBin("hold-file.exe"), "C:\\cs_e2e_unfiles\\busy\\uninstall.exe", "C:\\cs_e2e_unfiles\\go"});
-    for (int i = 0; i < 600 && !fs::exists(app + "/uninstall.exe.held"); ++i)
-        RunNative({"sleep", "0.1"});
-    ASSERT_TRUE(fs::exists(app + "/uninstall.exe.held")) << "the uninstaller is not held";
-    RunResult ran = RunWine({setup, "/silent", "/a"}, 180);
-    WriteFile(DriveC() + "/cs_e2e_unfiles/go", "");
-    holder.Wait(60);
-
-    EXPECT_EQ(ran.exitCode, 16) << ran.output;
-    EXPECT_EQ(FileText(app + "/uninstall.exe"), "old uninstaller") << "nothing changes before the restart";
-    std::string log = FileText(app + "/Install.log");
-    EXPECT_TRUE(TextContains(log,
-                             "\"C:\\cs_e2e_unfiles\\busy\\uninstall.exe\" was successfully registered for "
-                             "replacement.\r\nTemporary file is \"C:\\cs_e2e_unfiles\\busy\\KWT"))
-        << log;
-    EXPECT_FALSE(TextContains(log, "Uninstaller >>> ")) << log;
-    std::string pending =
-        RunWine({"reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager", "/v",
-                 "PendingFileRenameOperations"})
-            .output;
-    EXPECT_TRUE(TextContains(pending, "cs_e2e_unfiles\\busy\\uninstall.exe")) << pending;
 }

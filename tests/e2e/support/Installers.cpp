@@ -70,3 +70,126 @@ void RegDeleteKey(const std::string& key) {
 }
 
 } // namespace cs::e2e
+
+namespace cs::e2e {
+
+namespace {
+
+// The .reg text as 8-bit characters: UTF-16 (with its mark) narrowed, others as they are.
+std::string RegText(const std::string& bytes) {
+    if (bytes.size() < 2 || uint8_t(bytes[0]) != 0xFF || uint8_t(bytes[1]) != 0xFE) return bytes;
+    std::string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        unsigned unit = uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8;
+        text += unit < 0x80 ? char(unit) : '?';
+    }
+    return text;
+}
+
+// The lines of the file with "\" continuations joined.
+std::vector<std::string> LogicalLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string current;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!current.empty()) line.erase(0, line.find_first_not_of(' '));
+        current += line;
+        if (!current.empty() && current.back() == '\\' && current.find("=hex") != std::string::npos) {
+            current.pop_back();
+            continue;
+        }
+        lines.push_back(current);
+        current.clear();
+    }
+    if (!current.empty()) lines.push_back(current);
+    return lines;
+}
+
+// A quoted .reg string from position `at` (the opening quote); `at` ends after the closing one.
+std::string QuotedText(const std::string& line, size_t& at) {
+    std::string text;
+    for (++at; at < line.size() && line[at] != '"'; ++at) {
+        if (line[at] == '\\' && at + 1 < line.size()) ++at;
+        text += line[at];
+    }
+    ++at;
+    return text;
+}
+
+std::string HexBytes(const std::string& list) {
+    std::string bytes;
+    std::istringstream in(list);
+    std::string item;
+    while (std::getline(in, item, ','))
+        if (!item.empty()) bytes += char(std::stoul(item, nullptr, 16));
+    return bytes;
+}
+
+uint64_t LittleEndian(const std::string& bytes) {
+    uint64_t n = 0;
+    for (size_t i = bytes.size(); i-- > 0;)
+        n = n << 8 | uint8_t(bytes[i]);
+    return n;
+}
+
+std::string NarrowUtf16(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        unsigned unit = uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8;
+        text += unit == 0 ? '\n' : unit < 0x80 ? char(unit) : '?';
+    }
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+ExportedValue DecodeValue(const std::string& form) {
+    if (!form.empty() && form[0] == '"') {
+        size_t at = 0;
+        return {"REG_SZ", QuotedText(form, at)};
+    }
+    if (form.rfind("dword:", 0) == 0) return {"REG_DWORD", std::to_string(std::stoul(form.substr(6), nullptr, 16))};
+    size_t colon = form.find(':');
+    std::string kind = form.substr(0, colon);
+    std::string bytes = HexBytes(colon == std::string::npos ? "" : form.substr(colon + 1));
+    if (kind == "hex(b)") return {"REG_QWORD", std::to_string(LittleEndian(bytes))};
+    if (kind == "hex(2)") return {"REG_EXPAND_SZ", NarrowUtf16(bytes)};
+    if (kind == "hex(7)") return {"REG_MULTI_SZ", NarrowUtf16(bytes)};
+    std::string digits;
+    for (unsigned char c : bytes) {
+        static const char hex[] = "0123456789abcdef";
+        digits += hex[c >> 4];
+        digits += hex[c & 15];
+    }
+    return {kind == "hex" ? "REG_BINARY" : "REG_" + kind, digits};
+}
+
+} // namespace
+
+RegExport ParseRegExport(const std::string& fileBytes) {
+    RegExport keys;
+    std::map<std::string, ExportedValue>* values = nullptr;
+    for (const std::string& line : LogicalLines(RegText(fileBytes))) {
+        if (line.size() > 2 && line[0] == '[' && line.back() == ']') {
+            values = &keys[line.substr(1, line.size() - 2)];
+            continue;
+        }
+        if (!values || line.empty() || (line[0] != '"' && line[0] != '@')) continue;
+        size_t at = 0;
+        std::string name = line[0] == '@' ? (at = 1, "@") : QuotedText(line, at);
+        if (at < line.size() && line[at] == '=') (*values)[name] = DecodeValue(line.substr(at + 1));
+    }
+    return keys;
+}
+
+std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view) {
+    std::string file = TempDir() + "/export.reg";
+    RunResult r = RunWine({"reg", "export", key, ToWindowsPath(file), "/y", view}, 60);
+    if (r.exitCode != 0) return {};
+    RegExport keys = ParseRegExport(FileText(file));
+    return keys.empty() ? std::map<std::string, ExportedValue>{} : keys.begin()->second;
+}
+
+} // namespace cs::e2e

@@ -4,6 +4,7 @@
 
 #include "support/Wine.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,20 @@ std::vector<std::string> UninstallBodyLines(const std::string& uninstallData);
 void RegAdd(const std::string& key, const std::string& name, const std::string& value);
 // Deletes the key with everything below it; a missing key is no failure.
 void RegDeleteKey(const std::string& key);
+
+// A registry value as `reg export` writes it, decoded: its type name ("REG_SZ",
+// "REG_EXPAND_SZ", "REG_DWORD", "REG_QWORD", "REG_BINARY", "REG_MULTI_SZ") and its data as
+// text: the text itself, a number in decimal, binary data as lowercase hex digits.
+struct ExportedValue {
+    std::string type, data;
+    bool operator==(const ExportedValue& other) const { return type == other.type && data == other.data; }
+};
+// The values of one key (not its subkeys) in a view ("/reg:32" or "/reg:64"), read through
+// `reg export`, by name ("@" is the default value). Empty when the key does not exist.
+std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view = "/reg:32");
+// The keys of a .reg file (UTF-16 or 8-bit text) with their values, by the key names as the
+// file writes them ("HKEY_LOCAL_MACHINE\\Software\\...").
+using RegExport = std::map<std::string, std::map<std::string, ExportedValue>>;
+RegExport ParseRegExport(const std::string& fileBytes);
 
 } // namespace cs::e2e

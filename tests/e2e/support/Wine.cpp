@@ -28,9 +28,6 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workDir, in
     pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
-        // An installer that needs a restart ends with its exit code instead of restarting the
-        // prefix the tests share (the engine reads this switch; Wine passes it on).
-        setenv("CORVANTIS_NO_RESTART", "1", 1);
         dup2(fds[1], 1);
         dup2(fds[1], 2);
         close(fds[0]);
@@ -100,6 +97,32 @@ RunResult Process::Wait(int timeoutSeconds) {
     }
     result.output = output_;
     return result;
+}
+
+IsolatedPrefix::IsolatedPrefix(const std::string& name) {
+    previous_ = EnvOr("WINEPREFIX", "");
+    path_ = TempDir() + "/prefix-" + name;
+    setenv("WINEPREFIX", path_.c_str(), 1);
+    // Wine's set-up and the first program's services inherit the caller's output and keep it
+    // open: both run with their output going nowhere (as scripts/wine-start does it).
+    const std::string wine = "\"" + EnvOr("CORVANTIS_WINE", "wine") + "\"";
+    RunNative({"sh", "-c", wine + " wineboot -i </dev/null >/dev/null 2>&1; wineserver -w"}, 300);
+    RunNative({"sh", "-c",
+               wine + " reg add 'HKCU\\Software\\Wine\\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f "
+                      "</dev/null >/dev/null 2>&1; " +
+                   wine + " cmd.exe /c exit </dev/null >/dev/null 2>&1"},
+              120);
+    ready_ = std::filesystem::exists(path_ + "/system.reg");
+}
+
+IsolatedPrefix::~IsolatedPrefix() {
+    RunNative({"sh", "-c", "wineserver -k; wineserver -w"}, 60);
+    if (previous_.empty())
+        unsetenv("WINEPREFIX");
+    else
+        setenv("WINEPREFIX", previous_.c_str(), 1);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds) {

@@ -33,6 +33,23 @@ class Process {
     std::string output_;
 };
 
+// A Wine prefix of a test program's own, made fresh and deleted again, for runs that act on
+// the whole prefix, such as a restart (Wine's restart ends the session of every program of
+// the prefix and carries out its pending file operations). While the object lives, every
+// Wine program of the test program runs in it and DriveC() names its drive.
+class IsolatedPrefix {
+  public:
+    explicit IsolatedPrefix(const std::string& name);
+    ~IsolatedPrefix(); // ends its server, deletes it and goes back to the shared prefix
+    IsolatedPrefix(const IsolatedPrefix&) = delete;
+    IsolatedPrefix& operator=(const IsolatedPrefix&) = delete;
+    bool Ready() const { return ready_; } // false when Wine could not make it
+
+  private:
+    std::string path_, previous_;
+    bool ready_ = false;
+};
+
 // Runs `wine args...` to its end (or the time-out) and returns what it did.
 RunResult RunWine(const std::vector<std::string>& args, int timeoutSeconds = 60);
 // Runs a Linux command (argv form) the same way.
