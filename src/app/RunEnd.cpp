@@ -1,5 +1,7 @@
 #include "app/RunEnd.h"
 
+#include "actions/FileRules.h"
+#include "core/Folders.h"
 #include "core/Format.h"
 #include "payload/Definition.h"
 
@@ -17,6 +19,14 @@ bool LaunchesOnExit(bool restarting, const String& command, const String& failur
 
 String LaunchFailureText(const String& command, const String& systemText) {
     return Format(u"Failed to launch command: %s\r\n%s\r\n", command, systemText);
+}
+
+String AppLaunchFailureText(const String& command, const String& systemText) {
+    return Format(u"Failed to launch app: %s\r\n%s\r\n", command, systemText);
+}
+
+String InInstallFolder(const String& path, const String& installDir) {
+    return path.IsEmpty() || IsAbsolutePath(path) ? path : JoinPath(installDir, path);
 }
 
 } // namespace cs

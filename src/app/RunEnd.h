@@ -1,6 +1,6 @@
 // The end of an installation run, as pure decisions: whether the machine restarts (asked or
-// not), whether the launch-on-exit command runs, and the text a failed launch appends to the
-// finished log. RunEndWin32.h acts on them.
+// not), whether the launch-on-exit command runs, where the summary page's documents are, and
+// the texts a failed launch appends to the finished log. RunEndWin32.h acts on them.
 #pragma once
 
 #include "core/String.h"
@@ -28,5 +28,12 @@ bool LaunchesOnExit(bool restarting, const String& command, const String& failur
 
 // What a command that could not be started appends to the finished log.
 String LaunchFailureText(const String& command, const String& systemText);
+
+// What the summary page's product launch appends to the finished log when it fails.
+String AppLaunchFailureText(const String& command, const String& systemText);
+
+// A document or program of the summary page: a relative path is joined onto the installation
+// folder, a full path stays as it is.
+String InInstallFolder(const String& path, const String& installDir);
 
 } // namespace cs

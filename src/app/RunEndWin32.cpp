@@ -1,5 +1,6 @@
 #include "app/RunEndWin32.h"
 
+#include "actions/ShortcutRules.h"
 #include "app/RunEnd.h"
 #include "core/FileIoWin32.h"
 #include "core/Folders.h"
@@ -13,6 +14,7 @@
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
+#include "runtime/ShellLaunchWin32.h"
 #include "vars/VariablesWin32.h"
 
 #include <shlobj.h>
@@ -31,11 +33,16 @@ constexpr DWORD kRestartReason = 0x80040002;
 // Set by the restart question, read by the restart.
 bool g_restarting = false;
 
+// A link of the definition with the installer variables expanded, trimmed.
+String ExpandedLink(int link) {
+    String text = Installer().definition.links[link];
+    ExpandInstallerVariables(text);
+    Trim(text);
+    return text;
+}
+
 String LaunchOnExitCommand() {
-    String command = Installer().definition.links[kLinkLaunchOnExit];
-    ExpandInstallerVariables(command);
-    Trim(command);
-    return command;
+    return ExpandedLink(kLinkLaunchOnExit);
 }
 
 void Restart() {
@@ -53,19 +60,62 @@ void AppendToLogFile(const String& text) {
     WriteWholeFile(path, contents.View());
 }
 
-void Launch(const String& command, const String& folder) {
+// Starts the command line as a process in the folder and lets it run; false (with the
+// system's error as the last error) when it cannot start.
+bool StartProcess(const String& command, const String& folder) {
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, W(folder), &startup,
-                        &process)) {
-        AppendToLogFile(LaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
-        return;
-    }
+                        &process))
+        return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+// A summary-page document, opened with the user's rights where the desktop shell can do it.
+void OpenDocument(int link) {
+    const String& folder = Installer().folders.installDir;
+    String document = InInstallFolder(ExpandedLink(link), folder);
+    if (document.IsEmpty()) return;
+    if (!OpenThroughDesktopShell(document, String(), folder)) OpenThroughShell(document, String(), folder);
+}
+
+// The product's main program with its arguments, started in the installation folder: through
+// the desktop shell unless the definition asks for a direct start, else (or when the shell
+// could not) as a process of ours.
+void LaunchProduct() {
+    const InstallerState& state = Installer();
+    String command = state.definition.appPath;
+    ExpandInstallerVariables(command);
+    String program, arguments;
+    SplitCommand(command, program, arguments);
+    if (program.IsEmpty()) return;
+    const String& folder = state.folders.installDir;
+    program = InInstallFolder(program, folder);
+    if (!(state.payloadFlags & kFlagLaunchDirectly) && OpenThroughDesktopShell(program, arguments, folder)) return;
+    String line = Format(u"\"%s\" %s", program, arguments);
+    if (!StartProcess(line, folder))
+        AppendToLogFile(AppLaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
+}
+
+// "Install.log" in the user's viewer for it, else in Notepad.
+void ShowLog() {
+    const InstallerState& state = Installer();
+    String log = LogPath(state.folders.installDir, state.definition.uninstallSubdir);
+    if (OpenThroughDesktopShell(log, String(), String()) || OpenThroughShell(log, String(), String()) == 0) return;
+    StartProcess(Format(u"notepad.exe \"%s\"", log), state.folders.installDir);
+}
+
+void ActOnSummaryChoices() {
+    const SummaryChoices& chosen = Installer().choices.summary;
+    if (chosen.openDocument) OpenDocument(kLinkDocument1);
+    if (chosen.launchProduct) LaunchProduct();
+    if (chosen.showLog) ShowLog();
+    if (chosen.openSecondDocument) OpenDocument(kLinkDocument2);
 }
 
 } // namespace
@@ -105,10 +155,10 @@ void RestartOrLaunch() {
     const InstallerState& state = Installer();
     SetCurrentDirectoryW(W(state.folders.installDir));
     String command = LaunchOnExitCommand();
-    if (LaunchesOnExit(g_restarting, command, state.outcome.failureSummary))
-        Launch(command, state.folders.installDir);
-    // The summary page's choices (open the documents, launch the product, show the log) act
-    // here once the wizard's summary page exists.
+    if (LaunchesOnExit(g_restarting, command, state.outcome.failureSummary) &&
+        !StartProcess(command, state.folders.installDir))
+        AppendToLogFile(LaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
+    ActOnSummaryChoices();
 }
 
 } // namespace cs

@@ -17,7 +17,9 @@ void AskForRestart();
 
 // Restarting: the shutdown privilege and the system's restart (planned application
 // installation). Otherwise the installation folder becomes the current folder and, when
-// nothing failed, the launch-on-exit command starts; a failure is appended to "Install.log".
+// nothing failed, the launch-on-exit command starts; then the summary page's choices act: the
+// first document, the product, the log, the second document. A launch failure is appended to
+// "Install.log".
 void RestartOrLaunch();
 
 } // namespace cs

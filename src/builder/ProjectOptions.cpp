@@ -105,7 +105,7 @@ const NamedOption kNamedOptions[] = {
     {"skip_associations_on_removable_drive", PF, 0x20000, false, "no file associations on a removable drive"},
     {"uninstall_complete_message", PF, 0x40000, false, "the uninstaller says when it has finished"},
     {"skip_firewall_on_removable_drive", PF, 0x80000, false, "no firewall exceptions on a removable drive"},
-    {"launch_directly", PF, 0x100000, false,
+    {"launch_directly", PF, kFlagLaunchDirectly, false,
      "start the product at the end directly instead of through the desktop shell"},
     {"uninstaller_in_install_folder", PF, 0x200000, false,
      "a shortcut to the uninstaller in the installation folder"},

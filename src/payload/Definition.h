@@ -104,6 +104,7 @@ constexpr uint32_t kSilentKeep2 = 0xFFF7EDE3, kSilentSet2 = 0x800;
 
 // Payload flags (header); those that decide which definition fields are present.
 constexpr uint32_t kFlagNewerSystemsOnly = 0x400; // cleared unless newer than Server 2003
+constexpr uint32_t kFlagLaunchDirectly = 0x100000;  // the product starts without the desktop shell
 constexpr uint32_t kFlagEditColors = 0x1000000;
 constexpr uint32_t kFlagButtonColors = 0x2000000;
 constexpr uint32_t kFlagListColors = 0x4000000;

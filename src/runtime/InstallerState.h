@@ -30,11 +30,20 @@ struct ExistingInstallation {
 };
 
 // What the user (or the automatic answers) chose.
+// The summary page's check boxes, acted on at the end of the run in this order.
+struct SummaryChoices {
+    bool openDocument = false;       // the definition's first document
+    bool launchProduct = false;      // the product's main program
+    bool showLog = false;            // "Install.log"
+    bool openSecondDocument = false; // the definition's second document
+};
+
 struct RunChoices {
     String language;        // name of the chosen language
     String startMenuFolder; // chosen on the Start menu page
     bool allUsers = false;  // installing for all users
     bool portable = false;  // a portable installation
+    SummaryChoices summary; // set by the summary page
 };
 
 // How the run is going and how it ends.

@@ -53,3 +53,22 @@ TEST(RunEnd, LaunchFailureTextNamesTheCommandAndTheReason) {
     EXPECT_EQ(std::string(ToUtf8(LaunchFailureText(u"\"C:\\App\\a.exe\" /x", u"File not found.")).View()),
               "Failed to launch command: \"C:\\App\\a.exe\" /x\r\nFile not found.\r\n");
 }
+
+TEST(RunEnd, SummaryPagePathsGoIntoTheInstallationFolderUnlessFull) {
+    const struct {
+        const char16_t *path, *expected;
+    } cases[] = {
+        {u"docs\\readme.html", u"C:\\App\\docs\\readme.html"},
+        {u"app.exe", u"C:\\App\\app.exe"},
+        {u"D:\\Other\\manual.pdf", u"D:\\Other\\manual.pdf"},
+        {u"\\\\server\\share\\notes.txt", u"\\\\server\\share\\notes.txt"},
+        {u"", u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InInstallFolder(String(c.path), String(u"C:\\App")), String(c.expected)) << ToUtf8(String(c.path)).View();
+}
+
+TEST(RunEnd, AProductThatCannotStartIsNamedWithTheSystemsReason) {
+    EXPECT_EQ(AppLaunchFailureText(String(u"app.exe /x"), String(u"The system cannot find the file specified.")),
+              String(u"Failed to launch app: app.exe /x\r\nThe system cannot find the file specified.\r\n"));
+}
