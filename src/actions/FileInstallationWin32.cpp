@@ -30,14 +30,10 @@ constexpr REGSAM kAppletAccess = 0x2000F;
 constexpr const char16_t kControlPanelKey[] =
     u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\";
 
-bool IsFile(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A file standing where the folder or one of its parents should be.
 bool FileBlocksFolder(String folder) {
     while (!folder.IsEmpty()) {
-        if (IsFile(GetFileAttributesW(W(folder)))) return true;
+        if (IsExistingFile(folder)) return true;
         String parent = FolderOf(folder);
         if (parent.Length() >= folder.Length()) break;
         folder = parent;
@@ -73,7 +69,7 @@ class WindowsFileSystem final : public FileInstallSystem {
 
     ExistingFile Inspect(const String& path, bool withVersion) override {
         ExistingFile f;
-        f.exists = IsFile(GetFileAttributesW(W(path)));
+        f.exists = IsExistingFile(path);
         if (!f.exists) return f;
         f.timeKnown = FileTimeOf(path, f.time);
         if (withVersion) f.version = FileVersionOf(path);

@@ -46,11 +46,6 @@ uint32_t ResultOf(bool ok) {
     return ok ? 0 : GetLastError();
 }
 
-bool IsFilePath(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The registry editor that imports into the view. On 64-bit Windows the one in the Windows
 // folder is the 64-bit program (started with the file-system redirection off, see below) and
 // the one in the 32-bit system folder the 32-bit program, whichever engine starts it;
@@ -59,7 +54,7 @@ String RegistryEditorFor(RegistryView view) {
     if (!CurrentOsRecord().is64BitWindows) return String();
     String folder = view == RegistryView::Bits64 ? SystemFolders().Windows() : GetFolder(FolderId::System32);
     String path = JoinPath(folder, u"regedit.exe");
-    return IsFilePath(path) ? path : String();
+    return IsExistingFile(path) ? path : String();
 }
 
 // The file-system redirection of the 32-bit engine switched off while the object lives (when
@@ -161,7 +156,7 @@ class WindowsRegistrySystem final : public RegistrySystem {
         return 0;
     }
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
-    bool IsFile(const String& path) override { return IsFilePath(path); }
+    bool IsFile(const String& path) override { return IsExistingFile(path); }
 
   private:
     RegistryView view_;

@@ -25,10 +25,7 @@ class WindowsShortcutSystem final : public ShortcutSystem {
     void ShowStatus(const String& text) override { Installer().outcome.progressText = text; }
     void Log(const String& text) override { LogTextWide(text); }
     bool FolderExists(const String& path) override { return IsExistingFolder(path); }
-    bool FileExists(const String& path) override {
-        DWORD attributes = GetFileAttributesW(W(path));
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
+    bool FileExists(const String& path) override { return IsExistingFile(path); }
     bool MakeFolder(const String& folder, String& reason) override {
         if (MakeFolderPath(folder)) return true;
         reason = WindowsSystemErrorText(GetLastError());

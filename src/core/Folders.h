@@ -163,6 +163,8 @@ inline String GetFolder(FolderId id) {
 }
 // Whether the path names an existing folder.
 bool IsExistingFolder(const String& path);
+// Whether the path names an existing file (not a folder).
+bool IsExistingFile(const String& path);
 // Makes the folder and every missing parent, from the top down past the drive or the server
 // and share; true when the folder exists afterwards (the system's error is left set).
 bool MakeFolderPath(const String& path);

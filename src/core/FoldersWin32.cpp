@@ -158,6 +158,11 @@ bool IsExistingFolder(const String& path) {
            (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsExistingFile(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool MakeFolderPath(const String& path) {
     if (IsExistingFolder(path)) return true;
     size_t start = 0;

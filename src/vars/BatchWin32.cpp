@@ -20,11 +20,6 @@ namespace cs {
 
 namespace {
 
-bool FileExists(const String& path) {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Shown in an error box unless automatic, and logged.
 void ReportBatchFailure(const String& message) {
     if (!Installer().automatic) ShowMessage(message, u"Error", MB_ICONERROR | MB_OK);
@@ -49,7 +44,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     if (!label.IsEmpty()) LogPiecesWide({u"\r\nRunning ", label.c_str(), u"...\r\n"});
 
     String interpreter = CommandInterpreter();
-    if (!FileExists(interpreter)) {
+    if (!IsExistingFile(interpreter)) {
         LogPiecesWide({u"The CLI ", interpreter.c_str(), u" does not exist!\r\n"});
         return false;
     }
