@@ -380,3 +380,54 @@ TEST_F(UninstallerUnderWine, WholeTreeDeletionRefusesTheUsersDocuments) {
     RegDeleteKey(key);
     fs::remove_all(root);
 }
+
+// Interactive runs under Xvfb: the unknown name's message is a real box (its title found by
+// xdotool; the static text is not visible to X); answering No at the confirmation gives 12
+// and changes nothing.
+TEST_F(UninstallerUnderWine, InteractiveRunsShowTheirBoxes) {
+    {
+        Process run({"cmd", "/c", UninstallBatch(ToWindowsPath(Engine()), "CsE2E Nobody Installed This", "")});
+        auto box = WaitForWindow("^Error$", 60);
+        ASSERT_TRUE(box) << "no message box for an unknown name";
+        Screenshot(TempDir() + "/unknown-name.png");
+        PressKey(*box, "Return");
+        RunResult ran = run.Wait(60);
+        ASSERT_FALSE(ran.timedOut);
+        EXPECT_EQ(ran.exitCode, 13) << ran.output;
+    }
+
+    const std::string root = DriveC() + "/cs_e2e_unin_ask";
+    fs::remove_all(root);
+    const std::string key = kEntryRoot + "CsE2E Uninstaller Ask";
+    RegDeleteKey(key);
+    RegDeleteKey("HKCU\\Software\\Corvantis Tests\\Ask E2E");
+    std::string setup = Build(
+        "ask", "[product]\nname = \"Ask E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_ask\"\n"
+               "[uninstall]\nkey_name = \"CsE2E Uninstaller Ask\"\n"
+               "[[file]]\nsource = \"" + Source("a.txt", "a") + "\"\nname = \"bin\\\\a.txt\"\n"
+               "[[registry.entries]]\nkey = \"HKCU\\\\Software\\\\Corvantis Tests\\\\Ask E2E\"\n"
+               "name = \"Value\"\ndata = \"kept\"\n");
+    ASSERT_FALSE(setup.empty());
+    Install(setup);
+    const std::string data = FileText(root + "/Uninstall.dat");
+    ASSERT_FALSE(data.empty());
+    {
+        Process run({"cmd", "/c", UninstallBatch("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "")});
+        auto question = WaitForWindow("^Uninstall Ask E2E$", 60);
+        ASSERT_TRUE(question) << "no confirmation question";
+        PressKey(*question, "n");
+        RunResult ran = run.Wait(60);
+        ASSERT_FALSE(ran.timedOut);
+        EXPECT_EQ(ran.exitCode, 12) << ran.output;
+    }
+    EXPECT_EQ(FileText(root + "/bin/a.txt"), "a");
+    EXPECT_EQ(FileText(root + "/Uninstall.dat"), data);
+    EXPECT_TRUE(fs::exists(root + "/Install.log"));
+    EXPECT_TRUE(KeyExists(key));
+    EXPECT_EQ(ExportedValues("HKCU\\Software\\Corvantis Tests\\Ask E2E")["Value"].data, "kept");
+
+    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "/silent").exitCode, 0);
+    EXPECT_TRUE(ExportedValues("HKCU\\Software\\Corvantis Tests\\Ask E2E").empty());
+    EXPECT_TRUE(Vanishes(root, 30));
+    fs::remove_all(root);
+}
