@@ -391,10 +391,28 @@ bool DeleteKeyIfEmpty(HKEY root, const String& subkey, RegistryView view) {
     return !subkey.IsEmpty() && KeyIsEmpty(root, subkey, view) && DeleteRegistryTree(root, subkey, view);
 }
 
+// The key when it is empty, then its parents while they are empty; never a hive's root nor a
+// key right below it ("Software"), and below HKEY_USERS never the user's hive.
+void DeleteEmptyKeyAndParents(const RegistryTarget& target, RegistryView view) {
+    if (!DeleteKeyIfEmpty(target.root, target.subkey, view)) return;
+    Array<String> parents = target.userHive ? UserHiveParentKeys(target.subkey, kMaxProductKeyParents)
+                                            : ParentKeys(target.subkey, kMaxProductKeyParents);
+    for (const String& parent : parents) {
+        if (parent.View().find(u'\\') == std::u16string_view::npos) break;
+        if (target.userHive && parent.View().find(u'\\') == parent.View().rfind(u'\\')) break;
+        if (!DeleteKeyIfEmpty(target.root, parent, view)) break;
+    }
+}
+
+// The value in every key the path names; a key the deletion leaves empty goes with its empty
+// parents (the registry list records the keys its values create only by the values).
 void DeleteValueEverywhere(const RegistryKeyPath& path, const String& name, RegistryView view) {
     for (const RegistryTarget& target : TargetsOf(path, view)) {
         RegistryKey key;
-        if (key.Open(target.root, target.subkey, view, KEY_SET_VALUE)) key.DeleteValue(name);
+        if (!key.Open(target.root, target.subkey, view, KEY_SET_VALUE)) continue;
+        key.DeleteValue(name);
+        key.Close();
+        DeleteEmptyKeyAndParents(target, view);
     }
 }
 
@@ -520,7 +538,7 @@ void UndoRegistry(Run& run) {
             continue;
         }
         for (const RegistryTarget& target : TargetsOf(step.key, view))
-            DeleteKeyIfEmpty(target.root, target.subkey, view);
+            DeleteEmptyKeyAndParents(target, view);
     }
 }
 

@@ -220,6 +220,8 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
 
     for (const char* switches : {"/silent", "/a"}) {
         SCOPED_TRACE(switches);
+        RegDeleteKey("HKCU\\Software\\Corvantis Tests");
+        RegDeleteKey("HKLM\\Software\\Corvantis Tests");
         fs::remove_all(DriveC() + kRoot);
         RegDeleteKey(kEntryRoot + "CsE2E Uninstaller");
         DeleteCount(gonePath);
@@ -258,6 +260,8 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
         EXPECT_EQ(CountOf(gonePath), "") << "a count reaching zero leaves no value";
         EXPECT_FALSE(fs::exists(app + "/shared/gone.dll"));
         EXPECT_FALSE(fs::exists(app + "/docs/deep/ro.txt")) << "the read-only file";
+        for (const char* created : {"HKCU\\Software\\Corvantis Tests", "HKLM\\Software\\Corvantis Tests"})
+            EXPECT_FALSE(KeyExists(created)) << created << ": keys the installation made go when left empty";
 
         MachineState after = Snapshot();
         EXPECT_EQ(Lines(Difference(before.files, after.files)), "");
