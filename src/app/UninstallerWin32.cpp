@@ -132,15 +132,17 @@ int OpenEntry(Run& run) {
     RegistryKey probe;
     if (!probe.Open(HKEY_LOCAL_MACHINE, run.keyPath, RegistryView::Bits32, KEY_READ)) {
         DWORD error = GetLastError();
-        ShowError(run, error == ERROR_ACCESS_DENIED
-                           ? String(u"Permission denied.  Please run the uninstaller with administrator rights.")
-                           : Format(u"No product named '%s' is installed.", run.name));
+        ShowError(run,
+                  error == ERROR_ACCESS_DENIED
+                      ? String(u"Permission denied.  Please run the uninstaller with administrator rights.")
+                      : Format(u"No product named '%s' is installed.", run.name));
         return kUninstallNotFound;
     }
     if (!run.key.Open(HKEY_LOCAL_MACHINE, run.keyPath, RegistryView::Bits32, kEntryAccess)) {
-        ShowError(run, Format(u"Unable to access the uninstall information for:\r\n%s\r\n\r\nThe uninstallation "
-                              u"cannot be performed.",
-                              run.name));
+        ShowError(run,
+                  Format(u"Unable to access the uninstall information for:\r\n%s\r\n\r\nThe uninstallation "
+                         u"cannot be performed.",
+                         run.name));
         return kUninstallNotFound;
     }
     return kUninstallDone;
@@ -174,16 +176,18 @@ void TakeValues(Run& run) {
     state.choices.language = v.language;
     state.choices.allUsers = v.shortcutMode == 1;
     state.session = v.session ? v.session : DrawSessionNumber();
-    run.automatic = state.commandLine.automatic || state.Silent() || (v.optionWord1 & kOpt1AutomaticUninstall);
+    run.automatic =
+        state.commandLine.automatic || state.Silent() || (v.optionWord1 & kOpt1AutomaticUninstall);
     state.automatic = run.automatic;
 }
 
 int ReadEntry(Run& run) {
     TakeValues(run);
     if (run.values.installLocation.IsEmpty()) {
-        ShowError(run, Format(u"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be "
-                              u"performed.",
-                              run.values.displayName));
+        ShowError(run,
+                  Format(u"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be "
+                         u"performed.",
+                         run.values.displayName));
         return kUninstallCorrupt;
     }
     // A 64-bit product's files must be reached in the real system folders.
@@ -198,10 +202,11 @@ int ReadDataFile(Run& run) {
                             kUninstallDataFileName);
     if (!LoadUninstallData(run.dataPath, run.file)) {
         DWORD error = GetLastError();
-        ShowError(run, Format(u"The uninstall information for %s could not be loaded.\r\n\r\nFilepath: %s\r\nCode "
-                              u"%d: %s",
-                              run.values.displayName, run.dataPath, static_cast<int>(error),
-                              WindowsSystemErrorText(error)));
+        ShowError(run,
+                  Format(u"The uninstall information for %s could not be loaded.\r\n\r\nFilepath: %s\r\nCode "
+                         u"%d: %s",
+                         run.values.displayName, run.dataPath, static_cast<int>(error),
+                         WindowsSystemErrorText(error)));
         return kUninstallCorrupt;
     }
     // The texts of the data file are the run's language table.
@@ -260,7 +265,8 @@ void DeleteInstallLog(const Run& run) {
     SetProgress(kTextStatusLog, 5);
     if (run.values.optionWord2 & kOpt2KeepLogOnUninstall) return;
     const InstallerState& state = Installer();
-    DeleteFileEx(LogPath(state.folders.installDir, state.definition.uninstallSubdir), kDeleteMissingIsDeleted);
+    DeleteFileEx(LogPath(state.folders.installDir, state.definition.uninstallSubdir),
+                 kDeleteMissingIsDeleted);
 }
 
 // A COM server's own unregistration: "regsvr32 /s /u" in the system folder, else its
@@ -283,7 +289,8 @@ void UnregisterComServer(const String& path) {
     }
     HMODULE library = LoadLibraryW(W(path));
     if (!library) return;
-    if (auto unregister = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllUnregisterServer")) unregister();
+    if (auto unregister = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllUnregisterServer"))
+        unregister();
     FreeLibrary(library);
 }
 
@@ -292,8 +299,8 @@ void UnregisterTypeLibrary(const String& path) {
     if (FAILED(LoadTypeLibEx(W(path), REGKIND_NONE, &library)) || !library) return;
     TLIBATTR* attributes = nullptr;
     if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes) {
-        UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
-                          attributes->syskind);
+        UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                          attributes->lcid, attributes->syskind);
         library->ReleaseTLibAttr(attributes);
     }
     library->Release();
@@ -315,11 +322,13 @@ bool SharedFileGoes(Run& run, const String& path, bool several) {
 void ReleaseSharedFiles(Run& run) {
     if (run.values.sharedFiles.IsEmpty()) return;
     RegistryKey counts;
-    if (!counts.Open(HKEY_LOCAL_MACHINE, kSharedCountsKey, RegistryView::Default, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+    if (!counts.Open(HKEY_LOCAL_MACHINE, kSharedCountsKey, RegistryView::Default,
+                     KEY_QUERY_VALUE | KEY_SET_VALUE)) {
         AddFailure(u"REGISTRY ERROR:  Unable to adjust shared file reference counts.\r\n\r\n");
         return;
     }
-    Array<SharedFileEntry> entries = ParseSharedFiles(ToCodePage(run.values.sharedFiles, kCodePage1252).View());
+    Array<SharedFileEntry> entries =
+        ParseSharedFiles(ToCodePage(run.values.sharedFiles, kCodePage1252).View());
     for (const SharedFileEntry& entry : entries) {
         uint32_t count = 0;
         if (!counts.ReadDword(entry.path, count)) continue;
@@ -340,7 +349,8 @@ void ReleaseSharedFiles(Run& run) {
 
 void UnpinFromTaskbar(const Run& run) {
     for (const UninstallBodyRecord& record : run.file.body)
-        if (record.kind == UninstallKind::kFile && FindNoCase(record.path, u"\\User Pinned\\") != String::npos)
+        if (record.kind == UninstallKind::kFile &&
+            FindNoCase(record.path, u"\\User Pinned\\") != String::npos)
             ShellExecuteW(nullptr, L"taskbarunpin", W(record.path), nullptr, nullptr, SW_HIDE);
     WaitForStatusMinimum(run);
 }
@@ -383,8 +393,8 @@ Array<RegistryTarget> TargetsOf(const RegistryKeyPath& path, RegistryView view) 
 bool KeyIsEmpty(HKEY root, const String& subkey, RegistryView view) {
     RegistryKey key;
     Array<String> subkeys, values;
-    return key.Open(root, subkey, view, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) && key.SubkeyNames(subkeys) &&
-           key.ValueNames(values) && subkeys.IsEmpty() && values.IsEmpty();
+    return key.Open(root, subkey, view, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) &&
+           key.SubkeyNames(subkeys) && key.ValueNames(values) && subkeys.IsEmpty() && values.IsEmpty();
 }
 
 bool DeleteKeyIfEmpty(HKEY root, const String& subkey, RegistryView view) {
@@ -453,11 +463,13 @@ void UndoBodyRecords(Run& run) {
         case UninstallKind::kRegistryKey64: {
             RegistryKeyPath key;
             if (ParseRegistryKeyPath(record.path, key))
-                DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64 : view);
+                DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64
+                                                                                      : view);
             break;
         }
         case UninstallKind::kFile:
-            if (!(run.values.optionWord2 & kOpt2HideFileNames)) Installer().outcome.progressText = record.path;
+            if (!(run.values.optionWord2 & kOpt2HideFileNames))
+                Installer().outcome.progressText = record.path;
             SetProgress(0, 11 + 81 * (i + 1) / body.Count());
             DeleteRecordedFile(run, record);
             break;
@@ -567,8 +579,8 @@ void DeleteInstallationTree(const Run& run) {
     if (!(run.values.optionWord1 & kOpt1DeleteInstallFolder)) return;
     const String& folder = Installer().folders.installDir;
     if (FolderTreeRefusal(folder, ProtectedFolders())) {
-        String text = Format(u"Refused to delete the folder \"%s\": it is or holds a system or user folder.\r\n",
-                             folder);
+        String text = Format(
+            u"Refused to delete the folder \"%s\": it is or holds a system or user folder.\r\n", folder);
         LogTextWide(text);
         AddFailure(text);
         return;
@@ -618,14 +630,16 @@ int EndSuccess(const Run& run) {
                                                MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (restart) RestartWindows();
     // The installation folder is going away: the program starts in the temporary folder.
-    if (!state.commandLine.runProgram.IsEmpty()) StartProgram(state.commandLine.runProgram, GetFolder(FolderId::Temp));
+    if (!state.commandLine.runProgram.IsEmpty())
+        StartProgram(state.commandLine.runProgram, GetFolder(FolderId::Temp));
     if (!restart && !run.automatic) OpenFeedbackPage(run);
     return kUninstallDone;
 }
 
 int EndWithFailures(const Run& run) {
     if (!run.automatic)
-        ShowMessage(TextWith(kTextFailures, FailureSummary()), Text(kTextRestartTitle), MB_ICONWARNING | MB_OK);
+        ShowMessage(TextWith(kTextFailures, FailureSummary()), Text(kTextRestartTitle),
+                    MB_ICONWARNING | MB_OK);
     return kUninstallFailures;
 }
 

@@ -176,10 +176,9 @@ Array<String> ProtectedFolders() {
     // and local application data of the user and of all users, the downloads, and the
     // all-users profile itself. A system that lacks one gives an empty path, which guards
     // nothing.
-    const int kMediaFolders[] = {0x27 /* pictures */,        0x0d /* music */,
-                                 0x0e /* videos */,          0x36 /* common pictures */,
-                                 0x35 /* common music */,    0x37 /* common videos */,
-                                 0x1c /* local app data */,  0x2e /* common documents */};
+    const int kMediaFolders[] = {CSIDL_MYPICTURES,      CSIDL_MYMUSIC,         CSIDL_MYVIDEO,
+                                 CSIDL_COMMON_PICTURES, CSIDL_COMMON_MUSIC,    CSIDL_COMMON_VIDEO,
+                                 CSIDL_LOCAL_APPDATA,   CSIDL_COMMON_DOCUMENTS};
     for (int csidl : kMediaFolders) {
         wchar_t path[MAX_PATH] = {};
         if (SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE)) folders.Append(FromW(path));

@@ -186,7 +186,6 @@ bool IsUserHive(const String& name) {
     return !(name.Length() >= n && CompareNoCase(name.c_str() + name.Length() - n, suffix) == 0);
 }
 
-
 bool HexToBytes(std::string_view text, Bytes& bytes) {
     Bytes out;
     int high = -1;

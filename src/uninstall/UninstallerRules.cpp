@@ -187,7 +187,8 @@ Array<SharedFileEntry> ParseSharedFiles(std::string_view list) {
         list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
         while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
             item.remove_prefix(1);
-        if (item.size() >= 2 && item.front() == '"' && item.back() == '"') item = item.substr(1, item.size() - 2);
+        if (item.size() >= 2 && item.front() == '"' && item.back() == '"')
+            item = item.substr(1, item.size() - 2);
         SharedFileEntry entry;
         if (!item.empty()) {
             switch (static_cast<unsigned char>(item.back())) {

@@ -60,7 +60,7 @@ bool Excluded(const std::string& text, const char* const* list, size_t count) {
 // Documents are links into $HOME) and the registry of HKLM in both views and of HKCU.
 struct MachineState {
     std::set<std::string> files;
-    std::set<std::string> registry; // "view|key|name=type:data" and "view|key|" for each key
+    std::set<std::string> registry;  // "view|key|name=type:data" and "view|key|" for each key
     std::set<std::string> userFiles; // below the user's folders (Desktop, Start Menu, ...)
 };
 
@@ -68,16 +68,18 @@ MachineState Snapshot() {
     MachineState state;
     const fs::path root = DriveC();
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(
-             root, fs::directory_options::follow_directory_symlink | fs::directory_options::skip_permission_denied,
-             error);
+    for (auto it = fs::recursive_directory_iterator(root,
+                                                    fs::directory_options::follow_directory_symlink |
+                                                        fs::directory_options::skip_permission_denied,
+                                                    error);
          it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (error) break;
         std::string relative = fs::relative(it->path(), root).string();
         if (it->is_directory()) relative += "/";
         // The user's own folders are listed apart, without Wine's temporary files.
         if (relative.rfind("users/", 0) == 0) {
-            if (relative.find("/Temp/") == std::string::npos && relative.find("/AppData/Local/Microsoft/") == std::string::npos)
+            if (relative.find("/Temp/") == std::string::npos &&
+                relative.find("/AppData/Local/Microsoft/") == std::string::npos)
                 state.userFiles.insert(relative);
             continue;
         }
@@ -141,11 +143,13 @@ std::string CountOf(const std::string& path) {
     size_t at = r.output.find("REG_DWORD");
     if (at == std::string::npos) return "";
     std::string count = TrimmedEnd(r.output.substr(at + 9));
-    return count.substr(count.find_first_not_of(' ') == std::string::npos ? count.size() : count.find_first_not_of(' '));
+    return count.substr(count.find_first_not_of(' ') == std::string::npos ? count.size()
+                                                                          : count.find_first_not_of(' '));
 }
 
 void SetCount(const std::string& path, int count) {
-    RunWine({"reg", "add", kCounts, "/v", path, "/t", "REG_DWORD", "/d", std::to_string(count), "/f", "/reg:32"});
+    RunWine(
+        {"reg", "add", kCounts, "/v", path, "/t", "REG_DWORD", "/d", std::to_string(count), "/f", "/reg:32"});
 }
 
 void DeleteCount(const std::string& path) {
@@ -169,7 +173,9 @@ class UninstallerUnderWine : public testing::Test {
         WriteFile(source_ + "/" + name, contents);
         return source_ + "/" + name;
     }
-    std::string Build(const std::string& name, const std::string& project) { return BuildInstaller(name, project); }
+    std::string Build(const std::string& name, const std::string& project) {
+        return BuildInstaller(name, project);
+    }
     RunResult Install(const std::string& setup) {
         RunResult r = RunWine({setup, "/silent", "/a"}, 180);
         EXPECT_FALSE(r.timedOut) << r.output;
@@ -190,17 +196,27 @@ std::string FullProject(const std::function<std::string(const std::string&, cons
            "[batches]\npost_install = \"echo made> C:\\\\cs_e2e_unin_marker.txt\"\n"
            "uninstall_before = \"del C:\\\\cs_e2e_unin_marker.txt\"\n"
            "uninstall_after = \"del C:\\\\cs_e2e_unin_marker2.txt\"\n"
-           "[[file]]\nsource = \"" + source("app.txt", "application") + "\"\nname = \"bin\\\\app.txt\"\n"
+           "[[file]]\nsource = \"" +
+           source("app.txt", "application") +
+           "\"\nname = \"bin\\\\app.txt\"\n"
            "start_menu_shortcut = true\ndesktop_shortcut = true\n"
-           "[[file]]\nsource = \"" + source("ro.txt", "read-only") + "\"\nname = \"docs\\\\deep\\\\ro.txt\"\n"
+           "[[file]]\nsource = \"" +
+           source("ro.txt", "read-only") +
+           "\"\nname = \"docs\\\\deep\\\\ro.txt\"\n"
            "attributes = \"read-only\"\n"
-           "[[file]]\nsource = \"" + source("kept.dll", "shared, counted elsewhere") + "\"\nkind = \"shared\"\n"
-           "[[file]]\nsource = \"" + source("gone.dll", "shared, ours alone") + "\"\nkind = \"shared\"\n"
+           "[[file]]\nsource = \"" +
+           source("kept.dll", "shared, counted elsewhere") +
+           "\"\nkind = \"shared\"\n"
+           "[[file]]\nsource = \"" +
+           source("gone.dll", "shared, ours alone") +
+           "\"\nkind = \"shared\"\n"
            "[[shortcut]]\ntarget = \"%InstallDir%\\\\bin\\\\app.txt\"\nname = \"Sub\\\\Extra\"\n"
            "[[registry.entries]]\nkey = \"HKCU\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E Values\"\n"
            "name = \"Greeting\"\ndata = \"hello\"\n"
-           "[[registry.entries]]\nkey = \"HKLM\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E Machine\\\\Sub\"\n"
-           "[[registry.entries]]\nkey = \"\\\\HKAU\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E Users\"\n"
+           "[[registry.entries]]\nkey = \"HKLM\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E "
+           "Machine\\\\Sub\"\n"
+           "[[registry.entries]]\nkey = \"\\\\HKAU\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E "
+           "Users\"\n"
            "name = \"Each\"\ntype = \"number\"\ndata = \"7\"\n";
 }
 
@@ -248,7 +264,8 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
         EXPECT_EQ(run.exitCode, 0) << run.output;
         EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_unin_marker.txt")) << "the first uninstall batch ran";
         EXPECT_FALSE(fs::exists(DriveC() + "/cs_e2e_unin_marker2.txt")) << "the second uninstall batch ran";
-        EXPECT_TRUE(Vanishes(app + "/uninst/uninstall.exe", 30)) << "the self-removal batch deleted the program";
+        EXPECT_TRUE(Vanishes(app + "/uninst/uninstall.exe", 30))
+            << "the self-removal batch deleted the program";
         EXPECT_TRUE(Vanishes(app + "/uninst", 10)) << "and its empty folder";
         std::string temp = SpecialFolder("Temp");
         if (!temp.empty()) {
@@ -301,13 +318,18 @@ TEST_F(UninstallerUnderWine, HeldFileStaysRecordedAndGoesInASecondRun) {
     fs::remove_all(root);
     const std::string key = kEntryRoot + "CsE2E Uninstaller Held";
     RegDeleteKey(key);
-    std::string setup = Build(
-        "held", "[product]\nname = \"Held E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_held\"\n"
-                "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Uninstaller Held\"\n"
-                "[options]\nstart_menu_uninstaller = false\n"
-                "[[file]]\nsource = \"" + Source("held.txt", "held") + "\"\nname = \"bin\\\\held.txt\"\n"
-                "[[file]]\nsource = \"" + Source("free.txt", "free") + "\"\nname = \"bin\\\\free.txt\"\n"
-                "[[file]]\nsource = \"" + Source("note.txt", "note") + "\"\nname = \"docs\\\\a\\\\b\\\\note.txt\"\n");
+    std::string setup =
+        Build("held", "[product]\nname = \"Held E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_held\"\n"
+                      "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Uninstaller Held\"\n"
+                      "[options]\nstart_menu_uninstaller = false\n"
+                      "[[file]]\nsource = \"" +
+                          Source("held.txt", "held") +
+                          "\"\nname = \"bin\\\\held.txt\"\n"
+                          "[[file]]\nsource = \"" +
+                          Source("free.txt", "free") +
+                          "\"\nname = \"bin\\\\free.txt\"\n"
+                          "[[file]]\nsource = \"" +
+                          Source("note.txt", "note") + "\"\nname = \"docs\\\\a\\\\b\\\\note.txt\"\n");
     ASSERT_FALSE(setup.empty());
     Install(setup);
     WriteFile(root + "/docs/a/mine.txt", "the user's own file");
@@ -329,7 +351,9 @@ TEST_F(UninstallerUnderWine, HeldFileStaysRecordedAndGoesInASecondRun) {
     EXPECT_TRUE(fs::exists(root + "/bin/held.txt"));
     EXPECT_FALSE(fs::exists(root + "/bin/free.txt"));
     std::vector<std::string> body = UninstallBodyLines(FileText(root + "/uninst/Uninstall.dat"));
-    auto recorded = [&body](const std::string& line) { return std::count(body.begin(), body.end(), line) == 1; };
+    auto recorded = [&body](const std::string& line) {
+        return std::count(body.begin(), body.end(), line) == 1;
+    };
     EXPECT_TRUE(recorded("C:\\cs_e2e_unin_held\\bin\\held.txt")) << Lines(body);
     EXPECT_TRUE(recorded("~C:\\cs_e2e_unin_held\\bin")) << "the folder that still holds it";
     EXPECT_FALSE(recorded("C:\\cs_e2e_unin_held\\bin\\free.txt"));
@@ -357,11 +381,12 @@ TEST_F(UninstallerUnderWine, WholeTreeDeletionRefusesTheUsersDocuments) {
     fs::remove_all(root);
     const std::string key = kEntryRoot + "CsE2E Uninstaller Docs";
     RegDeleteKey(key);
-    std::string setup = Build(
-        "docs", "[product]\nname = \"Docs E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_docs\"\n"
-                "[uninstall]\nsubfolder = \"cs_e2e_uninst\"\nkey_name = \"CsE2E Uninstaller Docs\"\n"
-                "[options]\nstart_menu_uninstaller = false\ndelete_install_folder = true\n"
-                "[[file]]\nsource = \"" + Source("app.txt", "app") + "\"\n");
+    std::string setup =
+        Build("docs", "[product]\nname = \"Docs E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_docs\"\n"
+                      "[uninstall]\nsubfolder = \"cs_e2e_uninst\"\nkey_name = \"CsE2E Uninstaller Docs\"\n"
+                      "[options]\nstart_menu_uninstaller = false\ndelete_install_folder = true\n"
+                      "[[file]]\nsource = \"" +
+                          Source("app.txt", "app") + "\"\n");
     ASSERT_FALSE(setup.empty());
     Install(setup);
     std::string documents = SpecialFolder("Documents");
@@ -373,8 +398,8 @@ TEST_F(UninstallerUnderWine, WholeTreeDeletionRefusesTheUsersDocuments) {
                   fs::copy_options::overwrite_existing);
     RegAdd(key, "InstallLocation", documents);
 
-    RunResult run = RunUninstaller("C:\\cs_e2e_unin_docs\\cs_e2e_uninst\\uninstall.exe", "CsE2E Uninstaller Docs",
-                                   "/silent");
+    RunResult run = RunUninstaller("C:\\cs_e2e_unin_docs\\cs_e2e_uninst\\uninstall.exe",
+                                   "CsE2E Uninstaller Docs", "/silent");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_EQ(FileText(docs + "/cs_e2e_user_letter.txt"), "the user's letter");
     EXPECT_TRUE(fs::exists(docs));
@@ -390,7 +415,8 @@ TEST_F(UninstallerUnderWine, WholeTreeDeletionRefusesTheUsersDocuments) {
 // and changes nothing.
 TEST_F(UninstallerUnderWine, InteractiveRunsShowTheirBoxes) {
     {
-        Process run({"cmd", "/c", UninstallBatch(ToWindowsPath(Engine()), "CsE2E Nobody Installed This", "")});
+        Process run(
+            {"cmd", "/c", UninstallBatch(ToWindowsPath(Engine()), "CsE2E Nobody Installed This", "")});
         auto box = WaitForWindow("^Error$", 60);
         ASSERT_TRUE(box) << "no message box for an unknown name";
         Screenshot(TempDir() + "/unknown-name.png");
@@ -405,18 +431,21 @@ TEST_F(UninstallerUnderWine, InteractiveRunsShowTheirBoxes) {
     const std::string key = kEntryRoot + "CsE2E Uninstaller Ask";
     RegDeleteKey(key);
     RegDeleteKey("HKCU\\Software\\Corvantis Tests\\Ask E2E");
-    std::string setup = Build(
-        "ask", "[product]\nname = \"Ask E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_ask\"\n"
-               "[uninstall]\nkey_name = \"CsE2E Uninstaller Ask\"\n"
-               "[[file]]\nsource = \"" + Source("a.txt", "a") + "\"\nname = \"bin\\\\a.txt\"\n"
-               "[[registry.entries]]\nkey = \"HKCU\\\\Software\\\\Corvantis Tests\\\\Ask E2E\"\n"
-               "name = \"Value\"\ndata = \"kept\"\n");
+    std::string setup =
+        Build("ask", "[product]\nname = \"Ask E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_ask\"\n"
+                     "[uninstall]\nkey_name = \"CsE2E Uninstaller Ask\"\n"
+                     "[[file]]\nsource = \"" +
+                         Source("a.txt", "a") +
+                         "\"\nname = \"bin\\\\a.txt\"\n"
+                         "[[registry.entries]]\nkey = \"HKCU\\\\Software\\\\Corvantis Tests\\\\Ask E2E\"\n"
+                         "name = \"Value\"\ndata = \"kept\"\n");
     ASSERT_FALSE(setup.empty());
     Install(setup);
     const std::string data = FileText(root + "/Uninstall.dat");
     ASSERT_FALSE(data.empty());
     {
-        Process run({"cmd", "/c", UninstallBatch("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "")});
+        Process run(
+            {"cmd", "/c", UninstallBatch("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "")});
         auto question = WaitForWindow("^Uninstall Ask E2E$", 60);
         ASSERT_TRUE(question) << "no confirmation question";
         PressKey(*question, "n");
@@ -430,7 +459,8 @@ TEST_F(UninstallerUnderWine, InteractiveRunsShowTheirBoxes) {
     EXPECT_TRUE(KeyExists(key));
     EXPECT_EQ(ExportedValues("HKCU\\Software\\Corvantis Tests\\Ask E2E")["Value"].data, "kept");
 
-    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "/silent").exitCode, 0);
+    EXPECT_EQ(
+        RunUninstaller("C:\\cs_e2e_unin_ask\\uninstall.exe", "CsE2E Uninstaller Ask", "/silent").exitCode, 0);
     EXPECT_TRUE(ExportedValues("HKCU\\Software\\Corvantis Tests\\Ask E2E").empty());
     EXPECT_TRUE(Vanishes(root, 30));
     fs::remove_all(root);

@@ -100,7 +100,8 @@ TEST(UninstallEntryValuesTest, DialogZoomIsClamped) {
     const struct {
         int64_t stored;
         uint32_t zoom;
-    } cases[] = {{0, 100}, {-5, 100}, {1, 50}, {49, 50}, {50, 50}, {120, 120}, {150, 150}, {151, 150}, {900, 150}};
+    } cases[] = {{0, 100},   {-5, 100},  {1, 50},    {49, 50},  {50, 50},
+                 {120, 120}, {150, 150}, {151, 150}, {900, 150}};
     for (const auto& c : cases) {
         FakeEntry entry;
         entry.numbers[u"DialogZoom"] = static_cast<uint32_t>(c.stored);
@@ -118,7 +119,8 @@ TEST(UninstallEntryValuesTest, ColourTextsOtherThanSixHexDigitsAreRefused) {
 }
 
 TEST(SharedFilesTest, EntriesCarryTheirMarkers) {
-    std::string list = "\"C:\\S\\a.dll^\";\"C:\\S\\b.tlb\xA9\";\"C:\\S\\c.dat \";\"C:\\S\\d.dat\";;\"|C:\\S\\\xC3\xA9.dll\"";
+    std::string list =
+        "\"C:\\S\\a.dll^\";\"C:\\S\\b.tlb\xA9\";\"C:\\S\\c.dat \";\"C:\\S\\d.dat\";;\"|C:\\S\\\xC3\xA9.dll\"";
     Array<SharedFileEntry> entries = ParseSharedFiles(list);
     ASSERT_EQ(entries.Count(), 5);
     const struct {
@@ -136,7 +138,8 @@ TEST(SharedFilesTest, EntriesCarryTheirMarkers) {
 }
 
 TEST(FolderOrderTest, LongestFirstKeepsTheOrderOfEqualLengths) {
-    Array<String> sorted = FoldersLongestFirst(Strings({u"C:\\P\\a", u"C:\\P\\a\\bb\\c", u"C:\\P\\b", u"C:\\P\\a\\bb"}));
+    Array<String> sorted =
+        FoldersLongestFirst(Strings({u"C:\\P\\a", u"C:\\P\\a\\bb\\c", u"C:\\P\\b", u"C:\\P\\a\\bb"}));
     EXPECT_EQ(Narrow(sorted),
               (std::vector<std::string>{"C:\\P\\a\\bb\\c", "C:\\P\\a\\bb", "C:\\P\\a", "C:\\P\\b"}));
 }
@@ -206,5 +209,8 @@ TEST(FeedbackAddressTest, TrimsAndPercentEncodes) {
     EXPECT_EQ(std::string(FeedbackAddress(u" \t\r\nhttp://x/?a=b c&d=\u00e9\r\n ").c_str()),
               "http://x/?a=b%20c&d=%C3%A9");
     EXPECT_EQ(std::string(FeedbackAddress(u"\t\r\n").c_str()), "");
-    EXPECT_EQ(std::string(FeedbackAddress(u"a\x7f" u"b").c_str()), "a%7Fb");
+    EXPECT_EQ(std::string(FeedbackAddress(u"a\x7f"
+                                          u"b")
+                              .c_str()),
+              "a%7Fb");
 }
