@@ -3,12 +3,14 @@
 // changes, named below), with a shared file still counted by another product kept and one
 // counted only by this product removed, a read-only file deleted, the uninstall batch run and
 // the uninstaller removed by its own batch; the early results 13 and 14; a file held open
-// ends in the failure summary (result 3, entry and record kept) and goes in a second run; a
+// ends in the failure summary (result 3, entry and record kept) and goes in a second run,
+// which requests the uninstall notification; a
 // folder holding a user's file stays with its parents; the whole-tree deletion refuses the
 // user's Documents folder; answering No at the confirmation (xdotool) changes nothing.
 //
 // Wine's loader escapes the quotes of /u:"a b" when a program is started directly from
 // Linux, so the uninstaller is started through a one-line batch file run by cmd.exe.
+#include "support/HttpRecorder.h"
 #include "support/Installers.h"
 #include "support/Wine.h"
 
@@ -318,11 +320,17 @@ TEST_F(UninstallerUnderWine, HeldFileStaysRecordedAndGoesInASecondRun) {
     fs::remove_all(root);
     const std::string key = kEntryRoot + "CsE2E Uninstaller Held";
     RegDeleteKey(key);
+    cs::test::HttpRecorder recorder;
+    ASSERT_TRUE(recorder.Listening());
+    const std::string address = "http://127.0.0.1:" + std::to_string(recorder.Port());
     std::string setup =
-        Build("held", "[product]\nname = \"Held E2E\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_held\"\n"
-                      "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Uninstaller Held\"\n"
-                      "[options]\nstart_menu_uninstaller = false\n"
-                      "[[file]]\nsource = \"" +
+        Build("held", "[product]\nname = \"Held E2E\"\nversion = \"3.1\"\n"
+                      "[links]\nuninstall_url = \"" +
+                          address +
+                          "/uninstalled?version=%version%\"\n[install]\nfolder = \"C:\\\\cs_e2e_unin_held\"\n"
+                          "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Uninstaller Held\"\n"
+                          "[options]\nstart_menu_uninstaller = false\n"
+                          "[[file]]\nsource = \"" +
                           Source("held.txt", "held") +
                           "\"\nname = \"bin\\\\held.txt\"\n"
                           "[[file]]\nsource = \"" +
@@ -363,8 +371,12 @@ TEST_F(UninstallerUnderWine, HeldFileStaysRecordedAndGoesInASecondRun) {
     EXPECT_FALSE(fs::exists(root + "/docs/a/b"));
     EXPECT_EQ(FileText(root + "/docs/a/mine.txt"), "the user's own file");
 
+    EXPECT_TRUE(recorder.Requests().empty()) << "no uninstall notification after failures";
+
     RunResult second = RunUninstaller(program, "CsE2E Uninstaller Held", "/silent");
     EXPECT_EQ(second.exitCode, 0) << second.output;
+    // The uninstall notification ("NotifyURL") is requested before the process ends.
+    EXPECT_EQ(recorder.Requests(), (std::vector<std::string>{"GET /uninstalled?version=3.1"}));
     EXPECT_FALSE(fs::exists(root + "/bin/held.txt"));
     EXPECT_FALSE(fs::exists(root + "/bin"));
     EXPECT_FALSE(KeyExists(key));
