@@ -208,7 +208,7 @@ Array<SharedFileEntry> ParseSharedFiles(std::string_view list) {
         }
         if (item.empty()) continue;
         entry.path = FromPathForm(item);
-        entries.Append(std::move(entry));
+        if (!entry.path.IsEmpty()) entries.Append(std::move(entry));
     }
     return entries;
 }

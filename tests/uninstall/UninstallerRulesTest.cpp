@@ -118,9 +118,11 @@ TEST(UninstallEntryValuesTest, ColourTextsOtherThanSixHexDigitsAreRefused) {
     EXPECT_EQ(color, 0x0100FFu);
 }
 
+// Empty entries, and entries that are empty without their marker or path-form sign, are skipped.
 TEST(SharedFilesTest, EntriesCarryTheirMarkers) {
     std::string list =
-        "\"C:\\S\\a.dll^\";\"C:\\S\\b.tlb\xA9\";\"C:\\S\\c.dat \";\"C:\\S\\d.dat\";;\"|C:\\S\\\xC3\xA9.dll\"";
+        "\"C:\\S\\a.dll^\";\"C:\\S\\b.tlb\xA9\";\"C:\\S\\c.dat \";\"C:\\S\\d.dat\";;\"|\";\"^\";"
+        "\"|C:\\S\\\xC3\xA9.dll\"";
     Array<SharedFileEntry> entries = ParseSharedFiles(list);
     ASSERT_EQ(entries.Count(), 5);
     const struct {
