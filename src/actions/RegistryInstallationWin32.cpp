@@ -25,23 +25,6 @@ namespace {
 // Read, write, create subkeys, enumerate; the view flag is added by the registry module.
 constexpr REGSAM kKeyAccess = 0x2000F;
 
-HKEY RootKeyOf(RegistryHive hive) {
-    switch (hive) {
-    case RegistryHive::LocalMachine:
-        return HKEY_LOCAL_MACHINE;
-    case RegistryHive::CurrentUser:
-        return HKEY_CURRENT_USER;
-    case RegistryHive::ClassesRoot:
-        return HKEY_CLASSES_ROOT;
-    case RegistryHive::CurrentConfig:
-        return HKEY_CURRENT_CONFIG;
-    case RegistryHive::DynData:
-        return HKEY_DYN_DATA;
-    default:
-        return HKEY_USERS; // AllUsers paths arrive as one path per user hive
-    }
-}
-
 uint32_t ResultOf(bool ok) {
     return ok ? 0 : GetLastError();
 }
@@ -105,29 +88,29 @@ class WindowsRegistrySystem final : public RegistrySystem {
     uint32_t CreateKey(RegistryHive hive, const String& subkey, bool& existed) override {
         RegistryKey key;
         bool created = false;
-        bool ok = key.Create(RootKeyOf(hive), subkey, view_, kKeyAccess, &created);
+        bool ok = key.Create(RegistryHiveKey(hive), subkey, view_, kKeyAccess, &created);
         existed = ok && !created;
         return ResultOf(ok);
     }
     bool ValueExists(RegistryHive hive, const String& subkey, const String& name) override {
         RegistryKey key;
         RegistryValue value;
-        return key.Open(RootKeyOf(hive), subkey, view_, KEY_QUERY_VALUE) && key.Read(name, value);
+        return key.Open(RegistryHiveKey(hive), subkey, view_, KEY_QUERY_VALUE) && key.Read(name, value);
     }
     bool ReadText(RegistryHive hive, const String& subkey, const String& name, String& text) override {
         RegistryKey key;
-        return key.Open(RootKeyOf(hive), subkey, view_, KEY_QUERY_VALUE) && key.ReadText(name, text);
+        return key.Open(RegistryHiveKey(hive), subkey, view_, KEY_QUERY_VALUE) && key.ReadText(name, text);
     }
     uint32_t SetValue(RegistryHive hive, const String& subkey, const String& name, uint32_t type,
                       const Bytes& data) override {
         RegistryKey key;
-        bool ok = key.Create(RootKeyOf(hive), subkey, view_, kKeyAccess) &&
+        bool ok = key.Create(RegistryHiveKey(hive), subkey, view_, kKeyAccess) &&
                   key.SetBytes(name, data.data(), data.size(), type);
         return ResultOf(ok);
     }
     uint32_t DeleteValue(RegistryHive hive, const String& subkey, const String& name) override {
         RegistryKey key;
-        return ResultOf(key.Open(RootKeyOf(hive), subkey, view_, kKeyAccess) && key.DeleteValue(name));
+        return ResultOf(key.Open(RegistryHiveKey(hive), subkey, view_, kKeyAccess) && key.DeleteValue(name));
     }
 
     uint32_t WriteMergeFile(const String8& text, String& path) override {
@@ -163,6 +146,23 @@ class WindowsRegistrySystem final : public RegistrySystem {
 };
 
 } // namespace
+
+HKEY RegistryHiveKey(RegistryHive hive) {
+    switch (hive) {
+    case RegistryHive::LocalMachine:
+        return HKEY_LOCAL_MACHINE;
+    case RegistryHive::CurrentUser:
+        return HKEY_CURRENT_USER;
+    case RegistryHive::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    case RegistryHive::CurrentConfig:
+        return HKEY_CURRENT_CONFIG;
+    case RegistryHive::DynData:
+        return HKEY_DYN_DATA;
+    default:
+        return HKEY_USERS; // AllUsers paths arrive as one path per user hive
+    }
+}
 
 void ApplyRegistryEntries() {
     InstallerState& state = Installer();

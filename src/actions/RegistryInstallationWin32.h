@@ -5,6 +5,7 @@
 #include "actions/RegistryInstallation.h"
 
 #include <memory>
+#include <windows.h>
 
 namespace cs {
 
@@ -18,5 +19,8 @@ void ApplyRegistryEntries();
 // The registry step's system over the real registry in a view, for other steps that write
 // values by key path (the uninstall entry's values that name another key).
 std::unique_ptr<RegistrySystem> WindowsRegistry(RegistryView view);
+
+// The predefined key of a hive; HKEY_USERS for AllUsers, whose paths arrive one per user hive.
+HKEY RegistryHiveKey(RegistryHive hive);
 
 } // namespace cs

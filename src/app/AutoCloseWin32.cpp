@@ -32,12 +32,23 @@ String WindowTitleOf(HWND window) {
     return String(title);
 }
 
+// What one closing pass works with: the entries, the pass bit they must carry, the texts of
+// the mode-2 question, and whether the user cancelled it.
+struct ClosingPass {
+    const Array<AutoCloseEntry>* entries = nullptr;
+    uint8_t passBit = 0;
+    int question = kStringCloseProgram, title = kStringCloseProgramTitle;
+    bool cancelled = false;
+};
+
 // Mode 2: the user is asked, while the window exists, to close the program; Cancel cancels.
-void AskUntilClosed(HWND window, const AutoCloseEntry& entry) {
+void AskUntilClosed(HWND window, const AutoCloseEntry& entry, ClosingPass& pass) {
     while (IsWindow(window)) {
-        String message = TextWith(kStringCloseProgram, entry.displayName);
-        if (ShowMessage(message, Text(kStringCloseProgramTitle), MB_RETRYCANCEL | MB_ICONWARNING) == IDCANCEL)
-            CancelInstallation();
+        String message = TextWith(pass.question, entry.displayName);
+        if (ShowMessage(message, Text(pass.title), MB_RETRYCANCEL | MB_ICONWARNING) == IDCANCEL) {
+            pass.cancelled = true;
+            return;
+        }
         if (Installer().Silent()) return; // nobody can close it: go on
     }
 }
@@ -50,7 +61,7 @@ void TerminateOwner(HWND window) {
     TerminateProcess(process.Get(), 0);
 }
 
-void Act(HWND window, const AutoCloseEntry& entry) {
+void Act(HWND window, const AutoCloseEntry& entry, ClosingPass& pass) {
     LogTextWide(Format(u"Closing \"%s\" (mode %d).\r\n", entry.displayName, int(entry.mode)));
     switch (entry.mode) {
     case 0:
@@ -60,7 +71,7 @@ void Act(HWND window, const AutoCloseEntry& entry) {
         PostMessageW(window, WM_QUIT, 0, 0);
         break;
     case 2:
-        AskUntilClosed(window, entry);
+        AskUntilClosed(window, entry, pass);
         break;
     case 3:
         TerminateOwner(window);
@@ -70,15 +81,15 @@ void Act(HWND window, const AutoCloseEntry& entry) {
     }
 }
 
-BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
+BOOL CALLBACK VisitWindow(HWND window, LPARAM context) {
+    ClosingPass& pass = *reinterpret_cast<ClosingPass*>(context);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     if (processId == GetCurrentProcessId()) return TRUE;
-    const Array<AutoCloseEntry>& entries = Installer().definition.autoClose;
-    int match =
-        FirstMatchingEntry(entries, kAutoCloseWhenInstalling, WindowClassOf(window), WindowTitleOf(window));
-    if (match >= 0) Act(window, entries[match]);
-    return TRUE;
+    const Array<AutoCloseEntry>& entries = *pass.entries;
+    int match = FirstMatchingEntry(entries, pass.passBit, WindowClassOf(window), WindowTitleOf(window));
+    if (match >= 0) Act(window, entries[match], pass);
+    return pass.cancelled ? FALSE : TRUE;
 }
 
 } // namespace
@@ -86,9 +97,25 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
 void RunClosingPass() {
     Array<AutoCloseEntry>& entries = Installer().definition.autoClose;
     if (entries.Count() == 0) return;
-    EnumWindows(VisitWindow, 0);
+    ClosingPass pass;
+    pass.entries = &entries;
+    pass.passBit = kAutoCloseWhenInstalling;
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&pass));
+    if (pass.cancelled) CancelInstallation();
     KeepUninstallEntries(entries);
     WaitProcessingMessages(kSettleMilliseconds);
+}
+
+bool CloseProgramWindows(const Array<AutoCloseEntry>& entries, int question, int title) {
+    if (entries.Count() == 0) return true;
+    ClosingPass pass;
+    pass.entries = &entries;
+    pass.passBit = kAutoCloseWhenUninstalling;
+    pass.question = question;
+    pass.title = title;
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&pass));
+    if (!pass.cancelled) WaitProcessingMessages(kSettleMilliseconds);
+    return !pass.cancelled;
 }
 
 } // namespace cs

@@ -5,6 +5,9 @@
 #include "app/Sequence.h"
 #include "actions/FileInstallationWin32.h"
 #include "app/Startup.h"
+#include "app/Uninstaller.h"
+#include "core/ModulePathWin32.h"
+#include "core/Text.h"
 #include "log/LogWin32.h"
 #include "runtime/Exit.h"
 #include "runtime/Extraction.h"
@@ -37,13 +40,28 @@ void ExtractFiles(EnginePayload& payload) {
     ExtractOrExit(payload, definition.optionWord1, definition.externalData == 1, extraction);
 }
 
+// The uninstaller's run: on success the uninstall notification and the self-removal batch,
+// then the process ends with the uninstaller's result.
+[[noreturn]] void UninstallAndExit(const CommandLine& commandLine) {
+    AddExitStep(WaitForNotifications, ExitStepKind::Wait);
+    int code = Uninstall(commandLine.uninstallProduct);
+    if (code == 0) {
+        RequestNotification(Installer().definition.links[kLinkNotifyUrl]);
+        // Only the uninstaller inside the installation folder removes itself: the engine
+        // started from anywhere else (the installer itself, a copy of the user's) stays.
+        String own = Installer().folders.installDir + u"\\";
+        if (StartsWithNoCase(ModuleFullPath(), own.c_str())) StartSelfRemoval();
+    }
+    ExitInstaller(code);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     PrepareProcess();
     LoadNetworkingLibraries();
     CommandLine commandLine = ReadCommandLineOrExit();
-    if (commandLine.uninstall) ExitInstaller(0);
+    if (commandLine.uninstall) UninstallAndExit(commandLine);
     ConnectExitSteps();
 
     EnginePayload& payload = ReadPayloadOrExit();

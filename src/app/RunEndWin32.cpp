@@ -45,10 +45,6 @@ String LaunchOnExitCommand() {
     return ExpandedLink(kLinkLaunchOnExit);
 }
 
-void Restart() {
-    EnablePrivilege(SE_SHUTDOWN_NAME);
-    ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, kRestartReason);
-}
 
 // The log is finished by now: a launch failure goes straight into its file.
 void AppendToLogFile(const String& text) {
@@ -58,22 +54,6 @@ void AppendToLogFile(const String& text) {
     ReadWholeFile(path, contents);
     contents += ToUtf8(text);
     WriteWholeFile(path, contents.View());
-}
-
-// Starts the command line as a process in the folder and lets it run; false (with the
-// system's error as the last error) when it cannot start.
-bool StartProcess(const String& command, const String& folder) {
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, W(folder), &startup,
-                        &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
 }
 
 // A summary-page document, opened with the user's rights where the desktop shell can do it.
@@ -98,7 +78,7 @@ void LaunchProduct() {
     program = InInstallFolder(program, folder);
     if (!(state.payloadFlags & kFlagLaunchDirectly) && OpenThroughDesktopShell(program, arguments, folder)) return;
     String line = Format(u"\"%s\" %s", program, arguments);
-    if (!StartProcess(line, folder))
+    if (!StartProgram(line, folder))
         AppendToLogFile(AppLaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
 }
 
@@ -107,7 +87,7 @@ void ShowLog() {
     const InstallerState& state = Installer();
     String log = LogPath(state.folders.installDir, state.definition.uninstallSubdir);
     if (OpenThroughDesktopShell(log, String(), String()) || OpenThroughShell(log, String(), String()) == 0) return;
-    StartProcess(Format(u"notepad.exe \"%s\"", log), state.folders.installDir);
+    StartProgram(Format(u"notepad.exe \"%s\"", log), state.folders.installDir);
 }
 
 void ActOnSummaryChoices() {
@@ -119,6 +99,25 @@ void ActOnSummaryChoices() {
 }
 
 } // namespace
+
+void RestartWindows() {
+    EnablePrivilege(SE_SHUTDOWN_NAME);
+    ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, kRestartReason);
+}
+
+bool StartProgram(const String& command, const String& folder) {
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, W(folder), &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
 
 void NotifyDesktopChanged() {
     String desktop = GetFolder(Installer().choices.allUsers ? FolderId::CommonDesktop : FolderId::Desktop);
@@ -149,14 +148,14 @@ void AskForRestart() {
 
 void RestartOrLaunch() {
     if (g_restarting) {
-        Restart();
+        RestartWindows();
         return;
     }
     const InstallerState& state = Installer();
     SetCurrentDirectoryW(W(state.folders.installDir));
     String command = LaunchOnExitCommand();
     if (LaunchesOnExit(g_restarting, command, state.outcome.failureSummary) &&
-        !StartProcess(command, state.folders.installDir))
+        !StartProgram(command, state.folders.installDir))
         AppendToLogFile(LaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
     ActOnSummaryChoices();
 }

@@ -3,6 +3,8 @@
 // question, and then the restart or the launches.
 #pragma once
 
+#include "core/String.h"
+
 namespace cs {
 
 // SHCNE_UPDATEDIR on the all-users desktop (shortcuts for all users) or the user's.
@@ -21,5 +23,13 @@ void AskForRestart();
 // first document, the product, the log, the second document. A launch failure is appended to
 // "Install.log".
 void RestartOrLaunch();
+
+// Restarts Windows at once: the shutdown privilege and the system's restart (planned
+// application installation).
+void RestartWindows();
+
+// Starts the command line as a process in the folder and lets it run; false (with the
+// system's error as the last error) when it cannot start.
+bool StartProgram(const String& command, const String& folder);
 
 } // namespace cs

@@ -2,7 +2,9 @@
 // the installer state; those that can end the run say how.
 #pragma once
 
+#include "core/Array.h"
 #include "core/String.h"
+#include "payload/Definition.h"
 
 namespace cs {
 
@@ -32,6 +34,10 @@ void CheckPasswordOrCancel();
 
 // Programs named by the definition's closing list are closed (or the user is asked to).
 void RunClosingPass();
+
+// The uninstaller's closing pass over the entries kept for it (pass mask bit 0x2), with the
+// question texts of mode 2. False when the user cancelled that question.
+bool CloseProgramWindows(const Array<AutoCloseEntry>& entries, int question, int title);
 
 // With an existing installation: the old version's uninstaller started (exit code 10), a
 // refusal to go on without uninstalling (9) or to downgrade (11), the upgrade questions

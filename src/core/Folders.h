@@ -72,6 +72,7 @@ extern const FolderGuid kKnownFolderCommonFiles;
 extern const FolderGuid kKnownFolderCommonFilesX64;
 extern const FolderGuid kKnownFolderProgramFilesX86;
 extern const FolderGuid kKnownFolderCommonFilesX86;
+extern const FolderGuid kKnownFolderDownloads; // the user's downloads (guarded from deletion)
 
 // Registry text as read, before the limits and clean-up of the chains.
 struct RegistryText {

@@ -86,5 +86,9 @@ void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine
 // Windows engine: switches the file-system redirection on again when the definition reader
 // switched it off for a 64-bit product (32-bit engine); otherwise nothing.
 void RestoreFileSystemRedirection();
+// Windows engine: switches the file-system redirection off for a 64-bit product's run (the
+// 32-bit engine under WoW64; the 64-bit engine has none, which counts as done). False when
+// the system refused.
+bool DisableFileSystemRedirection();
 
 } // namespace cs

@@ -29,16 +29,16 @@ template <class Fn> Fn Kernel32Entry(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
 }
 
+} // namespace
+
 // A 64-bit product's files must reach the real system folders. The 64-bit engine has no
 // redirection to switch off, so for it this is done.
-bool DisableRedirection() {
+bool DisableFileSystemRedirection() {
     if (kEngineIs64Bit) return true;
     auto disable = Kernel32Entry<BOOL(WINAPI*)(PVOID*)>("Wow64DisableWow64FsRedirection");
     g_redirectionOff = disable && disable(&g_redirection);
     return g_redirectionOff;
 }
-
-} // namespace
 
 void RestoreFileSystemRedirection() {
     if (!g_redirectionOff) return;
@@ -59,7 +59,7 @@ void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine
     env.programFiles64 = GetFolder(FolderId::ProgramFiles64);
     env.desktopAllUsers = GetFolder(FolderId::CommonDesktop);
     env.desktopUser = GetFolder(FolderId::Desktop);
-    env.disableRedirection = DisableRedirection;
+    env.disableRedirection = DisableFileSystemRedirection;
     if (expandVariables) env.expandVariables = expandVariables;
     const Bytes& plain = payload.info.definition;
     env.checksumTest = [&payload, &plain] {

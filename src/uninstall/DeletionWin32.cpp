@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace cs {
 
@@ -171,6 +172,20 @@ Array<String> ProtectedFolders() {
     folders.Append(SystemFolders().Windows());
     for (FolderId id : kProtected)
         folders.Append(GetFolder(id));
+    // The users' media folders, which the folder chains do not name: pictures, music, videos
+    // and local application data of the user and of all users, the downloads, and the
+    // all-users profile itself. A system that lacks one gives an empty path, which guards
+    // nothing.
+    const int kMediaFolders[] = {CSIDL_MYPICTURES,      CSIDL_MYMUSIC,         CSIDL_MYVIDEO,
+                                 CSIDL_COMMON_PICTURES, CSIDL_COMMON_MUSIC,    CSIDL_COMMON_VIDEO,
+                                 CSIDL_LOCAL_APPDATA,   CSIDL_COMMON_DOCUMENTS};
+    for (int csidl : kMediaFolders) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE)) folders.Append(FromW(path));
+    }
+    folders.Append(SystemFolderSources().KnownFolder(kKnownFolderDownloads));
+    for (const char16_t* name : {u"ALLUSERSPROFILE", u"PUBLIC", u"USERPROFILE"})
+        folders.Append(SystemFolderSources().Environment(name));
     return folders;
 }
 

@@ -1,8 +1,10 @@
 // Outside bytes through the "Uninstall.dat" reader. Every input is read without a crash, what
 // the reader returns keeps its promises, and the file written from what was read is stable:
-// reading it and writing it again gives the same bytes.
+// reading it and writing it again gives the same bytes. The uninstaller's own readings of the
+// same bytes (the "[Registry2]" undo steps, the "SharedFiles" list) keep theirs too.
 #include "core/Text.h"
 #include "uninstall/UninstallData.h"
+#include "uninstall/UninstallerRules.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +43,12 @@ void Check(const cs::UninstallFile& file) {
     for (const cs::UninstallAssociation& a : file.associations)
         if (a.extension.IsEmpty() || a.typeKey.IsEmpty() || a.verb.IsEmpty()) abort();
     if (file.texts.LanguageCount() != 1 || file.texts.Get(1001, 0).Length() != 0) abort();
+    // Value deletions come first, then the keys; a step always has a key path with a root.
+    bool keys = false;
+    for (const cs::RegistryUndoStep& step : cs::RegistryUndoSteps(file.registry2.View())) {
+        if (step.keyText.IsEmpty() || (step.deleteValue && keys)) abort();
+        keys = keys || !step.deleteValue;
+    }
 }
 
 } // namespace
@@ -50,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cs::UninstallFile first;
     cs::ReadUninstallData(bytes, first);
     Check(first);
+    for (const cs::SharedFileEntry& entry : cs::ParseSharedFiles(bytes))
+        if (entry.path.IsEmpty()) abort();
     cs::String8 written = WriteAgain(first);
 
     cs::UninstallFile second;

@@ -1,0 +1,696 @@
+// The uninstaller's steps on Windows, in their fixed order. The rules (values and defaults,
+// folder and key order, the registry undo records, the shared-file list) are portable, in
+// uninstall/UninstallerRules.h; this file applies them to the system.
+#include "app/Uninstaller.h"
+
+#include "actions/FileInstallation.h"
+#include "actions/RegistryInstallationWin32.h"
+#include "actions/UninstallRegistration.h"
+#include "app/RunEndWin32.h"
+#include "app/Sequence.h"
+#include "app/SequenceSupportWin32.h"
+#include "core/Fatal.h"
+#include "core/Folders.h"
+#include "core/Format.h"
+#include "core/HandleWin32.h"
+#include "core/ModulePathWin32.h"
+#include "core/OsInfo.h"
+#include "core/RegistryWin32.h"
+#include "core/SystemErrorWin32.h"
+#include "core/SystemLibraryWin32.h"
+#include "core/Text.h"
+#include "core/WinText.h"
+#include "log/Log.h"
+#include "runtime/FileRemovalWin32.h"
+#include "runtime/InstallFolders.h"
+#include "runtime/InstallerState.h"
+#include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
+#include "runtime/ShellLaunchWin32.h"
+#include "uninstall/DeletionWin32.h"
+#include "uninstall/UninstallData.h"
+#include "uninstall/UninstallerRules.h"
+#include "vars/BatchWin32.h"
+#include "vars/Variables.h"
+#include "vars/VariablesWin32.h"
+
+#include <windows.h>
+
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include <vector>
+
+namespace cs {
+
+namespace {
+
+// Language texts of the uninstaller (stored in "Uninstall.dat").
+constexpr int kTextFailures = 10, kTextDoneTitle = 15, kTextRestartTitle = 20, kTextDone = 34;
+constexpr int kTextSharedTitle = 35, kTextConfirm = 53, kTextConfirmTitle = 55, kTextNotDeleted = 58;
+constexpr int kTextSharedQuestion = 59, kTextStatusFonts = 67, kTextStatusLog = 68;
+constexpr int kTextStatusRegistry = 69, kTextStatusAssociations = 70, kTextRestart = 74;
+constexpr int kTextCloseProgram = 107, kTextSupportOffer = 109, kTextSupportTitle = 110;
+constexpr int kTextErrorTitle = 21;
+
+// Payload flag: show the completion message.
+constexpr uint32_t kFlagCompletionMessage = 0x40000;
+// Read, write, create subkeys, enumerate and read control; the 32-bit view flag makes 0x2020F.
+constexpr REGSAM kEntryAccess = 0x2000F;
+constexpr unsigned kStatusMinimumMs = 700;
+
+// What one run knows.
+struct Run {
+    String name;
+    String keyPath; // below HKEY_LOCAL_MACHINE
+    RegistryKey key;
+    UninstallEntryValues values;
+    bool automatic = false;
+    String dataPath; // "Uninstall.dat"
+    UninstallFile file;
+    UninstallRecords records;
+    Array<String> folders; // "~" records
+    Array<String> deleted; // files deleted by the body records
+};
+
+class EntryReader final : public UninstallEntryReader {
+  public:
+    explicit EntryReader(const RegistryKey& key) : key_(key) {}
+    bool Text(const char16_t* name, String& text) override {
+        return key_.ReadText(name, text, kRegistryTextFirstNul);
+    }
+    bool Number(const char16_t* name, uint64_t& number) override {
+        RegistryValue value;
+        if (!key_.Read(name, value)) return false;
+        if (value.type == REG_DWORD && value.data.size() >= 4) {
+            uint32_t n = 0;
+            memcpy(&n, value.data.data(), 4);
+            number = n;
+            return true;
+        }
+        if (value.type == REG_QWORD && value.data.size() >= 8) {
+            memcpy(&number, value.data.data(), 8);
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    const RegistryKey& key_;
+};
+
+// The error messages of the run: none when empty; in automatic mode only with option word 2
+// bit 0x8; titled with language text 21, or "Error".
+void ShowError(const Run& run, const String& text) {
+    if (text.IsEmpty()) return;
+    if (run.automatic && !(run.values.optionWord2 & kOpt2ErrorsWhenAutomatic)) return;
+    String title = Text(kTextErrorTitle);
+    ShowMessage(text, title.IsEmpty() ? String(u"Error") : title, MB_ICONERROR | MB_OK);
+}
+
+void SetProgress(int status, int progress) {
+    RunOutcome& outcome = Installer().outcome;
+    if (status) outcome.status = status;
+    outcome.progress = progress;
+}
+
+// Each status text stays at least 700 ms unless the run is automatic.
+void WaitForStatusMinimum(const Run& run) {
+    if (!run.automatic) WaitProcessingMessages(kStatusMinimumMs);
+}
+
+void AddFailure(const String& text) {
+    FailureSummary() += text;
+}
+
+// ---- Steps 1 to 5: the entry and the data file --------------------------------------------
+
+int OpenEntry(Run& run) {
+    RegistryKey probe;
+    if (!probe.Open(HKEY_LOCAL_MACHINE, run.keyPath, RegistryView::Bits32, KEY_READ)) {
+        DWORD error = GetLastError();
+        ShowError(run,
+                  error == ERROR_ACCESS_DENIED
+                      ? String(u"Permission denied.  Please run the uninstaller with administrator rights.")
+                      : Format(u"No product named '%s' is installed.", run.name));
+        return kUninstallNotFound;
+    }
+    if (!run.key.Open(HKEY_LOCAL_MACHINE, run.keyPath, RegistryView::Bits32, kEntryAccess)) {
+        ShowError(run,
+                  Format(u"Unable to access the uninstall information for:\r\n%s\r\n\r\nThe uninstallation "
+                         u"cannot be performed.",
+                         run.name));
+        return kUninstallNotFound;
+    }
+    return kUninstallDone;
+}
+
+// The values become the installer state that the shared routines read (variables, batches,
+// self-removal, notification).
+void TakeValues(Run& run) {
+    EntryReader reader(run.key);
+    run.values = ReadUninstallEntryValues(reader, GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW));
+    const UninstallEntryValues& v = run.values;
+    InstallerState& state = Installer();
+    Definition& d = state.definition;
+    if (v.displayName.IsEmpty()) run.values.displayName = run.name;
+    state.folders.installDir = NormalizeFolderPath(v.installLocation);
+    state.folders.installDir8 = ToPathForm(state.folders.installDir);
+    state.folders.sharedDir = v.sharedPath;
+    d.uninstallSubdir = v.uninstallSubdir;
+    d.uninstallKeyName = run.name;
+    d.optionWord1 = v.optionWord1;
+    d.optionWord2 = v.optionWord2;
+    d.bitness = static_cast<uint8_t>(v.bitness);
+    d.productName = run.values.displayName;
+    d.productVersion = v.displayVersion;
+    d.addToPathSubfolder = v.addToPathSubfolder;
+    d.supportOffer = v.supportOffer;
+    d.links[kLinkNotifyUrl] = v.notifyUrl;
+    d.links[kLinkFeedbackUrl] = v.feedbackUrl;
+    state.payloadFlags = v.payloadFlags;
+    state.productVersion8 = ToCodePage(v.displayVersion, kCodePage1252);
+    state.choices.language = v.language;
+    state.choices.allUsers = v.shortcutMode == 1;
+    state.session = v.session ? v.session : DrawSessionNumber();
+    run.automatic =
+        state.commandLine.automatic || state.Silent() || (v.optionWord1 & kOpt1AutomaticUninstall);
+    state.automatic = run.automatic;
+}
+
+int ReadEntry(Run& run) {
+    TakeValues(run);
+    if (run.values.installLocation.IsEmpty()) {
+        ShowError(run,
+                  Format(u"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be "
+                         u"performed.",
+                         run.values.displayName));
+        return kUninstallCorrupt;
+    }
+    // A 64-bit product's files must be reached in the real system folders.
+    if (run.values.bitness == 1 && !DisableFileSystemRedirection())
+        FatalError(u"Wow64DisableWow64FsRedirection() failed");
+    return kUninstallDone;
+}
+
+int ReadDataFile(Run& run) {
+    const InstallerState& state = Installer();
+    run.dataPath = JoinPath(UninstallDataFolder(state.folders.installDir, state.definition.uninstallSubdir),
+                            kUninstallDataFileName);
+    if (!LoadUninstallData(run.dataPath, run.file)) {
+        DWORD error = GetLastError();
+        ShowError(run,
+                  Format(u"The uninstall information for %s could not be loaded.\r\n\r\nFilepath: %s\r\nCode "
+                         u"%d: %s",
+                         run.values.displayName, run.dataPath, static_cast<int>(error),
+                         WindowsSystemErrorText(error)));
+        return kUninstallCorrupt;
+    }
+    // The texts of the data file are the run's language table.
+    InstallerState& writable = Installer();
+    writable.definition.languages = run.file.texts;
+    writable.currentLanguage = 0;
+    writable.definition.wizardCaption = run.file.caption;
+    LoadForRewrite(run.file, run.records);
+    return kUninstallDone;
+}
+
+// ---- Steps 6 to 11: closing, questions, first batch ---------------------------------------
+
+Array<AutoCloseEntry> EntriesOfPass(const Run& run, ClosePass pass) {
+    Array<AutoCloseEntry> entries;
+    for (const AutoCloseEntry& entry : run.file.autoClose)
+        if (AutoClosePass(entry) == pass) entries.Append(entry);
+    return entries;
+}
+
+bool Confirmed(const Run& run) {
+    if (run.automatic) return true;
+    return ShowMessage(Text(kTextConfirm), Text(kTextConfirmTitle), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The platform box cannot label its buttons: Yes stands for the offer's first button.
+bool SupportOfferTaken(const Run& run) {
+    if (run.automatic || run.values.supportOffer.IsEmpty()) return false;
+    if (ShowMessage(Text(kTextSupportOffer), Text(kTextSupportTitle), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    OpenThroughShell(run.values.supportOffer, String(), String());
+    return true;
+}
+
+void RunStoredBatch(Run& run, const String& commands, bool hide, const char16_t* valueName) {
+    if (commands.IsEmpty()) return;
+    RunBatch(ToCodePage(commands, kCodePage1252), hide);
+    run.key.DeleteValue(valueName);
+}
+
+// ---- Steps 12 to 17: associations, fonts, log, shared files, pins, packages ----------------
+
+// Associations, fonts, firewall exceptions, driver and MSI packages are restored by the steps
+// of their own actions; the records are read here and not carried into a rewritten file.
+void RestoreAssociations(const Run& run) {
+    SetProgress(kTextStatusAssociations, 1);
+    (void)run;
+}
+
+void RemoveFonts(const Run& run) {
+    SetProgress(kTextStatusFonts, 3);
+    (void)run;
+}
+
+void DeleteInstallLog(const Run& run) {
+    SetProgress(kTextStatusLog, 5);
+    if (run.values.optionWord2 & kOpt2KeepLogOnUninstall) return;
+    const InstallerState& state = Installer();
+    DeleteFileEx(LogPath(state.folders.installDir, state.definition.uninstallSubdir),
+                 kDeleteMissingIsDeleted);
+}
+
+// A COM server's own unregistration: "regsvr32 /s /u" in the system folder, else its
+// DllUnregisterServer.
+void UnregisterComServer(const String& path) {
+    String system = GetFolder(FolderId::System);
+    String line = Format(u"\"%s\" /s /u \"%s\"", JoinPath(system, u"regsvr32.exe"), path);
+    std::vector<wchar_t> mutableLine(W(line), W(line) + line.Length() + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, W(system), &startup,
+                       &process)) {
+        UniqueHandle thread(process.hThread), child(process.hProcess);
+        WaitForProcessProcessingMessages(child.Get());
+        DWORD code = 1;
+        if (GetExitCodeProcess(child.Get(), &code) && code == 0) return;
+    }
+    HMODULE library = LoadLibraryW(W(path));
+    if (!library) return;
+    if (auto unregister = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllUnregisterServer"))
+        unregister();
+    FreeLibrary(library);
+}
+
+void UnregisterTypeLibrary(const String& path) {
+    ITypeLib* library = nullptr;
+    if (FAILED(LoadTypeLibEx(W(path), REGKIND_NONE, &library)) || !library) return;
+    TLIBATTR* attributes = nullptr;
+    if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes) {
+        UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                          attributes->lcid, attributes->syskind);
+        library->ReleaseTLibAttr(attributes);
+    }
+    library->Release();
+}
+
+// Whether the shared file goes, by "UninstallShared" (0 keep, 1 ask, 2 delete); Yes to all
+// and No to all, which the platform box lacks, are its Cancel (no to all) in a run that
+// lists more than one file.
+bool SharedFileGoes(Run& run, const String& path, bool several) {
+    uint32_t& mode = run.values.uninstallShared;
+    if (mode == 0) return false;
+    if (mode == 2 || run.automatic) return true;
+    int answer = ShowMessage(TextWith(kTextSharedQuestion, path), Text(kTextSharedTitle),
+                             (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
+    if (answer == IDCANCEL) mode = 0;
+    return answer == IDYES;
+}
+
+void ReleaseSharedFiles(Run& run) {
+    if (run.values.sharedFiles.IsEmpty()) return;
+    RegistryKey counts;
+    if (!counts.Open(HKEY_LOCAL_MACHINE, kSharedCountsKey, RegistryView::Default,
+                     KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+        AddFailure(u"REGISTRY ERROR:  Unable to adjust shared file reference counts.\r\n\r\n");
+        return;
+    }
+    Array<SharedFileEntry> entries =
+        ParseSharedFiles(ToCodePage(run.values.sharedFiles, kCodePage1252).View());
+    for (const SharedFileEntry& entry : entries) {
+        uint32_t count = 0;
+        if (!counts.ReadDword(entry.path, count)) continue;
+        if (count > 1) {
+            counts.SetDword(entry.path, count - 1);
+            continue;
+        }
+        // A count that reaches zero leaves no value behind.
+        counts.DeleteValue(entry.path);
+        if (entry.kind == SharedFileKind::ComServer) UnregisterComServer(entry.path);
+        if (entry.kind == SharedFileKind::TypeLibrary) UnregisterTypeLibrary(entry.path);
+        if (entry.kind == SharedFileKind::CountOnly || !IsExistingFile(entry.path)) continue;
+        if (SharedFileGoes(run, entry.path, entries.Count() > 1) && !DeleteFileEx(entry.path, 0))
+            AddFailure(Format(u"%s %s\r\n", Text(kTextNotDeleted), entry.path));
+    }
+    run.key.DeleteValue(u"SharedFiles");
+}
+
+void UnpinFromTaskbar(const Run& run) {
+    for (const UninstallBodyRecord& record : run.file.body)
+        if (record.kind == UninstallKind::kFile &&
+            FindNoCase(record.path, u"\\User Pinned\\") != String::npos)
+            ShellExecuteW(nullptr, L"taskbarunpin", W(record.path), nullptr, nullptr, SW_HIDE);
+    WaitForStatusMinimum(run);
+}
+
+// MSI packages are removed by the system registrations' step; until it exists their records
+// stay in a rewritten file and count as not undone.
+void RemoveMsiPackages(Run& run) {
+    for (const UninstallMsiPackage& package : run.file.msi) {
+        AddFailure(Format(u"Failed to uninstall %s, code %d: %s\r\n", FileNameOf(package.path),
+                          static_cast<int>(ERROR_CALL_NOT_IMPLEMENTED),
+                          WindowsSystemErrorText(ERROR_CALL_NOT_IMPLEMENTED)));
+        run.records.msi += package.line;
+        run.records.msi += "\r\n";
+    }
+}
+
+// ---- Steps 18 to 23: body records, pending operations, folders, the data file --------------
+
+struct RegistryTarget {
+    HKEY root;
+    String subkey;
+    bool userHive;
+};
+
+// The keys a path names: one, or the key in every user hive for "\HKAU\" paths.
+Array<RegistryTarget> TargetsOf(const RegistryKeyPath& path, RegistryView view) {
+    Array<RegistryTarget> targets;
+    if (path.hive != RegistryHive::AllUsers) {
+        targets.Append({RegistryHiveKey(path.hive), path.subkey, path.hive == RegistryHive::Users});
+        return targets;
+    }
+    RegistryKey users;
+    Array<String> hives;
+    if (users.Open(HKEY_USERS, String(), view, KEY_ENUMERATE_SUB_KEYS) && users.SubkeyNames(hives))
+        for (const String& hive : hives)
+            if (IsUserHive(hive)) targets.Append({HKEY_USERS, JoinPath(hive, path.subkey), true});
+    return targets;
+}
+
+bool KeyIsEmpty(HKEY root, const String& subkey, RegistryView view) {
+    RegistryKey key;
+    Array<String> subkeys, values;
+    return key.Open(root, subkey, view, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) &&
+           key.SubkeyNames(subkeys) && key.ValueNames(values) && subkeys.IsEmpty() && values.IsEmpty();
+}
+
+bool DeleteKeyIfEmpty(HKEY root, const String& subkey, RegistryView view) {
+    return !subkey.IsEmpty() && KeyIsEmpty(root, subkey, view) && DeleteRegistryTree(root, subkey, view);
+}
+
+// The key when it is empty, then its parents while they are empty; never a hive's root nor a
+// key right below it ("Software"), and below HKEY_USERS never the user's hive.
+void DeleteEmptyKeyAndParents(const RegistryTarget& target, RegistryView view) {
+    if (!DeleteKeyIfEmpty(target.root, target.subkey, view)) return;
+    Array<String> parents = target.userHive ? UserHiveParentKeys(target.subkey, kMaxProductKeyParents)
+                                            : ParentKeys(target.subkey, kMaxProductKeyParents);
+    for (const String& parent : parents) {
+        if (parent.View().find(u'\\') == std::u16string_view::npos) break;
+        if (target.userHive && parent.View().find(u'\\') == parent.View().rfind(u'\\')) break;
+        if (!DeleteKeyIfEmpty(target.root, parent, view)) break;
+    }
+}
+
+// The value in every key the path names; a key the deletion leaves empty goes with its empty
+// parents (the registry list records the keys its values create only by the values).
+void DeleteValueEverywhere(const RegistryKeyPath& path, const String& name, RegistryView view) {
+    for (const RegistryTarget& target : TargetsOf(path, view)) {
+        RegistryKey key;
+        if (!key.Open(target.root, target.subkey, view, KEY_SET_VALUE)) continue;
+        key.DeleteValue(name);
+        key.Close();
+        DeleteEmptyKeyAndParents(target, view);
+    }
+}
+
+void DeleteKeyEverywhere(const RegistryKeyPath& path, RegistryView view) {
+    for (const RegistryTarget& target : TargetsOf(path, view))
+        if (!target.subkey.IsEmpty()) DeleteRegistryTree(target.root, target.subkey, view);
+}
+
+// A file that cannot be deleted goes into the failure summary and is recorded again.
+void DeleteRecordedFile(Run& run, const UninstallBodyRecord& record) {
+    if (!IsExistingFile(record.path)) return;
+    if (DeleteFileEx(record.path, 0)) {
+        run.deleted.Append(record.path);
+        return;
+    }
+    AddFailure(Format(u"%s %s\r\n", Text(kTextNotDeleted), record.path));
+    RecordUninstallLine(run.records, record.line.View(), UninstallKind::kFile);
+}
+
+void UndoBodyRecords(Run& run) {
+    SetProgress(0, 10);
+    ClearUninstallRecords(run.records);
+    RegistryView view = ProductRegistryView(run.values.optionWord2);
+    const Array<UninstallBodyRecord>& body = run.file.body;
+    for (int i = 0; i < body.Count(); ++i) {
+        const UninstallBodyRecord& record = body[i];
+        switch (record.kind) {
+        case UninstallKind::kFolder:
+            run.folders.Append(record.path);
+            break;
+        case UninstallKind::kRegistryValue: {
+            RegistryKeyPath key;
+            String name;
+            if (SplitValueRecord(record.path, key, name)) DeleteValueEverywhere(key, name, view);
+            break;
+        }
+        case UninstallKind::kRegistryKey:
+        case UninstallKind::kRegistryKey64: {
+            RegistryKeyPath key;
+            if (ParseRegistryKeyPath(record.path, key))
+                DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64
+                                                                                      : view);
+            break;
+        }
+        case UninstallKind::kFile:
+            if (!(run.values.optionWord2 & kOpt2HideFileNames))
+                Installer().outcome.progressText = record.path;
+            SetProgress(0, 11 + 81 * (i + 1) / body.Count());
+            DeleteRecordedFile(run, record);
+            break;
+        }
+    }
+    Installer().outcome.progressText.Clear();
+}
+
+void ClearFolderAttributes(const String& folder) {
+    DWORD attributes = GetFileAttributesW(W(folder));
+    const DWORD unwanted = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & unwanted))
+        SetFileAttributesW(W(folder), attributes & ~unwanted);
+}
+
+// Each folder and then its parents while they are empty, never the stop folder itself.
+void RemoveEmptyFolders(const String& folder, const String& stopAt, int maxFolders) {
+    Array<String> chain = FolderAndParents(folder, stopAt);
+    for (int i = 0; i < chain.Count() && i < maxFolders; ++i) {
+        ClearFolderAttributes(chain[i]);
+        if (!RemoveDirectoryW(W(chain[i]))) break;
+    }
+}
+
+void RemoveCreatedFolders(Run& run) {
+    const String& installDir = Installer().folders.installDir;
+    for (const String& folder : FoldersLongestFirst(run.folders)) {
+        if (!(run.values.optionWord2 & kOpt2HideFileNames)) Installer().outcome.progressText = folder;
+        RemoveEmptyFolders(folder, installDir, kMaxFolderLevels);
+    }
+    Installer().outcome.progressText.Clear();
+    // A created folder that is still there (it held a file that could not be deleted, or one
+    // of the user's) stays recorded, so that a later run removes it once it is empty.
+    for (const String& folder : run.folders)
+        if (IsExistingFolder(folder)) RecordUninstallPath(run.records, folder, UninstallKind::kFolder);
+}
+
+void RewriteDataFile(Run& run) {
+    SaveUninstallData(run.dataPath, run.records, run.file.texts, 0, run.file.caption);
+    ClearUninstallRecords(run.records);
+}
+
+// The Start menu folder lies in the Programs folder of the shortcuts' scope; the loop stops
+// below that Programs folder, which belongs to the system.
+void RemoveStartMenuFolder(const Run& run) {
+    const String& stored = run.values.productStartMenu;
+    if (stored.IsEmpty()) return;
+    String programs = GetFolder(run.values.shortcutMode == 1 ? FolderId::CommonPrograms : FolderId::Programs);
+    bool absolute = stored.Length() > 1 && (stored[1] == u':' || (stored[0] == u'\\' && stored[1] == u'\\'));
+    RemoveEmptyFolders(absolute ? stored : JoinPath(programs, stored), programs, 1 + kMaxStartMenuParents);
+    WaitForStatusMinimum(run);
+}
+
+// ---- Steps 25 to 29: registry, system records, whole tree, success --------------------------
+
+void DeleteProductKey(Run& run, RegistryView view) {
+    if (run.values.productRegistry.IsEmpty()) return;
+    String own = JoinPath(u"Software", run.values.productRegistry);
+    if (DeleteRegistryTree(HKEY_LOCAL_MACHINE, own, view))
+        for (const String& parent : ParentKeys(own, kMaxProductKeyParents))
+            if (!DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, parent, view)) break;
+    RegistryKeyPath everyUser{RegistryHive::AllUsers, own};
+    for (const RegistryTarget& target : TargetsOf(everyUser, view)) {
+        if (!DeleteRegistryTree(target.root, target.subkey, view)) continue;
+        for (const String& parent : UserHiveParentKeys(target.subkey, kMaxProductKeyParents))
+            if (!DeleteKeyIfEmpty(HKEY_USERS, parent, view)) break;
+    }
+    run.key.DeleteValue(u"ProductRegistry");
+}
+
+void UndoRegistry(Run& run) {
+    SetProgress(kTextStatusRegistry, 95);
+    RegistryView view = ProductRegistryView(run.values.optionWord2);
+    DeleteProductKey(run, view);
+    for (const RegistryUndoStep& step : RegistryUndoSteps(run.file.registry2.View())) {
+        if (step.deleteValue) {
+            DeleteValueEverywhere(step.key, step.valueName, view);
+            continue;
+        }
+        for (const RegistryTarget& target : TargetsOf(step.key, view))
+            DeleteEmptyKeyAndParents(target, view);
+    }
+}
+
+// Whether the tree holds nothing but the running program (and the folders on its way).
+bool OnlyProgramRemains(const String& folder, const String& program) {
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirstFileW(W(JoinPath(folder, u"*")), &found));
+    if (!search) return true;
+    do {
+        String name = FromW(found.cFileName);
+        if (name == String(u".") || name == String(u"..")) continue;
+        String child = JoinPath(folder, name);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!OnlyProgramRemains(child, program)) return false;
+        } else if (CompareNoCase(child, program) != 0) {
+            return false;
+        }
+    } while (FindNextFileW(search.Get(), &found));
+    return true;
+}
+
+// The installation folder with everything in it, unless it is or holds a folder of the system
+// or of a user (a drive root, a profile, Documents, Desktop, ...), whatever the stored folder
+// says. The running program stays for the self-removal batch.
+void DeleteInstallationTree(const Run& run) {
+    if (!(run.values.optionWord1 & kOpt1DeleteInstallFolder)) return;
+    const String& folder = Installer().folders.installDir;
+    if (FolderTreeRefusal(folder, ProtectedFolders())) {
+        String text = Format(
+            u"Refused to delete the folder \"%s\": it is or holds a system or user folder.\r\n", folder);
+        LogTextWide(text);
+        AddFailure(text);
+        return;
+    }
+    if (DeleteFolderTree(folder) || !IsExistingFolder(folder)) return;
+    DWORD error = GetLastError();
+    if (OnlyProgramRemains(folder, ModuleFullPath())) return;
+    AddFailure(Format(u"Failed to delete folder \"%s\": %s\r\n", folder, WindowsSystemErrorText(error)));
+}
+
+// Driver packages and firewall exceptions are undone by the system registrations' step.
+void UndoSystemRecords(const Run& run) {
+    SetProgress(0, 96);
+    SetProgress(0, 97);
+    (void)run;
+}
+
+void FinishSuccess(Run& run) {
+    DeleteFileEx(run.dataPath, kDeleteMissingIsDeleted);
+    if (run.values.optionWord1 & kOpt1AddToPath) UpdateSearchPath(false, run.values.addToPathSubfolder);
+    RunStoredBatch(run, run.values.uninstallBatch2, run.values.optionWord1 & kOpt1HideUninstallBatch2,
+                   u"UninstallBatch2");
+    run.key.Close();
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, run.keyPath, RegistryView::Bits32);
+}
+
+// ---- Steps 31 and 32: the end ----------------------------------------------------------------
+
+void OpenFeedbackPage(const Run& run) {
+    String8 address = FeedbackAddress(run.values.feedbackUrl);
+    if (address.IsEmpty()) return;
+    NotificationInputs inputs;
+    inputs.session = Installer().session;
+    inputs.os = CurrentOsRecord();
+    inputs.osFacts = CurrentOsNameFacts();
+    ExpandNotificationUrl(address, Installer().productVersion8, inputs);
+    if (!address.IsEmpty()) OpenThroughShell(FromUtf8(address.View()), String(), String());
+}
+
+int EndSuccess(const Run& run) {
+    const InstallerState& state = Installer();
+    if (!run.automatic && (run.values.payloadFlags & kFlagCompletionMessage))
+        ShowMessage(Text(kTextDone), Text(kTextDoneTitle), MB_ICONINFORMATION | MB_OK);
+    bool restart = false;
+    if (state.definition.optionWord2 & kOpt2RestartAfterUninstall)
+        restart = run.automatic || ShowMessage(Text(kTextRestart), Text(kTextRestartTitle),
+                                               MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (restart) RestartWindows();
+    // The installation folder is going away: the program starts in the temporary folder.
+    if (!state.commandLine.runProgram.IsEmpty())
+        StartProgram(state.commandLine.runProgram, GetFolder(FolderId::Temp));
+    if (!restart && !run.automatic) OpenFeedbackPage(run);
+    return kUninstallDone;
+}
+
+int EndWithFailures(const Run& run) {
+    if (!run.automatic)
+        ShowMessage(TextWith(kTextFailures, FailureSummary()), Text(kTextRestartTitle),
+                    MB_ICONWARNING | MB_OK);
+    return kUninstallFailures;
+}
+
+} // namespace
+
+int Uninstall(const String& uninstallName) {
+    Run run;
+    run.name = uninstallName;
+    run.keyPath = String(kUninstallKeyRoot) + uninstallName;
+    run.automatic = Installer().commandLine.automatic;
+    if (int code = OpenEntry(run)) return code;
+    if (int code = ReadEntry(run)) return code;
+    if (int code = ReadDataFile(run)) return code;
+
+    if (!CloseProgramWindows(EntriesOfPass(run, ClosePass::kBeforeConfirmation), kTextCloseProgram,
+                             kTextConfirmTitle))
+        return kUninstallCancelled;
+    if (!Confirmed(run) || SupportOfferTaken(run)) return kUninstallCancelled;
+    if (!CloseProgramWindows(EntriesOfPass(run, ClosePass::kAfterConfirmation), kTextCloseProgram,
+                             kTextConfirmTitle))
+        return kUninstallCancelled;
+    RunStoredBatch(run, run.values.uninstallBatch1, run.values.optionWord1 & kOpt1HideUninstallBatch1,
+                   u"UninstallBatch1");
+
+    RestoreAssociations(run);
+    WaitForStatusMinimum(run);
+    RemoveFonts(run);
+    DeleteInstallLog(run);
+    ReleaseSharedFiles(run);
+    UnpinFromTaskbar(run);
+    RemoveMsiPackages(run);
+    UndoBodyRecords(run);
+    SetProgress(0, 92);
+    CancelPendingOperations(run.deleted);
+    RunConditionalDeletions(run.records.deletions, false);
+    SetProgress(0, 93);
+    RemoveCreatedFolders(run);
+    RewriteDataFile(run);
+    RemoveStartMenuFolder(run);
+    UndoRegistry(run);
+    UndoSystemRecords(run);
+    DeleteInstallationTree(run);
+    SetProgress(0, 98);
+    if (!run.values.sharedPath.IsEmpty()) RemoveDirectoryW(W(run.values.sharedPath));
+    bool succeeded = FailureSummary().IsEmpty();
+    if (succeeded) FinishSuccess(run);
+    run.key.Close();
+    NotifyDesktopChanged();
+    SetProgress(0, 100);
+    RestoreFileSystemRedirection();
+    return succeeded ? EndSuccess(run) : EndWithFailures(run);
+}
+
+} // namespace cs
