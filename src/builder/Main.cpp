@@ -4,6 +4,7 @@
 //     (without --stub: $CORVANTIS_STUB, else the project's engine beside this program or in
 //     the build tree's win32/bin or win64/bin folder)
 //   corvantis-build inspect INSTALLER.exe [--extract DIR]
+//   corvantis-build new DIR
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
@@ -12,6 +13,7 @@
 #include "builder/Extract.h"
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
+#include "builder/NewProject.h"
 #include "builder/Project.h"
 #include "builder/StubSearch.h"
 
@@ -208,6 +210,11 @@ int main(int argc, char** argv) {
                       "Compress the file data on N threads (default 0: one per processor); the "
                       "installer is the same for every N");
 
+    std::string newFolder;
+    CLI::App* newCommand = app.add_subcommand("new", "Write a small working project into a new folder");
+    newCommand->add_option("folder", newFolder, "The folder (created; an existing one must be empty)")
+        ->required();
+
     PackOptions pack;
     CLI::App* packCommand =
         app.add_subcommand("pack", "Low level: make an installer from a stub and a plain definition file");
@@ -233,6 +240,14 @@ int main(int argc, char** argv) {
     }
     if (*inspect)
         return extractFolder.empty() ? RunInspect(inspectPath) : RunExtract(inspectPath, extractFolder);
+    if (*newCommand) {
+        std::string error;
+        if (!cs::WriteNewProject(newFolder, error)) return Fail(error);
+        std::printf(
+            "wrote %s/project.toml; build it with: corvantis-build build %s/project.toml -o setup.exe\n",
+            newFolder.c_str(), newFolder.c_str());
+        return 0;
+    }
     if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0], buildThreads);
     return RunPack(pack);
 }
