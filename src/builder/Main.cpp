@@ -5,6 +5,7 @@
 //     the build tree's win32/bin or win64/bin folder)
 //   corvantis-build inspect INSTALLER.exe [--extract DIR]
 //   corvantis-build new DIR
+//   corvantis-build schema
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
@@ -15,6 +16,7 @@
 #include "builder/InstallerWriter.h"
 #include "builder/NewProject.h"
 #include "builder/Project.h"
+#include "builder/ProjectSchema.h"
 #include "builder/StubSearch.h"
 
 #include <CLI/CLI.hpp>
@@ -215,6 +217,8 @@ int main(int argc, char** argv) {
     newCommand->add_option("folder", newFolder, "The folder (created; an existing one must be empty)")
         ->required();
 
+    CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema of the project file");
+
     PackOptions pack;
     CLI::App* packCommand =
         app.add_subcommand("pack", "Low level: make an installer from a stub and a plain definition file");
@@ -240,6 +244,10 @@ int main(int argc, char** argv) {
     }
     if (*inspect)
         return extractFolder.empty() ? RunInspect(inspectPath) : RunExtract(inspectPath, extractFolder);
+    if (*schema) {
+        std::fputs(cs::ProjectSchemaJson().c_str(), stdout);
+        return 0;
+    }
     if (*newCommand) {
         std::string error;
         if (!cs::WriteNewProject(newFolder, error)) return Fail(error);

@@ -50,6 +50,11 @@ bool LoadProject(const std::string& path, Project& project, std::string& error);
 // relative source paths.
 bool LoadProjectText(std::string_view text, const std::string& path, Project& project, std::string& error);
 
+// Every key the project reader takes, as its path ("install.master.key_name", "file[].source"
+// for an entry of a list of tables) and the JSON Schema of its values, in reading order; a key
+// read two ways is listed twice. Noted by running the reader itself over no document.
+std::vector<std::pair<std::string, std::string>> ProjectKeys();
+
 // The English table the builder ships, in the language-file form (res/lang/english.toml).
 std::string_view EnglishTableText();
 
