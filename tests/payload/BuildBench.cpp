@@ -17,6 +17,7 @@
 #include "payload/FakePe.h"
 #include "payload/PayloadCodes.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,9 +33,21 @@ double Seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
-double TimeShell(const std::string& command) {
+// CPU time (user and system) of this process, or of its finished children.
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Wall-clock seconds of a shell command; `cpu` receives its CPU seconds. On a loaded machine
+// the CPU time varies less than the wall-clock time.
+double TimeShell(const std::string& command, double* cpu = nullptr) {
+    double before = CpuSeconds(RUSAGE_CHILDREN);
     auto t = std::chrono::steady_clock::now();
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    if (cpu) *cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
     return Seconds(t);
 }
 
@@ -57,10 +70,12 @@ struct Built {
     Bytes installer;
     Bytes stream; // the file data stream alone, for the decoding figures
     double seconds = 0;
+    double cpu = 0;
 };
 
 bool Build(const Project& project, unsigned threads, Built& out) {
     std::string error;
+    double cpu = CpuSeconds(RUSAGE_SELF);
     auto t = std::chrono::steady_clock::now();
     BuildSettings settings;
     settings.threads = threads;
@@ -69,6 +84,7 @@ bool Build(const Project& project, unsigned threads, Built& out) {
         return false;
     }
     out.seconds = Seconds(t);
+    out.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
     return true;
 }
 
@@ -108,6 +124,7 @@ void SweepChunkSizes(Project project, double tarMb) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it comes, also into a file
     size_t megabytes = 200, smallFiles = 2000;
     int rounds = 1;
     bool sweep = false;
@@ -116,7 +133,7 @@ int main(int argc, char** argv) {
         if (i + 1 == argc) break;
         if (!std::strcmp(argv[i], "--mb")) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
         if (!std::strcmp(argv[i], "--small")) smallFiles = std::strtoul(argv[i + 1], nullptr, 10);
-        if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(0, std::atoi(argv[i + 1]));
     }
     fs::path dir = fs::temp_directory_path() / ("cs_build_bench_" + std::to_string(getpid()));
     fs::create_directories(dir / "files");
@@ -134,10 +151,11 @@ int main(int argc, char** argv) {
     std::printf("processors: %u; chunk size %u KiB, xz preset 6\n", EncodeThreads(0),
                 kDefaultChunkSize >> 10);
 
-    std::vector<double> all, one, t1, t0;
+    std::vector<double> all, one, t1, t0, cpuAll, cpuT1, cpuT0;
     double builtMb = 0, t1Mb = 0, t0Mb = 0;
     bool same = true;
-    std::printf("\nround  builder  builder 1 thread  xz -6 -T1  xz -6 -T0  (seconds)\n");
+    if (rounds)
+        std::printf("\nround  builder  builder 1 thread  xz -6 -T1  xz -6 -T0  (seconds; CPU seconds)\n");
     for (int r = 0; r < rounds; ++r) {
         Built many, single;
         if (!Build(project, 0, many) || !Build(project, 1, single)) return 1;
@@ -145,19 +163,32 @@ int main(int argc, char** argv) {
         builtMb = many.installer.size() / 1e6;
         all.push_back(many.seconds);
         one.push_back(single.seconds);
-        t1.push_back(TimeShell("xz -6 -T1 -c " + Quote(dir / "all.tar") + " > " + Quote(dir / "t1.xz")));
-        t0.push_back(TimeShell("xz -6 -T0 -c " + Quote(dir / "all.tar") + " > " + Quote(dir / "t0.xz")));
+        cpuAll.push_back(many.cpu);
+        double cpu1 = 0, cpu0 = 0;
+        t1.push_back(
+            TimeShell("xz -6 -T1 -c " + Quote(dir / "all.tar") + " > " + Quote(dir / "t1.xz"), &cpu1));
+        t0.push_back(
+            TimeShell("xz -6 -T0 -c " + Quote(dir / "all.tar") + " > " + Quote(dir / "t0.xz"), &cpu0));
+        cpuT1.push_back(cpu1);
+        cpuT0.push_back(cpu0);
         t1Mb = fs::file_size(dir / "t1.xz") / 1e6;
         t0Mb = fs::file_size(dir / "t0.xz") / 1e6;
-        std::printf("%5d  %7.2f  %16.2f  %9.2f  %9.2f\n", r + 1, all.back(), one.back(), t1.back(),
-                    t0.back());
-        std::fflush(stdout);
+        std::printf(
+            "%5d  %7.2f  %16.2f  %9.2f  %9.2f   CPU: builder %.2f, 1 thread %.2f, xz -T1 %.2f, xz -T0 %.2f\n",
+            r + 1, all.back(), one.back(), t1.back(), t0.back(), many.cpu, single.cpu, cpu1, cpu0);
+    }
+    if (!rounds) {
+        if (sweep) SweepChunkSizes(project, tarMb);
+        fs::remove_all(dir);
+        return 0;
     }
     std::printf(
         "\nmedians: builder %.2f s (%.1f MB/s), 1 thread %.2f s, xz -6 -T1 %.2f s, xz -6 -T0 %.2f s\n",
         Median(all), tarMb / Median(all), Median(one), Median(t1), Median(t0));
-    std::printf("time: builder / xz -T0 %.2f, builder / xz -T1 %.2f\n", Median(all) / Median(t0),
-                Median(all) / Median(t1));
+    std::printf(
+        "time: builder / xz -T0 %.2f, builder / xz -T1 %.2f; CPU: builder %.2f s, xz -T1 %.2f s, xz -T0 "
+        "%.2f s\n",
+        Median(all) / Median(t0), Median(all) / Median(t1), Median(cpuAll), Median(cpuT1), Median(cpuT0));
     std::printf(
         "size: tar %.1f MB; installer %.1f MB, xz -6 -T1 %.1f MB, xz -6 -T0 %.1f MB; installer / xz -6 "
         "%.3f\n",
