@@ -8,8 +8,8 @@
 namespace cs {
 
 // Decodes xz containers one after another with one decoder. liblzma keeps the decoder's
-// memory (the dictionary above all: 8 MiB at preset 6, of which a 1 MiB chunk touches
-// 1 MiB) from one container to the next, and the result is written straight into a buffer
+// memory (the dictionary above all, as large as a container announces: the builder's chunks
+// announce their own size rounded up to a power of two) from one container to the next, and the result is written straight into a buffer
 // the decoder keeps, so that decoding the data stream chunk by chunk allocates, faults in
 // and copies nothing anew per chunk.
 constexpr uint64_t kXzMostResult = 0x7FFFFFFF; // the largest result the decoders give
