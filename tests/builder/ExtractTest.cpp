@@ -1,6 +1,7 @@
 // `inspect --extract`: where each record's file goes, and the command over the example
 // project: the source files come back byte for byte; a damaged installer and unsafe or
-// occupied folders are refused and leave nothing behind.
+// occupied folders are refused and leave nothing behind. The example's build also shows
+// `build` quiet off a terminal and the same bytes for every --threads.
 #include "builder/Extract.h"
 #include "builder/Inspect.h"
 #include "core/Text.h"
@@ -108,6 +109,30 @@ TEST(ExtractCommand, TheExampleGivesItsSourceFilesBack) {
                       out),
               0)
         << out;
+    // Not a terminal: no progress line, nothing printed.
+    EXPECT_EQ(out, "");
+    // On a terminal (script gives the command one), the progress line ends at 100 %.
+    std::string build = std::string(CORVANTIS_BUILD_TOOL) + " build " + (example / "hello.toml").string() +
+                        " -o " + (dir / "tty.exe").string() + " --stub " + (dir / "stub.exe").string();
+    FILE* pipe = popen(("script -qec '" + build + "' /dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string shown;
+    char buffer[1024];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        shown.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << shown;
+    EXPECT_NE(shown.find("\r100% of "), std::string::npos) << shown;
+    EXPECT_EQ(ReadAll(dir / "tty.exe"), ReadAll(installer));
+    // The same installer from one thread and from three.
+    for (const char* threads : {"1", "3"}) {
+        std::string other = (dir / (std::string("hello-") + threads + ".exe")).string();
+        ASSERT_EQ(RunTool("build " + (example / "hello.toml").string() + " -o " + other + " --stub " +
+                              (dir / "stub.exe").string() + " --threads " + threads,
+                          out),
+                  0)
+            << out;
+        EXPECT_EQ(ReadAll(other), ReadAll(installer)) << threads << " threads";
+    }
 
     // Into a new folder, and into an empty one that exists.
     for (const char* name : {"new", "empty"}) {
