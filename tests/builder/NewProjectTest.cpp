@@ -21,7 +21,13 @@ TEST(NewProject, TheProductIsNamedAfterTheFolder) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("cs-new-names-" + std::to_string(::getpid()));
     fs::remove_all(dir);
-    for (const std::string name : {"Hello", "Quote \" and back\\slash", "Tab\there", "Caf\xC3\xA9"}) {
+#ifdef _WIN32
+    // Windows folder names take none of the characters TOML escapes.
+    const char* names[] = {"Hello", "My App"};
+#else
+    const char* names[] = {"Hello", "Quote \" and back\\slash", "Tab\there", "Caf\xC3\xA9"};
+#endif
+    for (const std::string name : names) {
         std::string error;
         ASSERT_TRUE(WriteNewProject((dir / name).string() + "/", error)) << name << ": " << error;
         Project project;
