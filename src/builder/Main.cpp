@@ -1,20 +1,33 @@
 // corvantis-build: makes installers and inspects them.
 //
-//   corvantis-build build PROJECT.toml -o OUT.exe [--stub STUB.exe]
+//   corvantis-build build PROJECT.toml -o OUT.exe [--stub STUB.exe] [--threads N]
 //     (without --stub: $CORVANTIS_STUB, else the project's engine beside this program or in
 //     the build tree's win32/bin or win64/bin folder)
-//   corvantis-build inspect INSTALLER.exe
+//   corvantis-build inspect INSTALLER.exe [--extract DIR]
+//   corvantis-build new DIR
+//   corvantis-build schema
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
 // file errors, 2 (inspect) the installer fails a check (the report's verdict).
+#include "builder/BuildProgress.h"
+#include "builder/Extract.h"
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
+#include "builder/NewProject.h"
 #include "builder/Project.h"
+#include "builder/ProjectSchema.h"
 #include "builder/StubSearch.h"
 
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +73,17 @@ int RunInspect(const std::string& path) {
     return report.verdict == 0 ? 0 : 2;
 }
 
+// Exit 2 for a corrupt installer, as inspect's verdict; 1 for the other failures.
+int RunExtract(const std::string& path, const std::string& folder) {
+    cs::Bytes file;
+    if (!ReadWholeFile(path, file)) return Fail("cannot read " + path);
+    int corrupt = 0;
+    std::string error;
+    if (cs::ExtractInstaller(file, folder, corrupt, error)) return 0;
+    Fail(path + ": " + error);
+    return corrupt ? 2 : 1;
+}
+
 // The folder this program lies in (the stub search starts there).
 std::filesystem::path BuilderFolder(const char* argv0) {
     std::error_code error;
@@ -71,10 +95,33 @@ std::filesystem::path BuilderFolder(const char* argv0) {
     return given.parent_path();
 }
 
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+// The progress line, rewritten in place at most ten times a second and once at the end.
+std::function<void(uint64_t, uint64_t)> TerminalProgress() {
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    auto shown = start - std::chrono::seconds(1);
+    return [start, shown](uint64_t done, uint64_t total) mutable {
+        auto now = Clock::now();
+        if (done < total && now - shown < std::chrono::milliseconds(100)) return;
+        shown = now;
+        std::string line = cs::ProgressLine(done, total, std::chrono::duration<double>(now - start).count());
+        std::printf("\r%-60s", line.c_str());
+        std::fflush(stdout);
+    };
+}
+
 // A failed build leaves no installer at the output path, not even an older one, so that
 // nothing can take a stale installer for the result of this build.
 int RunBuild(const std::string& projectPath, const std::string& output, const std::string& givenStub,
-             const char* argv0) {
+             const char* argv0, unsigned threads) {
     auto failed = [&](const std::string& message) {
         std::remove(output.c_str());
         return Fail(message);
@@ -92,7 +139,12 @@ int RunBuild(const std::string& projectPath, const std::string& output, const st
     cs::Bytes stub, installer;
     if (!ReadWholeFile(stubPath, stub))
         return failed("cannot read the stub " + stubPath + " (give --stub or set CORVANTIS_STUB)");
-    if (!cs::BuildInstaller(project, stub, installer, error)) return failed(error);
+    cs::BuildSettings settings;
+    settings.threads = threads;
+    if (StdoutIsTerminal()) settings.progress = TerminalProgress();
+    bool built = cs::BuildInstaller(project, stub, installer, error, settings);
+    if (settings.progress) std::fputs("\n", stdout);
+    if (!built) return failed(error);
     if (!WriteWholeFile(output, installer)) return failed("cannot write " + output);
     return 0;
 }
@@ -142,8 +194,13 @@ int main(int argc, char** argv) {
     CLI::App* inspect =
         app.add_subcommand("inspect", "Print what an installer holds, and the engine's verdict, as JSON");
     inspect->add_option("installer", inspectPath, "The installer executable")->required();
+    std::string extractFolder;
+    inspect->add_option("--extract", extractFolder,
+                        "Write the files it holds into this new folder, one folder per base "
+                        "folder variable (InstallDir, SystemDir, ...), with contents.json");
 
     std::string buildProject, buildOutput, buildStub;
+    unsigned buildThreads = 0;
     CLI::App* build = app.add_subcommand("build", "Make an installer from a project file (TOML)");
     build->add_option("project", buildProject, "The project file")->required();
     build->add_option("-o,--output", buildOutput, "The installer to write")->required();
@@ -151,6 +208,16 @@ int main(int argc, char** argv) {
                       "The engine without payload (default: $CORVANTIS_STUB, else the project's "
                       "engine, corvantis-setup.exe or corvantis-setup-x64.exe, beside this program "
                       "or in the build tree's win32/bin or win64/bin folder)");
+    build->add_option("--threads", buildThreads,
+                      "Compress the file data on N threads (default 0: one per processor); the "
+                      "installer is the same for every N");
+
+    std::string newFolder;
+    CLI::App* newCommand = app.add_subcommand("new", "Write a small working project into a new folder");
+    newCommand->add_option("folder", newFolder, "The folder (created; an existing one must be empty)")
+        ->required();
+
+    CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema of the project file");
 
     PackOptions pack;
     CLI::App* packCommand =
@@ -175,7 +242,20 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 1;
     }
-    if (*inspect) return RunInspect(inspectPath);
-    if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0]);
+    if (*inspect)
+        return extractFolder.empty() ? RunInspect(inspectPath) : RunExtract(inspectPath, extractFolder);
+    if (*schema) {
+        std::fputs(cs::ProjectSchemaJson().c_str(), stdout);
+        return 0;
+    }
+    if (*newCommand) {
+        std::string error;
+        if (!cs::WriteNewProject(newFolder, error)) return Fail(error);
+        std::printf(
+            "wrote %s/project.toml; build it with: corvantis-build build %s/project.toml -o setup.exe\n",
+            newFolder.c_str(), newFolder.c_str());
+        return 0;
+    }
+    if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0], buildThreads);
     return RunPack(pack);
 }

@@ -65,8 +65,9 @@ void ReadDeletionValue(Section& s, FileDeletion& e);
 
 class ProjectReader {
   public:
-    ProjectReader(const std::string& path, Project& project)
-        : problems_(path), project_(project), d_(project.definition), base_(fs::path(path).parent_path()) {}
+    ProjectReader(const std::string& path, Project& project, KeyRecorder* recorder = nullptr)
+        : problems_(path, recorder), project_(project), d_(project.definition),
+          base_(fs::path(path).parent_path()) {}
 
     bool Read(std::string_view text, std::string& error);
 
@@ -449,7 +450,8 @@ bool ValidDate(int year, int month, int day) {
 // text "YYYY/MM/DD[ HH:MM:SS]") for the date conditions, a byte count for the size ones.
 // The engine stops an installation with an invalid date, so the builder refuses it here.
 void ReadDeletionValue(Section& s, FileDeletion& e) {
-    const toml::node* n = s.Take("value");
+    const toml::node* n =
+        s.Take("value", "{\"anyOf\": [{\"type\": \"string\"}, " + SchemaOfInteger(0, INT64_MAX) + "]}");
     if (!n) {
         if (e.condition >= 1 && e.condition <= 6) s.Fail("pattern", "the condition needs a value");
         return;
@@ -504,7 +506,8 @@ void ProjectReader::ReadLanguages(Section& top) {
         return;
     }
     // [texts]: overrides of the English strings by number.
-    Section texts = top.Table("texts");
+    Section texts = top.Table("texts", "{\"type\": \"object\", \"patternProperties\": {\"^[0-9]{1,4}$\": "
+                                       "{\"type\": \"string\"}}, \"additionalProperties\": false}");
     if (texts.Present()) {
         for (int n = 0; n < kMaxStrings; ++n) {
             std::string key = std::to_string(n);
@@ -570,7 +573,7 @@ void ProjectReader::ReadOptions(Section s) {
         s.Int("chunk_size", project_.chunkSize, 4096, 0x10000000);
         s.Int("xz_preset", project_.xzPreset, 0, 9);
         String engine;
-        if (s.Text("engine", engine)) {
+        if (s.Text("engine", engine, SchemaOfNames({"x86", "x64"}))) {
             if (engine == String(u"x86"))
                 project_.engine = EngineKind::X86;
             else if (engine == String(u"x64"))
@@ -599,6 +602,15 @@ bool LoadProjectText(std::string_view text, const std::string& path, Project& pr
     project = Project();
     ProjectReader reader(path, project);
     return reader.Read(text, error);
+}
+
+KeyRecorder ProjectKeys() {
+    KeyRecorder keys;
+    Project project;
+    ProjectReader reader("", project, &keys);
+    std::string ignored;
+    reader.Read("", ignored);
+    return keys;
 }
 
 bool LoadProject(const std::string& path, Project& project, std::string& error) {

@@ -7,6 +7,7 @@
 #include "payload/Bytes.h"
 #include "payload/Definition.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,14 +50,28 @@ bool LoadProject(const std::string& path, Project& project, std::string& error);
 // relative source paths.
 bool LoadProjectText(std::string_view text, const std::string& path, Project& project, std::string& error);
 
+// Every key the project reader takes, as its path ("install.master.key_name", "file[].source"
+// for an entry of a list of tables) and the JSON Schema of its values, in reading order; a key
+// read two ways is listed twice. Noted by running the reader itself over no document.
+std::vector<std::pair<std::string, std::string>> ProjectKeys();
+
 // The English table the builder ships, in the language-file form (res/lang/english.toml).
 std::string_view EnglishTableText();
+
+// How one build runs, apart from the project: the installer's bytes are the same whatever
+// these are.
+struct BuildSettings {
+    unsigned threads = 0; // chunks compressed side by side; 0: one per processor
+    // Told the decoded bytes of the data stream done so far and the expected total (the
+    // files' sizes; the records' fields make the done figure end a little above it).
+    std::function<void(uint64_t done, uint64_t total)> progress;
+};
 
 // The file data stream: one record per file (magic, kind, flags, attributes, size, date,
 // MSI value, six texts, contents), cut into chunks of `chunkSize` decoded bytes, each
 // xz-compressed when option word 1 bit 0x20 is set and sealed with `cipher` when given.
 bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stream,
-                     std::vector<int32_t>& sizes, std::string& error);
+                     std::vector<int32_t>& sizes, std::string& error, const BuildSettings& settings = {});
 
 // For "inspect": the installer's definition read by the engine's reader (in a neutral
 // environment), as a JSON member; `code` receives the reader's result (0 or its code);
@@ -67,8 +82,13 @@ std::string DecodedDefinitionJson(const InspectReport& report, int& code, Defini
 // file size table), as a JSON member; `code` receives the first code or 0.
 std::string DataStreamJson(ByteView file, const InspectReport& report, const Definition& definition,
                            int& code);
+// The same check, its result kept (the decoded stream with the records); the first code or 0.
+struct DataStreamCheck;
+int CheckInstallerStream(ByteView file, const InspectReport& report, const Definition& definition,
+                         DataStreamCheck& check);
 
 // The installer: the stub with a `.setup` section holding the definition and the files.
-bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error);
+bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error,
+                    const BuildSettings& settings = {});
 
 } // namespace cs

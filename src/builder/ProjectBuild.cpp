@@ -7,12 +7,13 @@
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionStream.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace cs {
 
 bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stream,
-                     std::vector<int32_t>& sizes, std::string& error) {
+                     std::vector<int32_t>& sizes, std::string& error, const BuildSettings& settings) {
     stream.clear();
     sizes.clear();
     ChunkOptions options;
@@ -20,6 +21,16 @@ bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stre
     options.compress = (project.definition.optionWord1 & kOpt1CompressedData) != 0;
     options.xzPreset = project.xzPreset;
     options.cipher = cipher;
+    options.threads = settings.threads;
+    if (settings.progress) {
+        uint64_t total = 0;
+        for (const ProjectFile& f : project.files) {
+            std::error_code ignored;
+            uintmax_t size = std::filesystem::file_size(PathFromUtf8(f.source), ignored);
+            if (!ignored) total += size;
+        }
+        options.progress = [&settings, total](uint64_t done) { settings.progress(done, total); };
+    }
     ChunkWriter chunks(stream, options);
     for (const ProjectFile& f : project.files) {
         std::ifstream in(PathFromUtf8(f.source), std::ios::binary);
@@ -56,7 +67,8 @@ bool BuildDataStream(const Project& project, const Blowfish* cipher, Bytes& stre
     return chunks.Finish(error);
 }
 
-bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error) {
+bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer, std::string& error,
+                    const BuildSettings& settings) {
     PackInput input;
     input.stub = stub;
     input.flags = project.payloadFlags;
@@ -74,7 +86,7 @@ bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer,
         cipher.SetKey(input.key->data(), input.key->size());
     }
     if (!BuildDataStream(project, (project.payloadFlags & kFlagBlowfish) ? &cipher : nullptr,
-                         input.dataStream, input.fileSizes, error))
+                         input.dataStream, input.fileSizes, error, settings))
         return false;
     PackResult result;
     if (!PackInstaller(input, result, error)) return false;

@@ -113,7 +113,8 @@ uint32_t ReadFlags(Section& s) {
 
 // Windows file attributes: a number (-1 leaves them as created) or names.
 void ReadAttributes(Section& s, int32_t& attributes) {
-    const toml::node* n = s.Take("attributes");
+    // Recording notes the number here and the names below: the schema takes either.
+    const toml::node* n = s.Take("attributes", SchemaOfInteger(-1, INT32_MAX));
     if (n && n->is_integer()) {
         s.Int("attributes", attributes, -1, INT32_MAX);
         return;
@@ -130,7 +131,7 @@ void ReadAttributes(Section& s, int32_t& attributes) {
 }
 
 std::optional<DateValue> ReadDate(Section& s) {
-    const toml::node* n = s.Take("date");
+    const toml::node* n = s.Take("date", kSchemaOfDate);
     if (!n) return std::nullopt;
     DateValue date; // month 0: no date
     if (n->value<std::string>() == "none" || DateFromNode(*n, date)) return date;
@@ -189,10 +190,12 @@ bool ReadSource(Section& s, const char* what, fs::path& path) {
 
 void ReadFile(Section& s, std::vector<ProjectFile>& files) {
     fs::path path;
-    if (!ReadSource(s, "the file to install", path)) return;
+    // Recording, the reader goes on to name the entry's other keys.
+    if (!ReadSource(s, "the file to install", path) && !s.Recording()) return;
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return s.Fail("source", "no such file: " + GenericUtf8(path));
-    if (!SizeFits(path)) return s.Fail("source", kTooLarge);
+    if (!s.Recording() && !fs::is_regular_file(path, ec))
+        return s.Fail("source", "no such file: " + GenericUtf8(path));
+    if (!s.Recording() && !SizeFits(path)) return s.Fail("source", kTooLarge);
     String name = FromUtf8(GenericUtf8(path.filename()));
     s.Text("name", name);
     if (name.IsEmpty()) s.Fail("name", "must not be empty");
@@ -241,11 +244,11 @@ SourceSelection ReadSelection(Section& s) {
 
 void ReadFolder(Section& s, std::vector<ProjectFile>& files) {
     fs::path root;
-    if (!ReadSource(s, "the folder to install", root)) return;
+    if (!ReadSource(s, "the folder to install", root) && !s.Recording()) return;
     String folder = ReadTreeDestination(s);
     SourceSelection selection = ReadSelection(s);
     FileSettings settings = ReadFileSettings(s);
-    if (s.Problems_().Failed()) return;
+    if (s.Problems_().Failed() || s.Recording()) return;
     std::vector<SourceFile> found;
     SourceTreeProblem problem;
     if (!ListSourceTree(root, selection, found, problem)) {

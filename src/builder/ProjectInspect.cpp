@@ -47,14 +47,19 @@ std::string DecodedDefinitionJson(const InspectReport& report, int& code, Defini
     return json;
 }
 
-std::string DataStreamJson(ByteView file, const InspectReport& report, const Definition& definition,
-                           int& code) {
+int CheckInstallerStream(ByteView file, const InspectReport& report, const Definition& definition,
+                         DataStreamCheck& check) {
     MemorySource source(file);
     Bytes mapped;
     ReadMappedSection(source, report.info.section, mapped);
-    DataStreamCheck check;
-    code = CheckDataStream(source, report.info, mapped, definition.optionWord1, definition.externalData == 1,
+    return CheckDataStream(source, report.info, mapped, definition.optionWord1, definition.externalData == 1,
                            check);
+}
+
+std::string DataStreamJson(ByteView file, const InspectReport& report, const Definition& definition,
+                           int& code) {
+    DataStreamCheck check;
+    code = CheckInstallerStream(file, report, definition, check);
     JsonWriter j;
     j.BeginObject();
     j.Key("result");

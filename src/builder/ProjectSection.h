@@ -22,26 +22,47 @@ namespace cs {
 
 namespace fs = std::filesystem;
 
+// The keys a reader takes, noted when it runs over no document (for the schema): the
+// key's path ("install.master.key_name", "file[].source" for a list of tables) and the JSON
+// Schema of its values, in the order the reader takes them.
+using KeyRecorder = std::vector<std::pair<std::string, std::string>>;
+
 // The first problem of one file, as "FILE:LINE: KEY: problem".
 class Problems {
   public:
-    explicit Problems(std::string file) : file_(std::move(file)) {}
+    explicit Problems(std::string file, KeyRecorder* recorder = nullptr)
+        : file_(std::move(file)), recorder_(recorder) {}
     bool Failed() const { return !message_.empty(); }
     const std::string& Message() const { return message_; }
     const std::string& File() const { return file_; }
+    // Recording: the reader runs over no document only to note its keys; nothing is a problem.
+    KeyRecorder* Recorder() const { return recorder_; }
     void Report(const toml::source_region& where, const std::string& key, const std::string& what) {
-        if (Failed()) return;
+        if (Failed() || recorder_) return;
         message_ = file_ + ":" + std::to_string(where.begin.line) + ": " + key + ": " + what;
     }
     // A problem that another file's reader has already put into words.
     void ReportAs(const std::string& message) {
-        if (!Failed()) message_ = message;
+        if (!Failed() && !recorder_) message_ = message;
     }
 
   private:
     std::string file_;
+    KeyRecorder* recorder_;
     std::string message_;
 };
+
+// JSON Schema fragments of the value types the sections read.
+inline std::string SchemaOfInteger(int64_t low, int64_t high) {
+    return "{\"type\": \"integer\", \"minimum\": " + std::to_string(low) +
+           ", \"maximum\": " + std::to_string(high) + "}";
+}
+inline std::string SchemaOfNames(std::initializer_list<const char*> names) {
+    std::string list;
+    for (const char* name : names)
+        if (*name) list += std::string(list.empty() ? "" : ", ") + "\"" + name + "\"";
+    return "{\"enum\": [" + list + "]}";
+}
 
 inline String Wide(std::string_view utf8) {
     return FromUtf8(utf8);
@@ -75,21 +96,31 @@ inline bool DateFromNode(const toml::node& n, DateValue& out) {
     return true;
 }
 
+// A TOML date or date-time (as text where JSON has no such type).
+inline const std::string kSchemaOfDate = "{\"type\": \"string\", \"description\": \"a TOML date (2024-05-17) "
+                                         "or date-time (2024-05-17T13:45:00)\"}";
+
 // A table of the project with the keys its reader has taken; Finish() reports the others.
 class Section {
   public:
     Section(Problems& problems, const toml::table* table, std::string prefix, fs::path base)
         : p_(problems), t_(table), prefix_(std::move(prefix)), base_(std::move(base)) {}
 
-    bool Present() const { return t_ != nullptr; }
+    bool Present() const { return t_ != nullptr || Recording(); }
+    bool Recording() const { return p_.Recorder() != nullptr; }
     bool Has(const char* key) const { return t_ && t_->contains(key); }
     std::string KeyName(const std::string& key) const { return prefix_.empty() ? key : prefix_ + "." + key; }
-    const toml::source_region& Where() const { return t_->source(); }
+    const toml::source_region& Where() const {
+        static const toml::source_region none{};
+        return t_ ? t_->source() : none;
+    }
     Problems& Problems_() { return p_; }
     const fs::path& Base() const { return base_; }
 
-    const toml::node* Take(const char* key) {
+    // `schema`: the JSON Schema of the key's values, noted when recording.
+    const toml::node* Take(const char* key, const std::string& schema = {}) {
         taken_.insert(key);
+        if (Recording() && !schema.empty()) p_.Recorder()->emplace_back(KeyName(key), schema);
         return t_ ? t_->get(key) : nullptr;
     }
     void Fail(const char* key, const std::string& what) {
@@ -97,8 +128,8 @@ class Section {
         p_.Report(n ? n->source() : t_ ? t_->source() : toml::source_region{}, KeyName(key), what);
     }
 
-    bool Text(const char* key, String& out) {
-        const toml::node* n = Take(key);
+    bool Text(const char* key, String& out, const std::string& schema = "{\"type\": \"string\"}") {
+        const toml::node* n = Take(key, schema);
         if (!n) return false;
         if (auto v = n->value<std::string>()) {
             out = Wide(*v);
@@ -119,7 +150,7 @@ class Section {
         return true;
     }
     bool Bool(const char* key, bool& out) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, "{\"type\": \"boolean\"}");
         if (!n) return false;
         if (auto v = n->value<bool>()) {
             out = *v;
@@ -129,7 +160,7 @@ class Section {
         return false;
     }
     template <class T> bool Int(const char* key, T& out, int64_t low, int64_t high) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, SchemaOfInteger(low, high));
         if (!n) return false;
         auto v = n->is_integer() ? n->value<int64_t>() : std::nullopt;
         if (!v) {
@@ -144,7 +175,7 @@ class Section {
         return true;
     }
     bool Real(const char* key, double& out) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, "{\"type\": \"number\"}");
         if (!n) return false;
         if (auto v = n->value<double>()) {
             out = *v;
@@ -156,7 +187,8 @@ class Section {
     // A name from `names` (its index is the value) or a number.
     template <class T>
     bool Choice(const char* key, T& out, std::initializer_list<const char*> names, int64_t maxNumber = 255) {
-        const toml::node* n = Take(key);
+        const toml::node* n =
+            Take(key, "{\"anyOf\": [" + SchemaOfNames(names) + ", " + SchemaOfInteger(0, maxNumber) + "]}");
         if (!n) return false;
         if (auto s = n->value<std::string>()) {
             int i = 0;
@@ -183,7 +215,7 @@ class Section {
     // A name from `names` or a list of them; the bits of the names added (an empty list is 0).
     bool NamedBits(const char* key, uint32_t& out,
                    std::initializer_list<std::pair<const char*, uint32_t>> names) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, SchemaOfNamedBits(names));
         if (!n) return false;
         std::vector<std::string> given;
         std::string problem = TextOrTexts(*n, given) ? "" : "expected ";
@@ -209,7 +241,9 @@ class Section {
     }
     // "#RRGGBB", "system:N" (a system colour) or a number in the Windows form 0x00BBGGRR.
     bool Color(const char* key, uint32_t& out) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, "{\"anyOf\": [{\"type\": \"string\", \"pattern\": "
+                                        "\"^(#[0-9A-Fa-f]{6}|system:[0-9]+)$\"}, " +
+                                            SchemaOfInteger(0, 0xFFFFFFFFLL) + "]}");
         if (!n) return false;
         if (auto s = n->value<std::string>()) {
             unsigned r, g, b, index;
@@ -233,7 +267,7 @@ class Section {
         return false;
     }
     bool Date(const char* key, DateValue& out) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, kSchemaOfDate);
         if (!n) return false;
         if (DateFromNode(*n, out)) return true;
         Fail(key, "expected a date (2024-05-17) or a date and time (2024-05-17T13:45:00)");
@@ -260,8 +294,9 @@ class Section {
         return true;
     }
 
-    Section Table(const char* key) {
-        const toml::node* n = Take(key);
+    // `schema`: a table whose keys the reader does not name one by one gives its own.
+    Section Table(const char* key, const std::string& schema = "{\"type\": \"object\"}") {
+        const toml::node* n = Take(key, schema);
         if (n && !n->is_table()) {
             Fail(key, "expected a table");
             return Section(p_, nullptr, KeyName(key), base_);
@@ -270,7 +305,12 @@ class Section {
     }
     // Each table of an array of tables ([[key]]).
     void Tables(const char* key, const std::function<void(Section&, int)>& each) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, "{\"type\": \"array\", \"items\": {\"type\": \"object\"}}");
+        if (!n && Recording()) {
+            // One entry of no document, so that the reader names the entry's keys.
+            Section s(p_, nullptr, KeyName(key) + "[]", base_);
+            each(s, 0);
+        }
         if (!n) return;
         const toml::array* a = n->as_array();
         if (!a || !a->is_array_of_tables()) {
@@ -286,7 +326,7 @@ class Section {
     }
     // A list of texts.
     bool Texts(const char* key, std::vector<std::string>& out) {
-        const toml::node* n = Take(key);
+        const toml::node* n = Take(key, "{\"type\": \"array\", \"items\": {\"type\": \"string\"}}");
         if (!n) return false;
         const toml::array* a = n->as_array();
         bool ok = a != nullptr;
@@ -308,6 +348,15 @@ class Section {
             if (!taken_.count(std::string(key.str())))
                 p_.Report(key.source().begin.line ? key.source() : node.source(),
                           KeyName(std::string(key.str())), "unknown key");
+    }
+
+    // A name from the list, or a list of them.
+    static std::string SchemaOfNamedBits(std::initializer_list<std::pair<const char*, uint32_t>> names) {
+        std::string list;
+        for (const auto& name : names)
+            list += std::string(list.empty() ? "" : ", ") + "\"" + name.first + "\"";
+        std::string one = "{\"enum\": [" + list + "]}";
+        return "{\"anyOf\": [" + one + ", {\"type\": \"array\", \"items\": " + one + "}]}";
     }
 
   private:

@@ -10,60 +10,16 @@
 namespace cs {
 
 ChunkWorker::ChunkWorker(const ChunkSteps& steps, bool ownThread, uint64_t most)
-    : steps_(steps), most_(most) {
-    if (ownThread) thread_ = std::thread([this] { Run(); });
-}
+    : steps_(steps), most_(most), thread_(ownThread) {}
 
-ChunkWorker::~ChunkWorker() {
-    if (!thread_.joinable()) return;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-}
+ChunkWorker::~ChunkWorker() = default;
 
 void ChunkWorker::Start() {
-    started_ = true;
-    if (!thread_.joinable()) {
-        Decode(most_);
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        queued_ = true;
-    }
-    changed_.notify_all();
+    thread_.Start([this] { Decode(most_); });
 }
 
 bool ChunkWorker::Finish() {
-    if (!started_) return false;
-    started_ = false;
-    if (thread_.joinable()) {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [this] { return !queued_; });
-    }
-    if (job_.failure) std::rethrow_exception(std::exchange(job_.failure, nullptr));
-    return true;
-}
-
-void ChunkWorker::Run() {
-    std::unique_lock<std::mutex> hold(lock_);
-    for (;;) {
-        changed_.wait(hold, [this] { return queued_ || stop_; });
-        // A job still queued at the stop has no one waiting for it any more.
-        if (stop_) return;
-        hold.unlock();
-        try {
-            Decode(most_);
-        } catch (...) {
-            job_.failure = std::current_exception();
-        }
-        hold.lock();
-        queued_ = false;
-        changed_.notify_all();
-    }
+    return thread_.Wait();
 }
 
 void ChunkWorker::Decode(uint64_t most) {

@@ -9,13 +9,8 @@
 #include "payload/ByteSource.h"
 #include "payload/Bytes.h"
 #include "payload/DataStream.h"
+#include "payload/JobThread.h"
 #include "payload/Xz.h"
-
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-#include <utility>
 
 namespace cs {
 
@@ -33,13 +28,12 @@ constexpr int kChunkAboveLimit = -20;
 
 // One chunk on its way from the stream to the sink.
 struct ChunkJob {
-    Bytes stored;               // the buffer, never shrunk: the chunk is its first `storedSize` bytes
-    size_t storedSize = 0;      //
-    uint64_t end = 0;           // the stream position after the chunk
-    Bytes opened;               // the stored bytes after Blowfish
-    ByteView decoded;           // the result: in `stored`, in `opened` or in the worker's xz buffer
-    int code = 0;               // kPayloadOk, kCodeChunkDecompress or kChunkAboveLimit
-    std::exception_ptr failure; // out of memory on the worker's thread, thrown again by Finish
+    Bytes stored;          // the buffer, never shrunk: the chunk is its first `storedSize` bytes
+    size_t storedSize = 0; //
+    uint64_t end = 0;      // the stream position after the chunk
+    Bytes opened;          // the stored bytes after Blowfish
+    ByteView decoded;      // the result: in `stored`, in `opened` or in the worker's xz buffer
+    int code = 0;          // kPayloadOk, kCodeChunkDecompress or kChunkAboveLimit
 };
 
 class ChunkWorker {
@@ -54,25 +48,20 @@ class ChunkWorker {
     ChunkJob& Job() { return job_; }
     // Decodes the job: on the worker's thread, or at once without one.
     void Start();
-    // Waits for the job started last; false when none was started since the last Finish.
+    // Waits for the job started last; false when none was started since the last Finish. Out
+    // of memory on the worker's thread is thrown again here.
     bool Finish();
     // Decodes the finished job again, without the limit, on the caller's thread.
     void DecodeWithoutLimit() { Decode(kXzMostResult); }
 
   private:
     void Decode(uint64_t most);
-    void Run();
 
     ChunkSteps steps_;
     uint64_t most_;
     XzDecoder xz_;
     ChunkJob job_;
-    bool started_ = false; // the caller's view: a job started and not yet finished
-    std::mutex lock_;
-    std::condition_variable changed_;
-    bool queued_ = false; // under lock_: a job for the thread
-    bool stop_ = false;   // under lock_
-    std::thread thread_;  // the last member: it starts once the others exist
+    JobThread thread_; // the last member: its thread starts once the others exist
 };
 
 // Reads `size` bytes of the stream at `offset`; on failure `failure` (if any) tells where.

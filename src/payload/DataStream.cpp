@@ -2,6 +2,7 @@
 
 #include "core/Fatal.h"
 #include "payload/ChunkDecoding.h"
+#include "payload/ChunkEncoding.h"
 #include "payload/Crc32.h"
 #include "payload/DefinitionStream.h"
 #include "payload/PayloadCodes.h"
@@ -60,11 +61,12 @@ bool AppendFileRecord(Bytes& out, const FileRecord& r) {
     return true;
 }
 
-bool AppendChunk(Bytes& stream, ByteView decoded, const ChunkOptions& options, std::string& error) {
+bool AppendChunk(Bytes& stream, ByteView decoded, const ChunkOptions& options, std::string& error,
+                 XzEncoder* xz) {
     Bytes packed;
     ByteView stored = decoded;
     if (options.compress) {
-        if (!XzEncode(decoded, packed, options.xzPreset)) {
+        if (!(xz ? xz->Encode(decoded, packed) : XzEncode(decoded, packed, options.xzPreset))) {
             error = "xz compression of the file data failed";
             return false;
         }
@@ -85,13 +87,16 @@ bool AppendChunk(Bytes& stream, ByteView decoded, const ChunkOptions& options, s
     return true;
 }
 
-ChunkWriter::ChunkWriter(Bytes& stream, const ChunkOptions& options) : stream_(stream), options_(options) {
+ChunkWriter::ChunkWriter(Bytes& stream, const ChunkOptions& options)
+    : options_(options), encoder_(std::make_unique<ChunkEncoder>(stream, options)) {
     if (options_.chunkSize == 0) options_.chunkSize = kDefaultChunkSize;
 }
 
+ChunkWriter::~ChunkWriter() = default;
+
 bool ChunkWriter::Emit(ByteView decoded, std::string& error) {
     ++chunks_;
-    return AppendChunk(stream_, decoded, options_, error);
+    return encoder_->Submit(decoded, error);
 }
 
 bool ChunkWriter::Add(ByteView decoded, std::string& error) {
@@ -114,10 +119,9 @@ bool ChunkWriter::Add(ByteView decoded, std::string& error) {
 }
 
 bool ChunkWriter::Finish(std::string& error) {
-    if (pending_.empty()) return true;
-    bool ok = Emit(pending_, error);
+    bool ok = pending_.empty() || Emit(pending_, error);
     pending_.clear();
-    return ok;
+    return ok && encoder_->Drain(error);
 }
 
 // ---- Reading ----
@@ -312,7 +316,9 @@ int CheckDataStream(const ByteSource& file, const PayloadInfo& info, ByteView ma
         code = records.Next(i, record);
         if (code != kPayloadOk) return code;
         out.files.push_back(std::move(record));
+        out.contents.push_back(records.ContentsOffset());
     }
+    out.decoded = std::move(decoded.bytes);
     return kPayloadOk;
 }
 

@@ -19,6 +19,7 @@
 #include "payload/PayloadHeader.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,26 +81,37 @@ struct ChunkOptions {
     bool compress = false;                  // xz per chunk (option word 1 bit 0x20)
     uint32_t xzPreset = 6;
     const Blowfish* cipher = nullptr; // seal each chunk (payload flag 0x1000)
+    // Chunks encoded side by side (ChunkEncoding.h); 0: one per processor. The stream's
+    // bytes are the same for every count.
+    unsigned threads = 1;
+    // Told the decoded bytes whose chunks are in the stream, after each chunk.
+    std::function<void(uint64_t)> progress;
 };
+
+class ChunkEncoder;
 
 // Cuts decoded bytes into stored chunks as they come and appends them to `stream`.
 class ChunkWriter {
   public:
     ChunkWriter(Bytes& stream, const ChunkOptions& options);
+    ~ChunkWriter();
     bool Add(ByteView decoded, std::string& error);
     bool Finish(std::string& error); // writes the last, shorter chunk
     uint64_t ChunkCount() const { return chunks_; }
 
   private:
     bool Emit(ByteView decoded, std::string& error);
-    Bytes& stream_;
     ChunkOptions options_;
+    std::unique_ptr<ChunkEncoder> encoder_;
     Bytes pending_;
     uint64_t chunks_ = 0;
 };
 
-// One stored chunk for the given decoded bytes (xz, then Blowfish, as the options say).
-bool AppendChunk(Bytes& stream, ByteView decoded, const ChunkOptions& options, std::string& error);
+// One stored chunk for the given decoded bytes (xz, then Blowfish, as the options say), with
+// the given encoder (kept from chunk to chunk) or one of its own.
+class XzEncoder;
+bool AppendChunk(Bytes& stream, ByteView decoded, const ChunkOptions& options, std::string& error,
+                 XzEncoder* xz = nullptr);
 
 // ---- Reading (engine, inspect) ----
 
@@ -232,6 +244,8 @@ struct DataStreamCheck {
     StreamPlacement placement;
     DecodeStats stats;
     std::vector<FileRecord> files;
+    Bytes decoded;                  // the decoded stream
+    std::vector<uint64_t> contents; // where each file's contents start in it
 };
 struct PayloadInfo;
 int CheckDataStream(const ByteSource& file, const PayloadInfo& info, ByteView mapped, uint32_t optionWord1,

@@ -10,8 +10,6 @@ namespace cs {
 
 namespace {
 
-constexpr size_t kPiece = 16384;
-
 // The room a result of `inputSize` stored bytes is expected to need: xz data of code-like
 // files decodes to about three times its size; incompressible data to a little less.
 uint64_t ExpectedResult(size_t inputSize) {
@@ -81,22 +79,38 @@ bool XzDecode(ByteView input, Bytes& output) {
     return ok;
 }
 
-bool XzEncode(ByteView input, Bytes& output, uint32_t preset) {
+struct XzEncoder::Coder : OwnedStream {};
+
+XzEncoder::XzEncoder(uint32_t preset) : coder_(std::make_unique<Coder>()), preset_(preset) {}
+
+XzEncoder::~XzEncoder() = default;
+
+bool XzEncoder::Encode(ByteView input, Bytes& output) {
     output.clear();
-    OwnedStream coder;
-    lzma_stream& stream = coder.stream;
-    if (lzma_easy_encoder(&stream, preset, LZMA_CHECK_CRC32) != LZMA_OK) return false;
+    lzma_options_lzma options;
+    if (lzma_lzma_preset(&options, preset_)) return false;
+    uint32_t window = LZMA_DICT_SIZE_MIN;
+    while (window < input.size() && window < options.dict_size)
+        window *= 2;
+    options.dict_size = std::min(window, options.dict_size);
+    lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    lzma_stream& stream = coder_->stream;
+    // The same stream object again: liblzma reuses the encoder's memory when it fits.
+    if (lzma_stream_encoder(&stream, filters, LZMA_CHECK_CRC32) != LZMA_OK) return false;
+    output.resize(lzma_stream_buffer_bound(input.size()));
     stream.next_in = input.data();
     stream.avail_in = input.size();
-    uint8_t window[kPiece];
-    for (;;) {
-        stream.next_out = window;
-        stream.avail_out = sizeof window;
-        lzma_ret ret = lzma_code(&stream, LZMA_FINISH);
-        output.insert(output.end(), window, window + (sizeof window - stream.avail_out));
-        if (ret == LZMA_STREAM_END) return true;
-        if (ret != LZMA_OK) return false;
-    }
+    stream.next_out = output.data();
+    stream.avail_out = output.size();
+    lzma_ret ret = lzma_code(&stream, LZMA_FINISH);
+    output.resize(output.size() - stream.avail_out);
+    if (ret == LZMA_STREAM_END) return true;
+    output.clear();
+    return false;
+}
+
+bool XzEncode(ByteView input, Bytes& output, uint32_t preset) {
+    return XzEncoder(preset).Encode(input, output);
 }
 
 } // namespace cs

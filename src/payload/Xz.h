@@ -8,8 +8,8 @@
 namespace cs {
 
 // Decodes xz containers one after another with one decoder. liblzma keeps the decoder's
-// memory (the dictionary above all: 8 MiB at preset 6, of which a 1 MiB chunk touches
-// 1 MiB) from one container to the next, and the result is written straight into a buffer
+// memory (the dictionary above all, as large as a container announces: the builder's chunks
+// announce their own size rounded up to a power of two) from one container to the next, and the result is written straight into a buffer
 // the decoder keeps, so that decoding the data stream chunk by chunk allocates, faults in
 // and copies nothing anew per chunk.
 constexpr uint64_t kXzMostResult = 0x7FFFFFFF; // the largest result the decoders give
@@ -46,7 +46,30 @@ class XzDecoder {
 // false unless decoded. `output` holds the result; it is empty after a failure.
 bool XzDecode(ByteView input, Bytes& output);
 
-// Encodes one xz stream (CRC-32 integrity check) at the given preset (0 to 9).
+// Encodes xz streams (CRC-32 integrity check) one after another with one encoder, whose
+// memory (about 90 MiB at preset 6) liblzma keeps from one stream to the next. The
+// dictionary is the preset's, cut down to the input's size rounded up to a power of two
+// (4 KiB at least): a window larger than the input finds nothing more, and the decoder
+// allocates the dictionary the stream announces, so a 1 MiB chunk costs the engine 1 MiB
+// instead of the preset's 8 MiB. The result depends on the input and the preset alone.
+class XzEncoder {
+  public:
+    explicit XzEncoder(uint32_t preset = 6);
+    ~XzEncoder();
+    XzEncoder(const XzEncoder&) = delete;
+    XzEncoder& operator=(const XzEncoder&) = delete;
+
+    // One whole xz stream of `input` in `output` (replaced); false on an encoder error or a
+    // preset outside 0 to 9.
+    bool Encode(ByteView input, Bytes& output);
+
+  private:
+    struct Coder;
+    std::unique_ptr<Coder> coder_;
+    uint32_t preset_;
+};
+
+// One xz stream with an encoder of its own, as XzEncoder::Encode.
 bool XzEncode(ByteView input, Bytes& output, uint32_t preset = 6);
 
 } // namespace cs

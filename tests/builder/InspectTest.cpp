@@ -315,6 +315,8 @@ TEST(Inspect, ReadsInstallersOfEitherEngine) {
 }
 
 #ifdef CORVANTIS_BUILD_TOOL
+#include "builder/RunTool.h"
+
 TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("cs-inspect-" + std::to_string(::getpid()));
@@ -367,17 +369,6 @@ TEST(InspectCommand, PrintsTheReportAndExitsByTheVerdict) {
     EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
     EXPECT_NE(std::string(buffer, n).find("cannot read"), std::string::npos);
     fs::remove_all(dir);
-}
-
-// Runs a command line, returns its exit code and what it printed (stdout and stderr).
-int RunTool(const std::string& arguments, std::string& out) {
-    FILE* pipe = popen((std::string(CORVANTIS_BUILD_TOOL) + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    out.clear();
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    return WEXITSTATUS(pclose(pipe));
 }
 
 TEST(PackCommand, OptionsReachTheInstaller) {
