@@ -5,12 +5,16 @@
 //     the build tree's win32/bin or win64/bin folder)
 //   corvantis-build inspect INSTALLER.exe
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
+//   corvantis-build sign INSTALLER.exe (--cert CERT --key KEY | --pkcs12 P12) [-o OUT.exe]
+//   corvantis-build manifest INSTALLER.exe [--url URL] [--out DIR]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
 // file errors, 2 (inspect) the installer fails a check (the report's verdict).
 #include "builder/Inspect.h"
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
+#include "builder/PublishCommands.h"
+#include "builder/Reproducible.h"
 #include "builder/StubSearch.h"
 
 #include <CLI/CLI.hpp>
@@ -79,6 +83,9 @@ int RunBuild(const std::string& projectPath, const std::string& output, const st
         std::remove(output.c_str());
         return Fail(message);
     };
+    std::optional<int64_t> epoch;
+    if (!cs::ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), epoch))
+        return failed("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970");
     cs::Project project;
     std::string error;
     if (!cs::LoadProject(projectPath, project, error)) return failed(error);
@@ -161,7 +168,7 @@ int main(int argc, char** argv) {
     packCommand->add_option("-o,--output", pack.output, "The installer to write")->required();
     packCommand->add_flag("--blowfish", pack.blowfish,
                           "Encrypt the definition block with Blowfish (flag 0x1000)");
-    packCommand->add_option("--key", pack.key, "Blowfish key, 112 hex digits (default: drawn at random)");
+    packCommand->add_option("--key", pack.key, "Blowfish key, 112 hex digits (default: derived from the definition and data stream)");
     packCommand->add_option("--flags", pack.flags, "Further payload flags (a number; 0x prefix for hex)");
     packCommand->add_option("--data-stream", pack.dataStream, "The stored file data stream, raw bytes");
     packCommand->add_option("--file-size", pack.fileSizes,
@@ -170,6 +177,9 @@ int main(int argc, char** argv) {
                           "Keep the data stream after the mapped part of the section");
     packCommand->add_option("--xz-preset", pack.preset, "xz preset 0 to 9")->check(CLI::Range(0, 9));
 
+    cs::PublishCommands publish;
+    cs::AddPublishCommands(app, publish);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -177,5 +187,6 @@ int main(int argc, char** argv) {
     }
     if (*inspect) return RunInspect(inspectPath);
     if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0]);
+    if (int rc = cs::RunPublishCommands(publish); rc >= 0) return rc;
     return RunPack(pack);
 }
