@@ -187,11 +187,13 @@ bool WriteWingetManifests(ByteView installer, const ManifestOptions& options,
         in += "  ProductCode: " + Quoted(key) + "\n";
         in += "  InstallerType: exe\n";
     }
+    // A product for 32-bit Windows only refuses 64-bit Windows (exit code 5).
+    if (d.bitness == 2) in += "UnsupportedOSArchitectures:\n- x64\n- arm64\n";
     if (d.buildDate.month != 0) {
         char date[16];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.buildDate.year, d.buildDate.month,
                       d.buildDate.day);
-        in += std::string("ReleaseDate: ") + date + "\n";
+        in += std::string("ReleaseDate: '") + date + "'\n";
     }
     in += "Installers:\n";
     in += std::string("- Architecture: ") + architecture + "\n";

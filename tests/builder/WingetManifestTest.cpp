@@ -56,6 +56,25 @@ TEST(WingetManifests, TextsAreQuotedAndTheNamesComeFromTheInstaller) {
     EXPECT_NE(files[2].text.find("PackageVersion: '1.0'\n"), std::string::npos);
     EXPECT_NE(files[2].text.find("  Custom: '/n:\"Bob''s #1: Tool\"'\n"), std::string::npos) << files[2].text;
     EXPECT_NE(files[2].text.find("- Architecture: x86\n"), std::string::npos);
+    EXPECT_EQ(files[2].text.find("UnsupportedOSArchitectures"), std::string::npos);
+}
+
+TEST(WingetManifests, ArchitectureFollowsTheProductsBitness) {
+    struct Case {
+        const char* bitness;
+        const char* architecture;
+        bool unsupported64;
+    } cases[] = {{"any", "x86", false}, {"64-bit", "x64", false}, {"32-bit", "x86", true}};
+    for (const Case& c : cases) {
+        Bytes installer = Installer(std::string("name = \"Arch\"\nversion = \"1\"\nbitness = \"") + c.bitness + "\"\n");
+        std::vector<ManifestFile> files;
+        std::string error;
+        ASSERT_TRUE(WriteWingetManifests(installer, ManifestOptions(), files, error)) << error;
+        const std::string& text = files[2].text;
+        EXPECT_NE(text.find(std::string("- Architecture: ") + c.architecture + "\n"), std::string::npos) << c.bitness;
+        EXPECT_EQ(text.find("UnsupportedOSArchitectures:\n- x64\n- arm64\n") != std::string::npos, c.unsupported64)
+            << c.bitness;
+    }
 }
 
 TEST(WingetManifests, RefusesWhatCannotMakeAManifest) {

@@ -27,6 +27,7 @@ cat >probe.toml <<'TOML'
 [product]
 name = "Manifest Probe"
 version = "2.0.1"
+build_date = 2026-12-10
 publisher = "Corvantis Tests"
 [uninstall]
 key_name = "CorvantisManifestProbe"
