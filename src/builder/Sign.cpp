@@ -32,7 +32,7 @@ namespace {
 bool CertificateTable(ByteView file, uint32_t peOffset, uint32_t& offset, uint32_t& size) {
     if (uint64_t{peOffset} + 24 + 2 > file.size()) return false;
     uint16_t magic = LoadLE16(file.data() + peOffset + 24);
-    uint64_t entry = uint64_t{peOffset} + 24 + (magic == kPe32PlusMagic ? 144 : 128) + 4 * 8;
+    uint64_t entry = uint64_t{peOffset} + 24 + (magic == kPe32PlusMagic ? 144 : 128);
     if (entry + 8 > file.size()) return false;
     offset = LoadLE32(file.data() + entry);
     size = LoadLE32(file.data() + entry + 4);

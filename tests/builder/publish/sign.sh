@@ -5,7 +5,7 @@
 #     PKCS#12 file and its password: osslsigncode verifies both against the test root and
 #     the builder's own checks still pass;
 #   - installers that signing would break are refused, and nothing is written: file data
-#     outside the mapped section (code 46) and the engine checksum (code 40);
+#     outside the mapped section (code 46), the engine checksum (code 40), a signed file;
 #   - under Wine, with the test root added to the prefix's root store (Wine's chain engine
 #     is asked to confirm that it now trusts the chain), both install silently;
 #   - one byte of an installed file changed after signing (its checksums set to match, so
@@ -75,7 +75,8 @@ done
 if ! cmp -s SignMode2.exe mode2.exe && [ "$(stat -c %s mode2.exe)" -gt "$(stat -c %s SignMode2.exe)" ]; then
   ok "the signature was appended"; else bad "mode2.exe is not a signed copy"; fi
 
-for refused in "SignExternal:code 46" "SignChecksum:code 40"; do
+cp mode2.exe SignAgain.exe
+for refused in "SignExternal:code 46" "SignChecksum:code 40" "SignAgain:signed already"; do
   name="${refused%%:*}" why="${refused#*:}"
   if "$builder" sign "$name.exe" --cert chain.pem --key leaf.key -o "$name-signed.exe" 2>err.txt; then
     bad "$name was signed"
