@@ -1,24 +1,13 @@
 #include "builder/InstallerWriter.h"
+#include "builder/Reproducible.h"
 
 #include "payload/Blowfish.h"
 #include "payload/Crc32.h"
 #include "payload/XorStep.h"
 #include "payload/Xz.h"
 
-#include <random>
 
 namespace cs {
-
-CipherKey DrawCipherKey() {
-    std::random_device source;
-    CipherKey key;
-    for (size_t i = 0; i < key.size(); i += 4) {
-        uint32_t v = source();
-        for (size_t j = 0; j < 4; ++j)
-            key[i + j] = static_cast<uint8_t>(v >> (8 * j));
-    }
-    return key;
-}
 
 bool EncodeDefinitionBlock(ByteView plain, uint32_t flags, const CipherKey& key, uint32_t xzPreset,
                            Bytes& block, std::string& error) {
@@ -52,7 +41,13 @@ bool PackInstaller(const PackInput& input, PackResult& result, std::string& erro
     }
     PayloadHeader& h = result.header;
     h.flags = input.flags;
-    if (h.HasCipherKey()) h.cipherKey = input.key ? *input.key : DrawCipherKey();
+    if (h.HasCipherKey()) {
+        // Without a given key, one from the inputs: the same inputs give the same installer.
+        Sha256 seed;
+        seed.Update(input.definition);
+        seed.Update(input.dataStream);
+        h.cipherKey = input.key ? *input.key : CipherKeyFromSeed(seed.Finish());
+    }
     Bytes block;
     if (!EncodeDefinitionBlock(input.definition, h.flags, h.cipherKey, input.xzPreset, block, error))
         return false;

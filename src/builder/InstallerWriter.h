@@ -18,7 +18,7 @@ struct PackInput {
     Bytes stub;                     // the engine without payload
     Bytes definition;               // the plain definition
     uint32_t flags = 0;             // payload flags; kFlagBlowfish selects Blowfish
-    std::optional<CipherKey> key;   // Blowfish key; drawn at random when not given
+    std::optional<CipherKey> key;   // Blowfish key; derived from the definition and the data stream when not given
     Bytes dataStream;               // the stored file data stream, as it goes into the file
     std::vector<int32_t> fileSizes; // the file size table
     bool externalData = false;      // the data stream follows the mapped part of the section
@@ -34,9 +34,6 @@ struct PackResult {
 
 // False with a reason when the stub cannot take the section or a value is out of range.
 bool PackInstaller(const PackInput& input, PackResult& result, std::string& error);
-
-// A random 56-byte key from the system's random source.
-CipherKey DrawCipherKey();
 
 // The stored definition block for a plain definition: xz, then Blowfish (with the length
 // trailer) or the XOR step with the definition's CRC-32.

@@ -7,6 +7,8 @@
 //   corvantis-build new DIR
 //   corvantis-build schema
 //   corvantis-build pack --stub STUB.exe --definition DEF.bin -o OUT.exe [options]
+//   corvantis-build sign INSTALLER.exe (--cert CERT --key KEY | --pkcs12 P12) [-o OUT.exe]
+//   corvantis-build manifest INSTALLER.exe [--url URL] [--out DIR]
 //
 // Exit codes: 0 success (inspect: the installer passes the engine's checks), 1 usage or
 // file errors, 2 (inspect) the installer fails a check (the report's verdict).
@@ -17,6 +19,8 @@
 #include "builder/NewProject.h"
 #include "builder/Project.h"
 #include "builder/ProjectSchema.h"
+#include "builder/PublishCommands.h"
+#include "builder/Reproducible.h"
 #include "builder/StubSearch.h"
 
 #include <CLI/CLI.hpp>
@@ -126,6 +130,9 @@ int RunBuild(const std::string& projectPath, const std::string& output, const st
         std::remove(output.c_str());
         return Fail(message);
     };
+    std::optional<int64_t> epoch;
+    if (!cs::ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), epoch))
+        return failed("SOURCE_DATE_EPOCH must be a whole number of seconds since 1970");
     cs::Project project;
     std::string error;
     if (!cs::LoadProject(projectPath, project, error)) return failed(error);
@@ -228,7 +235,7 @@ int main(int argc, char** argv) {
     packCommand->add_option("-o,--output", pack.output, "The installer to write")->required();
     packCommand->add_flag("--blowfish", pack.blowfish,
                           "Encrypt the definition block with Blowfish (flag 0x1000)");
-    packCommand->add_option("--key", pack.key, "Blowfish key, 112 hex digits (default: drawn at random)");
+    packCommand->add_option("--key", pack.key, "Blowfish key, 112 hex digits (default: derived from the definition and data stream)");
     packCommand->add_option("--flags", pack.flags, "Further payload flags (a number; 0x prefix for hex)");
     packCommand->add_option("--data-stream", pack.dataStream, "The stored file data stream, raw bytes");
     packCommand->add_option("--file-size", pack.fileSizes,
@@ -236,6 +243,9 @@ int main(int argc, char** argv) {
     packCommand->add_flag("--external-data", pack.external,
                           "Keep the data stream after the mapped part of the section");
     packCommand->add_option("--xz-preset", pack.preset, "xz preset 0 to 9")->check(CLI::Range(0, 9));
+
+    cs::PublishCommands publish;
+    cs::AddPublishCommands(app, publish);
 
     try {
         app.parse(argc, argv);
@@ -257,5 +267,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (*build) return RunBuild(buildProject, buildOutput, buildStub, argv[0], buildThreads);
+    if (int rc = cs::RunPublishCommands(publish); rc >= 0) return rc;
     return RunPack(pack);
 }

@@ -2,6 +2,7 @@
 // payload container.
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
+#include "builder/Reproducible.h"
 #include "builder/SourceTree.h"
 #include "payload/DataStream.h"
 #include "payload/DefinitionReader.h"
@@ -82,7 +83,9 @@ bool BuildInstaller(const Project& project, const Bytes& stub, Bytes& installer,
     input.definition.assign(definition.begin(), definition.end());
     Blowfish cipher;
     if (project.payloadFlags & kFlagBlowfish) {
-        input.key = DrawCipherKey();
+        CipherKey key;
+        if (!ProjectCipherKey(project, input.definition, key, error)) return false;
+        input.key = key;
         cipher.SetKey(input.key->data(), input.key->size());
     }
     if (!BuildDataStream(project, (project.payloadFlags & kFlagBlowfish) ? &cipher : nullptr,

@@ -2,6 +2,7 @@
 // (kind, overwrite mode, attributes, date, the texts of its record), one source file per
 // [[file]], a whole source tree per [[folder]].
 #include "builder/ProjectSection.h"
+#include "builder/Reproducible.h"
 #include "builder/SourceTree.h"
 #include "payload/PayloadHeader.h"
 
@@ -151,12 +152,13 @@ FileSettings ReadFileSettings(Section& s) {
     return settings;
 }
 
-// The source's last-modified time in UTC.
+// The source's last-modified time in UTC, no later than SOURCE_DATE_EPOCH when that is set.
 DateValue FileDate(const fs::path& file) {
     std::error_code ec;
     fs::file_time_type time = fs::last_write_time(file, ec);
     if (ec) return {};
-    return UtcDateValue(std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time)));
+    auto modified = std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time));
+    return ClampedFileDate(modified.time_since_epoch().count(), SourceDateEpoch());
 }
 
 // The file as the installer carries it, from the entry's settings.

@@ -153,6 +153,3 @@ TEST(PackInstaller, RefusesValuesTheEngineWouldReject) {
     EXPECT_NE(error.find("MZ"), std::string::npos);
 }
 
-TEST(PackInstaller, DrawnKeysDiffer) {
-    EXPECT_NE(DrawCipherKey(), DrawCipherKey());
-}

@@ -2,6 +2,7 @@
 // a damaged one ends with exit code 2 (a box unless silent), the bare stub says it holds
 // no installation data.
 #include "builder/InstallerWriter.h"
+#include "builder/Reproducible.h"
 #include "payload/DataStream.h"
 #include "payload/DefinitionReader.h"
 #include "payload/DefinitionTestSupport.h"
@@ -54,7 +55,7 @@ PackInput Sample(uint32_t flags = 0, int integrityMode = 0, bool external = fals
     ChunkOptions options;
     Blowfish cipher;
     if (flags & kFlagBlowfish) {
-        input.key = DrawCipherKey();
+        input.key = CipherKeyFromSeed(Sha256Of(input.definition));
         cipher.SetKey(input.key->data(), input.key->size());
         options.cipher = &cipher;
     }

@@ -3,6 +3,7 @@
 #include "payload/DataStream.h"
 #include "builder/InstallerWriter.h"
 #include "builder/Project.h"
+#include "builder/Reproducible.h"
 #include "payload/Crc32.h"
 #include "payload/FakePe.h"
 #include "payload/PayloadCodes.h"
@@ -195,7 +196,7 @@ TEST_F(DataStreamFiles, RoundTripThroughAnInstaller) {
         input.externalData = c.external;
         Blowfish writeCipher;
         if (c.blowfish) {
-            input.key = DrawCipherKey();
+            input.key = CipherKeyFromSeed(Sha256Of(input.definition));
             writeCipher.SetKey(input.key->data(), input.key->size());
         }
         std::string error;
