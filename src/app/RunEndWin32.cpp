@@ -14,13 +14,12 @@
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 #include "runtime/ShellLaunchWin32.h"
 #include "vars/VariablesWin32.h"
 
 #include <shlobj.h>
 #include <windows.h>
-
-#include <vector>
 
 namespace cs {
 
@@ -44,7 +43,6 @@ String ExpandedLink(int link) {
 String LaunchOnExitCommand() {
     return ExpandedLink(kLinkLaunchOnExit);
 }
-
 
 // The log is finished by now: a launch failure goes straight into its file.
 void AppendToLogFile(const String& text) {
@@ -76,7 +74,8 @@ void LaunchProduct() {
     if (program.IsEmpty()) return;
     const String& folder = state.folders.installDir;
     program = InInstallFolder(program, folder);
-    if (!(state.payloadFlags & kFlagLaunchDirectly) && OpenThroughDesktopShell(program, arguments, folder)) return;
+    if (!(state.payloadFlags & kFlagLaunchDirectly) && OpenThroughDesktopShell(program, arguments, folder))
+        return;
     String line = Format(u"\"%s\" %s", program, arguments);
     if (!StartProgram(line, folder))
         AppendToLogFile(AppLaunchFailureText(command, WindowsSystemErrorText(GetLastError())));
@@ -86,7 +85,8 @@ void LaunchProduct() {
 void ShowLog() {
     const InstallerState& state = Installer();
     String log = LogPath(state.folders.installDir, state.definition.uninstallSubdir);
-    if (OpenThroughDesktopShell(log, String(), String()) || OpenThroughShell(log, String(), String()) == 0) return;
+    if (OpenThroughDesktopShell(log, String(), String()) || OpenThroughShell(log, String(), String()) == 0)
+        return;
     StartProgram(Format(u"notepad.exe \"%s\"", log), state.folders.installDir);
 }
 
@@ -106,17 +106,7 @@ void RestartWindows() {
 }
 
 bool StartProgram(const String& command, const String& folder) {
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, W(folder), &startup,
-                        &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    return static_cast<bool>(StartProcess(command, folder, false));
 }
 
 void NotifyDesktopChanged() {

@@ -42,8 +42,6 @@
 
 #include <cstring>
 
-#include <vector>
-
 namespace cs {
 
 namespace {
@@ -274,15 +272,7 @@ void DeleteInstallLog(const Run& run) {
 void UnregisterComServer(const String& path) {
     String system = GetFolder(FolderId::System);
     String line = Format(u"\"%s\" /s /u \"%s\"", JoinPath(system, u"regsvr32.exe"), path);
-    std::vector<wchar_t> mutableLine(W(line), W(line) + line.Length() + 1);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, W(system), &startup,
-                       &process)) {
-        UniqueHandle thread(process.hThread), child(process.hProcess);
+    if (UniqueHandle child = StartProcess(line, system, true)) {
         WaitForProcessProcessingMessages(child.Get());
         DWORD code = 1;
         if (GetExitCodeProcess(child.Get(), &code) && code == 0) return;

@@ -2,8 +2,11 @@
 
 #include "core/Folders.h"
 #include "core/ModulePathWin32.h"
+#include "core/WinText.h"
 
 #include <windows.h>
+
+#include <vector>
 
 namespace cs {
 
@@ -17,6 +20,21 @@ void ProcessPendingMessages() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+UniqueHandle StartProcess(const String& commandLine, const String& folder, bool hidden, uint32_t flags) {
+    // The system may write into the command line, so it gets a copy of its own.
+    std::vector<wchar_t> line(W(commandLine), W(commandLine) + commandLine.Length() + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                        folder.IsEmpty() ? nullptr : W(folder), &startup, &process))
+        return UniqueHandle();
+    CloseHandle(process.hThread);
+    return UniqueHandle(process.hProcess);
 }
 
 void WaitForProcessProcessingMessages(void* process) {

@@ -1,7 +1,10 @@
 // The running program: its path, and the window messages of a long wait.
 #pragma once
 
+#include "core/HandleWin32.h"
 #include "core/String.h"
+
+#include <cstdint>
 
 namespace cs {
 
@@ -11,6 +14,11 @@ String ModuleFileName();
 // Dispatches the window messages waiting for the calling thread, so its windows stay alive
 // during a long wait.
 void ProcessPendingMessages();
+
+// Starts a command line in a folder (none: the caller's) with its window shown or hidden and
+// the given creation flags; the process handle, empty when it could not start (the system's
+// error is left set).
+UniqueHandle StartProcess(const String& commandLine, const String& folder, bool hidden, uint32_t flags = 0);
 
 // Waits for a process (its handle) to end, processing the window messages meanwhile.
 void WaitForProcessProcessingMessages(void* process);

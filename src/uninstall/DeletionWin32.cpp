@@ -11,6 +11,7 @@
 #include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/InstallerState.h"
+#include "runtime/ProcessWin32.h"
 #include "vars/BatchWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -227,15 +228,7 @@ bool StartSelfRemoval() {
     // The batch's working folder is the temporary folder: a process whose working folder is
     // inside the installation folder would keep that folder from being removed.
     String commandLine = String(u"\"") + CommandInterpreter() + u"\" /c " + ShortPathOf(batchPath);
-    std::vector<wchar_t> mutableLine(W(commandLine), W(commandLine) + commandLine.Length() + 1);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                       temp.IsEmpty() ? nullptr : W(temp), &startup, &process)) {
-        UniqueHandle thread(process.hThread), batch(process.hProcess); // it runs on after this one
+    if (StartProcess(commandLine, temp, true, CREATE_NEW_CONSOLE)) { // it runs on after this one
         return true;
     }
     return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W(batchPath), nullptr,

@@ -79,14 +79,8 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
 
     String commandLine = BatchProcessCommandLine(interpreter, ShortPathOf(batchPath),
                                                  capturePath.IsEmpty() ? String() : ShortPathOf(capturePath));
-    std::vector<wchar_t> mutableLine(W(commandLine), W(commandLine) + commandLine.Length() + 1);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        W(folder), &startup, &process)) {
+    UniqueHandle batch = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS);
+    if (!batch) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,
                                   error, commandLine));
@@ -95,7 +89,6 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         DeleteFileEx(batchPath, kDeleteRestartOnFailure);
         return false;
     }
-    UniqueHandle thread(process.hThread), batch(process.hProcess);
     WaitForProcessProcessingMessages(batch.Get());
 
     if (!capturePath.IsEmpty()) {
