@@ -97,11 +97,6 @@ int CompareFileVersions(std::string_view a, std::string_view b) {
 
 // ---- Destination -------------------------------------------------------------------------
 
-bool IsAbsolutePath(const String& path) {
-    if (path.Length() >= 2 && path[1] == u':') return true;
-    return path.Length() >= 1 && path[0] == u'\\';
-}
-
 namespace {
 
 bool HasBackslash(const String& text) {

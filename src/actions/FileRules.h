@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/Array.h"
+#include "core/Folders.h"
 #include "core/String.h"
 #include "payload/DataStream.h"
 
@@ -76,9 +77,6 @@ String FormatFileDate(const DateValue& d);
 int CompareFileVersions(std::string_view a, std::string_view b);
 
 // ---- Destination -------------------------------------------------------------------------
-
-// "X:..." or "\..." (a drive or a network path).
-bool IsAbsolutePath(const String& path);
 
 struct DestinationFolders {
     String installDir, sharedDir, uninstallDataFolder, fontsFolder, systemFolder;

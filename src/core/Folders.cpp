@@ -161,6 +161,18 @@ String FileNameOf(const String& path) {
     return at == String::npos ? path : path.Sub(at + 1);
 }
 
+bool IsAbsolutePath(const String& path) {
+    if (path.Length() >= 2 && path[1] == u':') return true;
+    return !path.IsEmpty() && path[0] == u'\\';
+}
+
+bool IsFullPath(const String& path) {
+    if (path.Length() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
+    char16_t drive = path.Length() >= 2 ? path[0] : 0;
+    bool letter = (drive >= u'a' && drive <= u'z') || (drive >= u'A' && drive <= u'Z');
+    return letter && path[1] == u':';
+}
+
 String JoinPath(const String& folder, const String& name) {
     if (folder.IsEmpty()) return name;
     String joined = folder;

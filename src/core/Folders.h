@@ -116,6 +116,10 @@ String NormalizeFolderPath(String path);
 // path when it has none).
 String FolderOf(const String& path);
 String FileNameOf(const String& path);
+// "X:..." or "\..." : a drive path, a network path or a path from the current drive's root.
+bool IsAbsolutePath(const String& path);
+// "X:..." with a drive letter, or "\\server\...": a path that names its drive or server.
+bool IsFullPath(const String& path);
 // One backslash between folder and name; an empty folder gives the name alone.
 String JoinPath(const String& folder, const String& name);
 // The path without its last count components ("" when it has no more to remove); a drive

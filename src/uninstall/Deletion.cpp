@@ -16,10 +16,6 @@ bool IsLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-bool IsAbsolutePath(const String& path) {
-    if (path.Length() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
-    return path.Length() >= 2 && path[1] == u':' && IsLetter(path[0]);
-}
 
 String WithoutTrailingBackslashes(String path) {
     while (path.Length() > 3 && (path.Last() == u'\\' || path.Last() == u'/'))
@@ -133,7 +129,7 @@ ConditionResult EvaluateCondition(const FileDeletion& record, const FoundFile& f
 }
 
 String DeletionPatternPath(const String& expanded, const String& installDir) {
-    if (IsAbsolutePath(expanded)) return expanded;
+    if (IsFullPath(expanded)) return expanded;
     return JoinPath(installDir, expanded);
 }
 

@@ -1,5 +1,6 @@
 #include "uninstall/UninstallData.h"
 
+#include "core/Folders.h"
 #include "core/Text.h"
 #include "uninstall/Deletion.h"
 
@@ -281,10 +282,12 @@ void ReadFirewall(std::string_view line, UninstallFile& out) {
     out.firewall.Append(std::move(rule));
 }
 
+// The system gives an installed driver's location as a full path; any other line is not ours
+// (and "|[Strings]" would be written back as a section header).
 void ReadInf(std::string_view line, UninstallFile& out) {
     String path = FromPathForm(line);
     Trim(path); // a "|" line may hold blanks after the bar
-    if (!path.IsEmpty()) out.inf.Append(std::move(path));
+    if (IsFullPath(path)) out.inf.Append(std::move(path));
 }
 
 void ReadMsi(std::string_view line, UninstallFile& out) {

@@ -522,6 +522,27 @@ TEST(PathRules, JoinNormalizeAndRemoveComponents) {
     EXPECT_EQ(RemoveLastComponents(u"nothing", 1), u"");
 }
 
+TEST(PathRules, AbsoluteAndFullPaths) {
+    struct Case {
+        const char16_t* path;
+        bool absolute, full;
+    } cases[] = {
+        {u"C:\\App", true, true},
+        {u"c:", true, true},
+        {u"\\\\server\\share", true, true},
+        {u"\\App", true, false}, // from the current drive's root
+        {u"1:\\App", true, false},
+        {u"App\\a.exe", false, false},
+        {u"[Strings]", false, false},
+        {u"C", false, false},
+        {u"", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsAbsolutePath(c.path), c.absolute) << ToUtf8(String(c.path)).c_str();
+        EXPECT_EQ(IsFullPath(c.path), c.full) << ToUtf8(String(c.path)).c_str();
+    }
+}
+
 TEST(PathRules, KnownFolderIdentifiers) {
     EXPECT_EQ(FormatGuid(kKnownFolderProgramFiles), u"{905E63B6-C1BF-494E-B29C-65B732D3D21A}");
     EXPECT_EQ(FormatGuid(kKnownFolderProgramFilesX64), u"{6D809377-6AF0-444B-8957-A3773F02200E}");

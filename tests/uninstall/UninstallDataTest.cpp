@@ -391,6 +391,8 @@ TEST(UninstallData, ReaderSectionsAndFieldCounts) {
                               "C:\\App\\a.exe;App;tcp;\r\n"  // mask not a number
                               "[INF]\r\n"
                               "|C:\\Treiber\\\xC3\xBC.inf\r\n"
+                              "|[Strings]\r\n" // would be written back as a header
+                              "drv.inf\r\n"    // not a full path
                               "[MSI]\r\n"
                               "\"C:\\App\\x.msi\",2\r\n"
                               "\"C:\\App, Inc\\y.msi\",3\r\n" // a comma inside the quotes
