@@ -108,16 +108,8 @@ bool AcquireInstallerMutex() {
     String command =
         UninstallFirstCommand(uninstallString, FromW(GetCommandLineW()), state.Silent(), state.automatic);
     LogTextWide(Format(u"Running the installed version's uninstaller: %s\r\n", command));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::u16string buffer(command.View());
-    if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &si, &pi)) {
-        UniqueHandle thread(pi.hThread), process(pi.hProcess); // the uninstaller runs on its own
-    } else {
-        LogFailure(command, GetLastError());
-    }
+    // The uninstaller runs on its own: its handle is let go at once.
+    if (!StartProcess(command, String(), false)) LogFailure(command, GetLastError());
     EndInstallation(kExitOldUninstallerStarted);
 }
 

@@ -13,6 +13,7 @@
 #include "runtime/InstallFolders.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
+#include "runtime/ProcessWin32.h"
 
 #include <windows.h>
 
@@ -93,14 +94,8 @@ class LogSystemWin32 : public LogSystem {
         };
         if (open(L"open")) return;
         if (GetLastError() == ERROR_ACCESS_DENIED && open(L"runas")) return;
-        String command = Format(u"notepad.exe \"%s\"", path);
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &si, &pi)) {
-            UniqueHandle thread(pi.hThread), process(pi.hProcess); // the viewer runs on its own
-        }
+        // The viewer runs on its own: its handle is let go at once.
+        StartProcess(Format(u"notepad.exe \"%s\"", path), String(), false);
     }
     void NotifyFailure() override {
         if (failureNotifier_) failureNotifier_();
