@@ -27,18 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The certificate table entry of the data directories: entry 4, at optional-header offset
-// 128 (PE32) or 144 (PE32+); 8 bytes, file offset and size.
-bool CertificateTable(ByteView file, uint32_t peOffset, uint32_t& offset, uint32_t& size) {
-    if (uint64_t{peOffset} + 24 + 2 > file.size()) return false;
-    uint16_t magic = LoadLE16(file.data() + peOffset + 24);
-    uint64_t entry = uint64_t{peOffset} + 24 + (magic == kPe32PlusMagic ? 144 : 128);
-    if (entry + 8 > file.size()) return false;
-    offset = LoadLE32(file.data() + entry);
-    size = LoadLE32(file.data() + entry + 4);
-    return true;
-}
-
 bool ReadFile(const std::string& path, Bytes& out) {
     std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) return false;
@@ -92,7 +80,7 @@ std::string SignRefusal(ByteView installer) {
                "the PE header field that signing fills in: the engine would stop with code 40 (use "
                "\"signature\" or \"signature-lenient\" for a signed installer)";
     uint32_t offset = 0, size = 0;
-    if (CertificateTable(installer, report.info.section.peOffset, offset, size) && (offset || size))
+    if (ReadCertificateTable(installer, report.info.section.peOffset, offset, size) && (offset || size))
         return "it is signed already (sign the builder's unsigned output)";
     return "";
 }

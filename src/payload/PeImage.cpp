@@ -87,6 +87,42 @@ uint32_t EngineChecksum(ByteView enginePrefix, uint32_t peOffset) {
     return Crc32(enginePrefix.subspan(static_cast<size_t>(start)));
 }
 
+namespace {
+
+// The data directories start at optional-header offset 96 (PE32) or 112 (PE32+); the
+// certificate table is their entry 4.
+uint64_t CertificateEntryOffset(ByteView file, uint32_t peOffset) {
+    uint64_t optional = uint64_t{peOffset} + 24;
+    if (optional + 2 > file.size()) return 0;
+    bool plus = LoadLE16(file.data() + optional) == kPe32PlusMagic;
+    uint64_t entry = optional + (plus ? 144 : 128);
+    return entry + 8 <= file.size() ? entry : 0;
+}
+
+// The copy's signature entry cleared; a certificate that ends the file goes with it.
+void DropSignature(Bytes& copy, const SetupSection& section) {
+    uint64_t entry = CertificateEntryOffset(copy, section.peOffset);
+    if (!entry) return;
+    uint64_t offset = LoadLE32(copy.data() + entry), size = LoadLE32(copy.data() + entry + 4);
+    if (!offset && !size) return;
+    std::memset(copy.data() + entry, 0, 8);
+    // The offset is the installer's; behind the removed section it moved down with the tail.
+    uint64_t sectionEnd = uint64_t{section.rawOffset} + section.rawSize;
+    if (offset < sectionEnd) return;
+    uint64_t start = offset - section.rawSize;
+    if (start < copy.size() && start + size >= copy.size()) copy.resize(static_cast<size_t>(start));
+}
+
+} // namespace
+
+bool ReadCertificateTable(ByteView file, uint32_t peOffset, uint32_t& offset, uint32_t& size) {
+    uint64_t entry = CertificateEntryOffset(file, peOffset);
+    if (!entry) return false;
+    offset = LoadLE32(file.data() + entry);
+    size = LoadLE32(file.data() + entry + 4);
+    return true;
+}
+
 bool BuildEngineCopy(ByteView enginePrefix, ByteView tail, const SetupSection& section, Bytes& copy) {
     const uint64_t pe = section.peOffset;
     const uint64_t tableEnd = section.sectionTable + uint64_t(section.sectionCount) * kSectionEntryBytes;
@@ -111,6 +147,7 @@ bool BuildEngineCopy(ByteView enginePrefix, ByteView tail, const SetupSection& s
         if (raw >= uint64_t{section.rawOffset} + section.rawSize) StoreLE32(slot + 20, raw - section.rawSize);
     }
     std::memcpy(last, copy.data() + tableEnd, kSectionEntryBytes);
+    DropSignature(copy, section);
     return true;
 }
 

@@ -72,7 +72,13 @@ uint32_t EngineChecksum(ByteView enginePrefix, uint32_t peOffset);
 // offsets decreased by the raw size), the freed slot filled with the 40 bytes that
 // followed the table. The image size is kept a multiple of the section alignment. False
 // when the prefix does not hold the headers it needs.
+// A signature of the installer cannot hold for the copy, whose bytes differ: its certificate
+// table entry is cleared and the certificate, when it ends the file, is cut off.
 bool BuildEngineCopy(ByteView enginePrefix, ByteView tail, const SetupSection& section, Bytes& copy);
+
+// The certificate table entry of the data directories (entry 4): the file offset and size of
+// the signature appended to the file; false when the headers do not reach the entry.
+bool ReadCertificateTable(ByteView file, uint32_t peOffset, uint32_t& offset, uint32_t& size);
 
 // Builder: the placement of a new `.setup` section behind a stub.
 struct SectionPlan {

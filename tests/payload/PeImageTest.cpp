@@ -233,6 +233,46 @@ TEST(EngineCopy, LaterSectionsMoveDownAndTheirDataFollows) {
     EXPECT_EQ(Bytes(&copy[table + 120], &copy[table + 160]), Bytes(40, 0)); // freed slot
 }
 
+TEST(EngineCopy, TheInstallersSignatureIsDropped) {
+    Bytes stub = MakeFakeStub();
+    Bytes file = WithSection(stub, kPayload);
+    SetupSection s;
+    ASSERT_EQ(Locate(file, &s), kPayloadOk);
+    const uint32_t entry = 0x80 + 24 + 128; // PE32: certificate table entry
+    struct Case {
+        const char* what;
+        Bytes beforeCertificate; // bytes of the tail ahead of the certificate
+        bool certificateInTail;
+    } cases[] = {
+        {"certificate right behind the section", {}, true},
+        {"other bytes, then the certificate", Bytes(24, 0x5A), true},
+        {"entry pointing into the engine", {}, false},
+    };
+    for (const Case& c : cases) {
+        Bytes signedFile = file;
+        Append(signedFile, c.beforeCertificate);
+        const Bytes certificate(32, 0xC5);
+        uint32_t offset = c.certificateInTail ? uint32_t(signedFile.size()) : 0x200;
+        StoreLE32(&signedFile[entry], offset);
+        StoreLE32(&signedFile[entry + 4], uint32_t(certificate.size()));
+        Append(signedFile, certificate);
+        uint32_t read = 0, size = 0;
+        ASSERT_TRUE(ReadCertificateTable(signedFile, 0x80, read, size));
+        EXPECT_EQ(read, offset);
+
+        Bytes tail(signedFile.begin() + s.rawOffset + s.rawSize, signedFile.end());
+        Bytes copy;
+        ASSERT_TRUE(BuildEngineCopy(ByteView(signedFile).first(s.rawOffset), tail, s, copy)) << c.what;
+        ASSERT_TRUE(ReadCertificateTable(copy, 0x80, read, size));
+        EXPECT_EQ(read, 0u) << c.what;
+        EXPECT_EQ(size, 0u) << c.what;
+        Bytes expected = cs::test::StubPaddedToPage(stub);
+        Append(expected, c.beforeCertificate);
+        if (!c.certificateInTail) Append(expected, certificate); // not ours to cut
+        EXPECT_EQ(copy, expected) << c.what;
+    }
+}
+
 TEST(EngineChecksum, CoversEverythingAfterThePeChecksumField) {
     Bytes prefix = MakeFakeStub();
     uint32_t sum = EngineChecksum(prefix, 0x80);
