@@ -1,0 +1,174 @@
+// Fonts and MSI packages under Wine: a real font (DejaVu Sans) and a file that is no font are
+// installed into the Fonts folder, registered under the machine's font key and listed in
+// "ProductFonts" (the broken one too, though its font resource could not be loaded), and the
+// uninstaller removes both registrations and files; a real MSI package made by wixl is run
+// inside the file loop, its file installed, the package listed in "[MSI]" because it is
+// marked for removal, and the uninstaller removes it with REMOVE=ALL.
+//
+// The uninstaller is started through a one-line batch file run by cmd.exe, since Wine's
+// loader escapes the quotes of /u:"a b" when a program is started directly from Linux.
+#include "support/Installers.h"
+#include "support/Wine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace cs::e2e;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = CORVANTIS_FONTSMSI_DATA;
+const std::string kEntryRoot = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kFontsKey = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+std::string FontsFolder() {
+    return DriveC() + "/windows/Fonts";
+}
+
+RunResult RunUninstaller(const std::string& program, const std::string& name) {
+    std::string batch = TempDir() + "/uninstall.bat";
+    WriteFile(batch, "@\"" + program + "\" /a /u:\"" + name + "\"\r\n@exit %errorlevel%\r\n");
+    RunResult r = RunWine({"cmd", "/c", ToWindowsPath(batch)}, 240);
+    EXPECT_FALSE(r.timedOut) << r.output;
+    return r;
+}
+
+// The font registration as the system reads it: the 64-bit view on a 64-bit prefix.
+std::map<std::string, ExportedValue> FontValues() {
+    return ExportedValues(kFontsKey, "/reg:64");
+}
+
+void DeleteFontValue(const std::string& face) {
+    RunWine({"reg", "delete", kFontsKey, "/v", face, "/f", "/reg:64"});
+}
+
+} // namespace
+
+// A real font and a file that is no font: both registered (the value's data is the file name)
+// and listed in "ProductFonts"; the real one loads without a failure line, the broken one has
+// the failure line of its font resource. The automatic uninstaller (fonts = "ask" asks nobody
+// in automatic mode) removes values and files, and the entry goes with everything undone.
+TEST(FontsUnderWine, FontsAreRegisteredListedAndRemoved) {
+    const std::string root = DriveC() + "/cs_e2e_fonts";
+    const std::string entry = kEntryRoot + "CsE2E Fonts";
+    fs::remove_all(root);
+    RegDeleteKey(entry);
+    DeleteFontValue("Cs E2E Sans");
+    DeleteFontValue("Cs E2E Broken");
+    fs::remove(FontsFolder() + "/cs-e2e-sans.ttf");
+    fs::remove(FontsFolder() + "/cs-e2e-broken.ttf");
+    std::string sources = TempDir();
+    WriteFile(sources + "/broken.ttf", "these bytes are no font");
+    WriteFile(sources + "/app.txt", "application");
+
+    std::string setup = BuildInstaller(
+        "fonts", "[product]\nname = 'Fonts E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
+                 "[install]\nfolder = 'C:\\cs_e2e_fonts'\n"
+                 "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Fonts'\nfonts = 'ask'\n"
+                 "[[file]]\nsource = '" + sources + "/app.txt'\n"
+                 "[[file]]\nsource = '" + kData + "/test-font.ttf'\nname = 'cs-e2e-sans.ttf'\n"
+                 "kind = 'font'\ntitle = 'Cs E2E Sans'\n"
+                 "[[file]]\nsource = '" + sources + "/broken.ttf'\nname = 'cs-e2e-broken.ttf'\n"
+                 "kind = 'font'\ntitle = 'Cs E2E Broken'\n");
+    ASSERT_FALSE(setup.empty());
+    RunResult installed = RunWine({setup, "/silent", "/a"}, 180);
+    ASSERT_FALSE(installed.timedOut) << installed.output;
+    EXPECT_EQ(installed.exitCode, 0) << installed.output;
+
+    EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-sans.ttf"));
+    EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-broken.ttf"));
+    std::map<std::string, ExportedValue> fonts = FontValues();
+    EXPECT_EQ(fonts["Cs E2E Sans"], (ExportedValue{"REG_SZ", "cs-e2e-sans.ttf"}));
+    EXPECT_EQ(fonts["Cs E2E Broken"], (ExportedValue{"REG_SZ", "cs-e2e-broken.ttf"}));
+    std::map<std::string, ExportedValue> values = ExportedValues(entry);
+    EXPECT_EQ(values["ProductFonts"],
+              (ExportedValue{"REG_SZ", "\"Cs E2E Sans\" \"cs-e2e-sans.ttf\" \"Cs E2E Broken\" \"cs-e2e-broken.ttf\" "}));
+
+    std::string log = FileText(root + "/uninst/Install.log");
+    EXPECT_FALSE(TextContains(log, "Failed to register font")) << log;
+    EXPECT_FALSE(TextContains(log, "font \"Cs E2E Sans\"")) << "the real font loads: " << log;
+    EXPECT_TRUE(TextContains(log, " font \"Cs E2E Broken\"\r\n")) << "its resource cannot load: " << log;
+
+    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts\\uninst\\uninstall.exe", "CsE2E Fonts");
+    EXPECT_EQ(removed.exitCode, 0) << removed.output;
+    fonts = FontValues();
+    EXPECT_EQ(fonts.count("Cs E2E Sans"), 0u);
+    EXPECT_EQ(fonts.count("Cs E2E Broken"), 0u);
+    EXPECT_FALSE(fs::exists(FontsFolder() + "/cs-e2e-sans.ttf"));
+    EXPECT_FALSE(fs::exists(FontsFolder() + "/cs-e2e-broken.ttf"));
+    EXPECT_TRUE(ExportedValues(entry).empty()) << "the entry goes when everything was undone";
+}
+
+// "keep": the uninstaller leaves the font, its registration and its file alone.
+TEST(FontsUnderWine, KeptFontsStay) {
+    const std::string root = DriveC() + "/cs_e2e_fonts_kept";
+    const std::string entry = kEntryRoot + "CsE2E Fonts Kept";
+    fs::remove_all(root);
+    RegDeleteKey(entry);
+    DeleteFontValue("Cs E2E Kept Sans");
+    fs::remove(FontsFolder() + "/cs-e2e-kept.ttf");
+    std::string setup = BuildInstaller(
+        "fonts-kept", "[product]\nname = 'Fonts Kept E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
+                      "[install]\nfolder = 'C:\\cs_e2e_fonts_kept'\n"
+                      "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Fonts Kept'\nfonts = 'keep'\n"
+                      "[[file]]\nsource = '" + kData + "/test-font.ttf'\nname = 'cs-e2e-kept.ttf'\n"
+                      "kind = 'font'\ntitle = 'Cs E2E Kept Sans'\n");
+    ASSERT_FALSE(setup.empty());
+    RunResult installed = RunWine({setup, "/silent", "/a"}, 180);
+    ASSERT_FALSE(installed.timedOut) << installed.output;
+    EXPECT_EQ(installed.exitCode, 0) << installed.output;
+    ASSERT_EQ(FontValues()["Cs E2E Kept Sans"], (ExportedValue{"REG_SZ", "cs-e2e-kept.ttf"}));
+
+    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts_kept\\uninst\\uninstall.exe", "CsE2E Fonts Kept");
+    EXPECT_EQ(removed.exitCode, 0) << removed.output;
+    EXPECT_EQ(FontValues()["Cs E2E Kept Sans"], (ExportedValue{"REG_SZ", "cs-e2e-kept.ttf"}));
+    EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-kept.ttf"));
+    DeleteFontValue("Cs E2E Kept Sans");
+    fs::remove(FontsFolder() + "/cs-e2e-kept.ttf");
+}
+
+// A real package run inside the file loop: its file is installed, the log line ends with "OK",
+// "Uninstall.dat" lists it in "[MSI]" with its level (and records the package file itself);
+// the uninstaller removes the product with REMOVE=ALL, so its file goes.
+TEST(MsiUnderWine, APackageIsInstalledListedAndRemoved) {
+    const std::string root = DriveC() + "/cs_e2e_msi";
+    const std::string entry = kEntryRoot + "CsE2E Msi";
+    fs::remove_all(root);
+    RegDeleteKey(entry);
+    // wixl makes a 32-bit package: its program files folder is the x86 one on a 64-bit prefix.
+    const std::string payloadX86 = DriveC() + "/Program Files (x86)/Corvantis MSI Test/msi-payload.txt";
+    const std::string payload64 = DriveC() + "/Program Files/Corvantis MSI Test/msi-payload.txt";
+    ASSERT_FALSE(fs::exists(payloadX86) || fs::exists(payload64)) << "the package is installed already";
+
+    std::string setup = BuildInstaller(
+        "msi", "[product]\nname = 'Msi E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
+               "[install]\nfolder = 'C:\\cs_e2e_msi'\n"
+               "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Msi'\n"
+               "[[file]]\nsource = '" + kData + "/test-package.msi'\n"
+               "kind = 'msi'\nmsi_ui_level = 2\nremove_msi_at_uninstall = true\n");
+    ASSERT_FALSE(setup.empty());
+    RunResult installed = RunWine({setup, "/silent", "/a"}, 300);
+    ASSERT_FALSE(installed.timedOut) << installed.output;
+    EXPECT_EQ(installed.exitCode, 0) << installed.output;
+
+    std::string log = FileText(root + "/uninst/Install.log");
+    EXPECT_TRUE(TextContains(log, "Installing MSI package \"C:\\cs_e2e_msi\\test-package.msi\"...OK\r\n")) << log;
+    EXPECT_TRUE(fs::exists(payloadX86) || fs::exists(payload64)) << "the package's file";
+    std::string data = FileText(root + "/uninst/Uninstall.dat");
+    EXPECT_TRUE(TextContains(data, "[MSI]\r\n\"C:\\cs_e2e_msi\\test-package.msi\",2\r\n")) << data;
+    std::vector<std::string> body = UninstallBodyLines(data);
+    EXPECT_NE(std::find(body.begin(), body.end(), "C:\\cs_e2e_msi\\test-package.msi"), body.end()) << data;
+
+    RunResult removed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi");
+    EXPECT_EQ(removed.exitCode, 0) << removed.output;
+    EXPECT_FALSE(fs::exists(payloadX86) || fs::exists(payload64)) << "REMOVE=ALL took the package's file";
+    EXPECT_FALSE(fs::exists(root + "/test-package.msi"));
+    EXPECT_TRUE(ExportedValues(entry).empty()) << "the entry goes when everything was undone";
+}
