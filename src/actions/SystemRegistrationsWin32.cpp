@@ -49,7 +49,8 @@ MsiLibrary& Msi() {
 
 bool WriteFontRegistration(const String& face, const String& fileName, uint32_t& error) {
     RegistryKey key;
-    bool ok = key.Create(HKEY_LOCAL_MACHINE, FontsKey(), FontsView(), KEY_SET_VALUE) && key.SetText(face, fileName);
+    bool ok =
+        key.Create(HKEY_LOCAL_MACHINE, FontsKey(), FontsView(), KEY_SET_VALUE) && key.SetText(face, fileName);
     error = ok ? 0 : GetLastError();
     return ok;
 }

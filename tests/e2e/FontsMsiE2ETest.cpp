@@ -72,11 +72,17 @@ TEST(FontsUnderWine, FontsAreRegisteredListedAndRemoved) {
         "fonts", "[product]\nname = 'Fonts E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
                  "[install]\nfolder = 'C:\\cs_e2e_fonts'\n"
                  "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Fonts'\nfonts = 'ask'\n"
-                 "[[file]]\nsource = '" + sources + "/app.txt'\n"
-                 "[[file]]\nsource = '" + kData + "/test-font.ttf'\nname = 'cs-e2e-sans.ttf'\n"
-                 "kind = 'font'\ntitle = 'Cs E2E Sans'\n"
-                 "[[file]]\nsource = '" + sources + "/broken.ttf'\nname = 'cs-e2e-broken.ttf'\n"
-                 "kind = 'font'\ntitle = 'Cs E2E Broken'\n");
+                 "[[file]]\nsource = '" +
+                     sources +
+                     "/app.txt'\n"
+                     "[[file]]\nsource = '" +
+                     kData +
+                     "/test-font.ttf'\nname = 'cs-e2e-sans.ttf'\n"
+                     "kind = 'font'\ntitle = 'Cs E2E Sans'\n"
+                     "[[file]]\nsource = '" +
+                     sources +
+                     "/broken.ttf'\nname = 'cs-e2e-broken.ttf'\n"
+                     "kind = 'font'\ntitle = 'Cs E2E Broken'\n");
     ASSERT_FALSE(setup.empty());
     RunResult installed = RunWine({setup, "/silent", "/a"}, 180);
     ASSERT_FALSE(installed.timedOut) << installed.output;
@@ -89,7 +95,8 @@ TEST(FontsUnderWine, FontsAreRegisteredListedAndRemoved) {
     EXPECT_EQ(fonts["Cs E2E Broken"], (ExportedValue{"REG_SZ", "cs-e2e-broken.ttf"}));
     std::map<std::string, ExportedValue> values = ExportedValues(entry);
     EXPECT_EQ(values["ProductFonts"],
-              (ExportedValue{"REG_SZ", "\"Cs E2E Sans\" \"cs-e2e-sans.ttf\" \"Cs E2E Broken\" \"cs-e2e-broken.ttf\" "}));
+              (ExportedValue{
+                  "REG_SZ", "\"Cs E2E Sans\" \"cs-e2e-sans.ttf\" \"Cs E2E Broken\" \"cs-e2e-broken.ttf\" "}));
 
     std::string log = FileText(root + "/uninst/Install.log");
     EXPECT_FALSE(TextContains(log, "Failed to register font")) << log;
@@ -118,8 +125,10 @@ TEST(FontsUnderWine, KeptFontsStay) {
         "fonts-kept", "[product]\nname = 'Fonts Kept E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
                       "[install]\nfolder = 'C:\\cs_e2e_fonts_kept'\n"
                       "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Fonts Kept'\nfonts = 'keep'\n"
-                      "[[file]]\nsource = '" + kData + "/test-font.ttf'\nname = 'cs-e2e-kept.ttf'\n"
-                      "kind = 'font'\ntitle = 'Cs E2E Kept Sans'\n");
+                      "[[file]]\nsource = '" +
+                          kData +
+                          "/test-font.ttf'\nname = 'cs-e2e-kept.ttf'\n"
+                          "kind = 'font'\ntitle = 'Cs E2E Kept Sans'\n");
     ASSERT_FALSE(setup.empty());
     RunResult installed = RunWine({setup, "/silent", "/a"}, 180);
     ASSERT_FALSE(installed.timedOut) << installed.output;
@@ -135,8 +144,9 @@ TEST(FontsUnderWine, KeptFontsStay) {
 }
 
 // A real package run inside the file loop: its file is installed, the log line ends with "OK",
-// "Uninstall.dat" lists it in "[MSI]" with its level (and records the package file itself);
-// the uninstaller removes the product with REMOVE=ALL, so its file goes.
+// "Uninstall.dat" lists it in "[MSI]" with its level (and records the package file itself).
+// An uninstallation that cannot reach the package keeps its record and the entry; the next
+// one removes the product with REMOVE=ALL, so its file goes.
 TEST(MsiUnderWine, APackageIsInstalledListedAndRemoved) {
     const std::string root = DriveC() + "/cs_e2e_msi";
     const std::string entry = kEntryRoot + "CsE2E Msi";
@@ -147,28 +157,43 @@ TEST(MsiUnderWine, APackageIsInstalledListedAndRemoved) {
     const std::string payload64 = DriveC() + "/Program Files/Corvantis MSI Test/msi-payload.txt";
     ASSERT_FALSE(fs::exists(payloadX86) || fs::exists(payload64)) << "the package is installed already";
 
-    std::string setup = BuildInstaller(
-        "msi", "[product]\nname = 'Msi E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
-               "[install]\nfolder = 'C:\\cs_e2e_msi'\n"
-               "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Msi'\n"
-               "[[file]]\nsource = '" + kData + "/test-package.msi'\n"
-               "kind = 'msi'\nmsi_ui_level = 2\nremove_msi_at_uninstall = true\n");
+    std::string setup =
+        BuildInstaller("msi", "[product]\nname = 'Msi E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
+                              "[install]\nfolder = 'C:\\cs_e2e_msi'\n"
+                              "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Msi'\n"
+                              "[[file]]\nsource = '" +
+                                  kData +
+                                  "/test-package.msi'\n"
+                                  "kind = 'msi'\nmsi_ui_level = 2\nremove_msi_at_uninstall = true\n");
     ASSERT_FALSE(setup.empty());
     RunResult installed = RunWine({setup, "/silent", "/a"}, 300);
     ASSERT_FALSE(installed.timedOut) << installed.output;
     EXPECT_EQ(installed.exitCode, 0) << installed.output;
 
     std::string log = FileText(root + "/uninst/Install.log");
-    EXPECT_TRUE(TextContains(log, "Installing MSI package \"C:\\cs_e2e_msi\\test-package.msi\"...OK\r\n")) << log;
+    EXPECT_TRUE(TextContains(log, "Installing MSI package \"C:\\cs_e2e_msi\\test-package.msi\"...OK\r\n"))
+        << log;
     EXPECT_TRUE(fs::exists(payloadX86) || fs::exists(payload64)) << "the package's file";
     std::string data = FileText(root + "/uninst/Uninstall.dat");
     EXPECT_TRUE(TextContains(data, "[MSI]\r\n\"C:\\cs_e2e_msi\\test-package.msi\",2\r\n")) << data;
     std::vector<std::string> body = UninstallBodyLines(data);
     EXPECT_NE(std::find(body.begin(), body.end(), "C:\\cs_e2e_msi\\test-package.msi"), body.end()) << data;
 
+    // With the package file gone the removal fails (Wine's installer gives 2 for a missing
+    // package, where Windows gives 1619): result 3, the record stays for the next run.
+    const std::string package = root + "/test-package.msi", aside = root + "/../cs_e2e_msi_aside.msi";
+    fs::rename(package, aside);
+    RunResult failed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi");
+    EXPECT_EQ(failed.exitCode, 3) << failed.output;
+    data = FileText(root + "/uninst/Uninstall.dat");
+    EXPECT_TRUE(TextContains(data, "[MSI]\r\n\"C:\\cs_e2e_msi\\test-package.msi\",2\r\n")) << data;
+    EXPECT_TRUE(fs::exists(payloadX86) || fs::exists(payload64)) << "the product is still installed";
+    EXPECT_FALSE(ExportedValues(entry).empty()) << "the entry stays after a failure";
+
+    fs::rename(aside, package);
     RunResult removed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi");
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     EXPECT_FALSE(fs::exists(payloadX86) || fs::exists(payload64)) << "REMOVE=ALL took the package's file";
-    EXPECT_FALSE(fs::exists(root + "/test-package.msi"));
     EXPECT_TRUE(ExportedValues(entry).empty()) << "the entry goes when everything was undone";
+    fs::remove_all(root);
 }
