@@ -1,7 +1,8 @@
 // Fonts and MSI packages under Wine: a real font (DejaVu Sans) and a file that is no font are
 // installed into the Fonts folder, registered under the machine's font key and listed in
 // "ProductFonts" (the broken one too, though its font resource could not be loaded), and the
-// uninstaller removes both registrations and files; a real MSI package made by wixl is run
+// uninstaller removes both registrations and files; "keep" keeps them; "ask" asks for each
+// font, and Cancel stands for no to all; a real MSI package made by wixl is run
 // inside the file loop, its file installed, the package listed in "[MSI]" because it is
 // marked for removal, and the uninstaller removes it with REMOVE=ALL.
 //
@@ -13,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace cs::e2e;
@@ -141,6 +144,65 @@ TEST(FontsUnderWine, KeptFontsStay) {
     EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-kept.ttf"));
     DeleteFontValue("Cs E2E Kept Sans");
     fs::remove(FontsFolder() + "/cs-e2e-kept.ttf");
+}
+
+// fonts = "ask" in an interactive run: the question names each font ("Remove font", Yes, No
+// and Cancel for more than one font); Yes removes the first, Cancel (no to all) keeps the
+// second without asking again. The list is cleared either way.
+TEST(FontsUnderWine, TheQuestionRemovesOrKeepsEachFont) {
+    const std::string root = DriveC() + "/cs_e2e_fonts_ask";
+    const std::string entry = kEntryRoot + "CsE2E Fonts Ask";
+    fs::remove_all(root);
+    RegDeleteKey(entry);
+    for (const char* face : {"Cs E2E Ask One", "Cs E2E Ask Two"})
+        DeleteFontValue(face);
+    std::string setup = BuildInstaller(
+        "fonts-ask", "[product]\nname = 'Fonts Ask E2E'\nversion = '1.0'\npublisher = 'Corvantis Tests'\n"
+                     "[install]\nfolder = 'C:\\cs_e2e_fonts_ask'\n"
+                     "[uninstall]\nsubfolder = 'uninst'\nkey_name = 'CsE2E Fonts Ask'\nfonts = 'ask'\n"
+                     "[[file]]\nsource = '" +
+                         kData +
+                         "/test-font.ttf'\nname = 'cs-e2e-ask1.ttf'\n"
+                         "kind = 'font'\ntitle = 'Cs E2E Ask One'\n"
+                         "[[file]]\nsource = '" +
+                         kData +
+                         "/test-font.ttf'\nname = 'cs-e2e-ask2.ttf'\n"
+                         "kind = 'font'\ntitle = 'Cs E2E Ask Two'\n");
+    ASSERT_FALSE(setup.empty());
+    RunResult installed = RunWine({setup, "/silent", "/a"}, 180);
+    ASSERT_FALSE(installed.timedOut) << installed.output;
+    ASSERT_EQ(installed.exitCode, 0) << installed.output;
+
+    std::string batch = TempDir() + "/uninstall.bat";
+    WriteFile(
+        batch,
+        "@\"C:\\cs_e2e_fonts_ask\\uninst\\uninstall.exe\" /u:\"CsE2E Fonts Ask\"\r\n@exit %errorlevel%\r\n");
+    Process run({"cmd", "/c", ToWindowsPath(batch)});
+    auto confirm = WaitForWindow("^Uninstall Fonts Ask E2E$", 60);
+    ASSERT_TRUE(confirm) << "no confirmation question";
+    PressKey(*confirm, "y");
+    auto first = WaitForWindow("^Remove font$", 60);
+    ASSERT_TRUE(first) << "no font question";
+    Screenshot(TempDir() + "/font-question.png");
+    PressKey(*first, "y");
+    std::optional<std::string> second;
+    for (int i = 0; i < 60 && (!second || *second == *first); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        second = WaitForWindow("^Remove font$", 5);
+    }
+    ASSERT_TRUE(second && *second != *first) << "no question for the second font";
+    PressKey(*second, "Escape");
+    RunResult ran = run.Wait(120);
+    ASSERT_FALSE(ran.timedOut) << ran.output;
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+
+    std::map<std::string, ExportedValue> fonts = FontValues();
+    EXPECT_EQ(fonts.count("Cs E2E Ask One"), 0u);
+    EXPECT_FALSE(fs::exists(FontsFolder() + "/cs-e2e-ask1.ttf"));
+    EXPECT_EQ(fonts["Cs E2E Ask Two"], (ExportedValue{"REG_SZ", "cs-e2e-ask2.ttf"}));
+    EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-ask2.ttf"));
+    DeleteFontValue("Cs E2E Ask Two");
+    fs::remove(FontsFolder() + "/cs-e2e-ask2.ttf");
 }
 
 // A real package run inside the file loop: its file is installed, the log line ends with "OK",
