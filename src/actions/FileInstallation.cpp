@@ -3,11 +3,25 @@
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
+#include "log/Log.h"
 
 namespace cs {
 
 namespace {
 
+// A registration's progress text: the language text with "<file>" replaced by what is
+// registered (a text without the placeholder stays as it is).
+String WithFile(const String& text, const String& file) {
+    size_t at = Find(text, u"<file>");
+    if (at == String::npos) return text;
+    return String(text.c_str(), at) + file + String(text.c_str() + at + 6);
+}
+
+// The line that follows a failure with an error code: "Code <code>: <text>\r\n\r\n".
+String CodeLine(FileInstallSystem& system, uint32_t error) {
+    if (error == 0) return String();
+    return Format(u"Code %s: %s\r\n\r\n", ErrorCodeText(error), system.SystemErrorText(error));
+}
 
 int ProgressOf(int index, int count) {
     return kProgressFilesStart + (count > 0 ? kProgressFilesSpan * index / count : 0);
@@ -106,11 +120,9 @@ void FileInstaller::AddGeneratedShortcut(const FileRecord& entry, const String& 
 
 void FileInstaller::FollowUp(const FileRecord& entry, const String& destination) {
     switch (entry.kind) {
-    case kFontFile: lists_.fonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0}); break;
+    case kFontFile: RegisterFont(entry, destination); break;
     case kDriverPackage: lists_.drivers.Append(destination); break;
-    case kMsiPackage:
-        lists_.msiPackages.Append({destination, entry.msiValue, (entry.flags & kFileRemoveMsi) != 0});
-        break;
+    case kMsiPackage: InstallMsiPackage(entry, destination); break;
     case kControlPanelApplet: RegisterApplet(entry, destination); break;
     default: break;
     }
@@ -120,16 +132,51 @@ void FileInstaller::RegisterApplet(const FileRecord& entry, const String& destin
     String name = AppletName(entry, destination);
     if (name.IsEmpty()) system_.Corrupt(kCodeAppletName);
     if (entry.extra.IsEmpty()) system_.Corrupt(kCodeAppletClass);
-    String progress = system_.LanguageText(kTextRegistering);
-    size_t at = Find(progress, u"<file>");
-    if (at != String::npos)
-        progress = String(progress.c_str(), at) + u"Control Panel extension \"" + name + u"\"" +
-                   String(progress.c_str() + at + 6);
-    system_.ShowProgress(position_, progress);
+    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering),
+                                             String(u"Control Panel extension \"") + name + u"\""));
     system_.Log(Format(u"Registering control panel applet \"%s\"...", name));
     UninstallRecords scratch;
     system_.Log(system_.RegisterApplet(entry.extra, name, destination, entry.arguments,
                                        run_.records ? *run_.records : scratch));
+}
+
+// The registry value, then the font resource; each failure is logged and the next step still
+// runs. The font stays listed for removal whatever failed ("ProductFonts" comes from
+// listedFonts), so that the uninstaller clears what did get registered.
+void FileInstaller::RegisterFont(const FileRecord& entry, const String& destination) {
+    lists_.fonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0});
+    String fileName = FileNameOf(destination);
+    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering), fileName));
+    uint32_t error = 0;
+    if (!system_.WriteFontValue(entry.title, fileName, error))
+        system_.Log(Format(u"Failed to register font \"%s\"\r\n", entry.title) + CodeLine(system_, error));
+    error = 0;
+    if (!system_.LoadFontResource(destination, error))
+        system_.Log(Format(u"%s font \"%s\"\r\n", system_.LanguageText(kTextFailureWord), entry.title) +
+                    CodeLine(system_, error));
+    lists_.fontRegistered = true;
+}
+
+// One log line per package, completed by the result; a failed package also goes to the
+// failure summary, a successful one marked for removal to the uninstaller's "[MSI]" list.
+void FileInstaller::InstallMsiPackage(const FileRecord& entry, const String& destination) {
+    bool remember = (entry.flags & kFileRemoveMsi) != 0;
+    lists_.msiPackages.Append({destination, entry.msiValue, remember});
+    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering), destination));
+    String line = Format(u"Installing MSI package \"%s\"...", destination);
+    bool crashed = false;
+    uint32_t code = system_.InstallMsiPackage(destination, entry.msiValue, crashed);
+    if (crashed) {
+        line += u"CRASHED!\r\n";
+        system_.AddFailure(line);
+    } else if (code == 0) {
+        line += u"OK\r\n";
+        if (remember && run_.records) AppendMsiRecord(*run_.records, destination, static_cast<int>(entry.msiValue));
+    } else {
+        line += Format(u"FAILED code %s: %s\r\n", ErrorCodeText(code), system_.SystemErrorText(code));
+        system_.AddFailure(line);
+    }
+    system_.Log(line);
 }
 
 void FileInstaller::Finish() {

@@ -50,9 +50,9 @@ struct FileRunLists {
     Array<String> comServers, typeLibraries, drivers;
     Array<FontFile> fonts;       // written font files, for their registration
     Array<FontFile> listedFonts; // every font entry, before its overwrite test ("ProductFonts")
-    Array<MsiFile> msiPackages;
-    Array<String> installed; // every file written directly (not waiting for the restart)
-    bool fontRegistered = false;
+    Array<MsiFile> msiPackages;  // every package run, whatever its result
+    Array<String> installed;     // every file written directly (not waiting for the restart)
+    bool fontRegistered = false; // a font was registered: the font change is broadcast
 };
 
 class FileInstallSystem {
@@ -74,6 +74,15 @@ class FileInstallSystem {
     // The control panel applet's keys; the log line's ending ("OK\r\n" or the failure).
     virtual String RegisterApplet(const String& classId, const String& name, const String& destination,
                                   const String& arguments, UninstallRecords& records) = 0;
+
+    // A font's registration: the value named by the face with the file name as data; false
+    // with the system's error code (0 when there is none).
+    virtual bool WriteFontValue(const String& face, const String& fileName, uint32_t& error) = 0;
+    // Makes the font file's faces available now; false with the system's error code.
+    virtual bool LoadFontResource(const String& path, uint32_t& error) = 0;
+    // Runs the Windows installer on the package at the user-interface level; its result
+    // (120 when the installer cannot be loaded), crashed when the call ended in an exception.
+    virtual uint32_t InstallMsiPackage(const String& path, uint32_t uiLevel, bool& crashed) = 0;
 
     // After the loop.
     virtual void BroadcastFontChange() = 0;
@@ -114,6 +123,8 @@ class FileInstaller {
     void AddGeneratedShortcut(const FileRecord& entry, const String& destination);
     void FollowUp(const FileRecord& entry, const String& destination);
     void RegisterApplet(const FileRecord& entry, const String& destination);
+    void RegisterFont(const FileRecord& entry, const String& destination);
+    void InstallMsiPackage(const FileRecord& entry, const String& destination);
     void RaiseSharedCounts();
 
     FileInstallSystem& system_;

@@ -1,6 +1,7 @@
 #include "actions/FileInstallationWin32.h"
 
 #include "actions/FileWriteWin32.h"
+#include "actions/SystemRegistrationsWin32.h"
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
@@ -118,9 +119,22 @@ class WindowsFileSystem final : public FileInstallSystem {
         return Format(u"FAILED!\r\n%s\r\n\r\n", WindowsSystemErrorText(GetLastError()));
     }
 
-    void BroadcastFontChange() override {
-        SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+    bool WriteFontValue(const String& face, const String& fileName, uint32_t& error) override {
+        return WriteFontRegistration(face, fileName, error);
     }
+    bool LoadFontResource(const String& path, uint32_t& error) override {
+        SetLastError(ERROR_SUCCESS);
+        bool ok = AddFontResourceW(W(path)) != 0;
+        error = ok ? 0 : GetLastError();
+        return ok;
+    }
+    uint32_t InstallMsiPackage(const String& path, uint32_t uiLevel, bool& crashed) override {
+        MsiResult result = RunWindowsInstaller(path, u"REBOOT=R", static_cast<int>(uiLevel));
+        crashed = result.crashed;
+        return result.code;
+    }
+
+    void BroadcastFontChange() override { NotifyFontChange(); }
     void CancelPendingOperations(const Array<String>& installed) override {
         cs::CancelPendingOperations(installed);
     }

@@ -221,6 +221,22 @@ String FontListText(const Array<FontFile>& fonts) {
     return text;
 }
 
+Array<ListedFont> ParseFontList(const String& list) {
+    Array<String> texts;
+    std::u16string_view rest = list.View();
+    for (;;) {
+        size_t open = rest.find(u'"');
+        if (open == std::u16string_view::npos) break;
+        size_t close = rest.find(u'"', open + 1);
+        if (close == std::u16string_view::npos) break;
+        texts.Append(String(rest.substr(open + 1, close - open - 1)));
+        rest = rest.substr(close + 1);
+    }
+    Array<ListedFont> fonts;
+    for (int i = 0; i + 1 < texts.Count(); i += 2) fonts.Append({texts[i], texts[i + 1]});
+    return fonts;
+}
+
 UninstallKeyValue DefinitionKeyValue(const UninstallValue& value,
                                      const std::function<void(String&)>& expand) {
     UninstallKeyValue v;

@@ -69,6 +69,15 @@ bool EstimatedSizeKb(uint64_t totalBytes, uint32_t& kb);
 // "\"face\" \"file name\" " for every font entry without the keep flag.
 String FontListText(const Array<FontFile>& fonts);
 
+// One pair of the stored font list.
+struct ListedFont {
+    String face, fileName;
+};
+// The pairs of the stored list as the uninstaller reads it back: the quoted texts in order,
+// taken two by two (face, file name); what stands outside quotes is skipped, and a last text
+// without its partner or without its closing quote is dropped.
+Array<ListedFont> ParseFontList(const String& list);
+
 // The whole list in writing order: the fixed values, the styling block (without the
 // no-background option), the definition's own values, "InstallLocation", "InstallDate".
 Array<UninstallKeyValue> UninstallKeyValues(const InstallerState& state, const UninstallKeyRun& run);

@@ -5,6 +5,7 @@
 
 #include "actions/FileInstallation.h"
 #include "actions/RegistryInstallationWin32.h"
+#include "actions/SystemRegistrationsWin32.h"
 #include "actions/UninstallRegistration.h"
 #include "app/RunEndWin32.h"
 #include "app/Sequence.h"
@@ -254,9 +255,39 @@ void RestoreAssociations(const Run& run) {
     (void)run;
 }
 
-void RemoveFonts(const Run& run) {
+// Language texts of the font step (stored in "Uninstall.dat").
+constexpr int kTextFontQuestion = 56, kTextFontTitle = 57;
+
+// Whether a font or shared file goes, by its mode (0 keep, 1 ask, 2 delete); Yes to all and
+// No to all, which the platform box lacks, are its Cancel (no to all) in a run that lists
+// more than one.
+bool RemovalAnswer(bool automatic, uint32_t& mode, const String& question, const String& title, bool several) {
+    if (mode == 0) return false;
+    if (mode == 2 || automatic) return true;
+    int answer = ShowMessage(question, title, (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
+    if (answer == IDCANCEL) mode = 0;
+    return answer == IDYES;
+}
+
+// Each listed font, unless "UninstallFonts" keeps it: its resource, its registration and its
+// file in the fonts folder (a file the system still holds goes at the next restart). The list
+// is cleared and the font change broadcast even when every font stayed.
+void RemoveFonts(Run& run) {
     SetProgress(kTextStatusFonts, 3);
-    (void)run;
+    Array<ListedFont> fonts = ParseFontList(run.values.productFonts);
+    if (fonts.IsEmpty()) return;
+    String folder = GetFolder(FolderId::Fonts);
+    for (const ListedFont& font : fonts) {
+        if (!RemovalAnswer(run.automatic, run.values.uninstallFonts, TextWith(kTextFontQuestion, font.face),
+                           Text(kTextFontTitle), fonts.Count() > 1))
+            continue;
+        String path = JoinPath(folder, font.fileName);
+        RemoveFontResourceW(W(path));
+        DeleteFontRegistration(font.face);
+        DeleteFileEx(path, kDeleteMissingIsDeleted | kDeleteRestartOnFailure);
+    }
+    run.key.DeleteValue(u"ProductFonts");
+    NotifyFontChange();
 }
 
 void DeleteInstallLog(const Run& run) {
@@ -296,17 +327,10 @@ void UnregisterTypeLibrary(const String& path) {
     library->Release();
 }
 
-// Whether the shared file goes, by "UninstallShared" (0 keep, 1 ask, 2 delete); Yes to all
-// and No to all, which the platform box lacks, are its Cancel (no to all) in a run that
-// lists more than one file.
+// Whether the shared file goes, by "UninstallShared", asked as for a font.
 bool SharedFileGoes(Run& run, const String& path, bool several) {
-    uint32_t& mode = run.values.uninstallShared;
-    if (mode == 0) return false;
-    if (mode == 2 || run.automatic) return true;
-    int answer = ShowMessage(TextWith(kTextSharedQuestion, path), Text(kTextSharedTitle),
-                             (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
-    if (answer == IDCANCEL) mode = 0;
-    return answer == IDYES;
+    return RemovalAnswer(run.automatic, run.values.uninstallShared, TextWith(kTextSharedQuestion, path),
+                         Text(kTextSharedTitle), several);
 }
 
 void ReleaseSharedFiles(Run& run) {
@@ -345,16 +369,23 @@ void UnpinFromTaskbar(const Run& run) {
     WaitForStatusMinimum(run);
 }
 
-// MSI packages are removed by the system registrations' step; until it exists their records
-// stay in a rewritten file and count as not undone.
+// Language text of the package step (stored in "Uninstall.dat").
+constexpr int kTextStatusMsi = 108;
+
+// Each listed package removed by the Windows installer at its recorded level; a package that
+// could not be removed goes to the failure summary and stays listed in the rewritten file.
 void RemoveMsiPackages(Run& run) {
+    if (run.file.msi.IsEmpty()) return;
+    SetProgress(kTextStatusMsi, Installer().outcome.progress);
     for (const UninstallMsiPackage& package : run.file.msi) {
+        MsiResult result = RunWindowsInstaller(package.path, u"REBOOT=R REMOVE=ALL", package.uiLevel);
+        if (result.code == ERROR_SUCCESS) continue;
         AddFailure(Format(u"Failed to uninstall %s, code %d: %s\r\n", FileNameOf(package.path),
-                          static_cast<int>(ERROR_CALL_NOT_IMPLEMENTED),
-                          WindowsSystemErrorText(ERROR_CALL_NOT_IMPLEMENTED)));
+                          static_cast<int>(result.code), WindowsSystemErrorText(result.code)));
         run.records.msi += package.line;
         run.records.msi += "\r\n";
     }
+    WaitForStatusMinimum(run);
 }
 
 // ---- Steps 18 to 23: body records, pending operations, folders, the data file --------------

@@ -32,6 +32,16 @@ class MemorySystem : public FileInstallSystem {
     std::vector<std::u16string> cancelledFor;
     std::u16string log, failures;
     std::vector<int> positions;
+    std::vector<std::u16string> progressTexts;
+    // Fonts: the values written (face=file), the resources loaded, and how each step fails.
+    std::vector<std::u16string> fontValues, fontResources;
+    bool fontValueFails = false, fontResourceFails = false;
+    uint32_t fontValueError = 0, fontResourceError = 0;
+    int fontBroadcasts = 0;
+    // MSI packages: "path|level" per run, and what the installer gives.
+    std::vector<std::u16string> msiRuns;
+    uint32_t msiResult = 0;
+    bool msiCrashes = false;
 
     String LanguageText(int number) override {
         return number == kTextRegistering ? String(u"Registering <file>...") : Format(u"[text %d]", number);
@@ -39,7 +49,10 @@ class MemorySystem : public FileInstallSystem {
     void ExpandVariables(String& text) override {
         if (Find(text, u"%Desktop%") == 0) text = String(u"C:\\Desktop") + String(text.c_str() + 9);
     }
-    void ShowProgress(int position, const String&) override { positions.push_back(position); }
+    void ShowProgress(int position, const String& text) override {
+        positions.push_back(position);
+        progressTexts.push_back(Key(text));
+    }
     void Log(const String& text) override { log += text.View(); }
     void AddFailure(const String& text) override { failures += text.View(); }
     void Corrupt(int code) override { throw CorruptStop{code}; }
@@ -78,7 +91,22 @@ class MemorySystem : public FileInstallSystem {
         RecordUninstallPath(records, String(u"\\HKLM\\Software\\Classes\\CLSID\\") + classId, UninstallKind::kRegistryKey64);
         return u"OK\r\n";
     }
-    void BroadcastFontChange() override {}
+    bool WriteFontValue(const String& face, const String& fileName, uint32_t& error) override {
+        error = fontValueError;
+        if (!fontValueFails) fontValues.push_back(Key(face + u"=" + fileName));
+        return !fontValueFails;
+    }
+    bool LoadFontResource(const String& path, uint32_t& error) override {
+        error = fontResourceError;
+        if (!fontResourceFails) fontResources.push_back(Key(path));
+        return !fontResourceFails;
+    }
+    uint32_t InstallMsiPackage(const String& path, uint32_t uiLevel, bool& crashed) override {
+        msiRuns.push_back(Key(path + Format(u"|%u", uiLevel)));
+        crashed = msiCrashes;
+        return msiResult;
+    }
+    void BroadcastFontChange() override { ++fontBroadcasts; }
     void CancelPendingOperations(const Array<String>& installed) override {
         for (const String& path : installed) cancelledFor.push_back(Key(path));
     }
@@ -280,4 +308,120 @@ TEST_F(FileLoop, SharedCountsFailureGoesToTheSummary) {
                                u"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\r\n"
                                u"Code 5: error 5\r\n\r\n");
     EXPECT_TRUE(system.counts.empty());
+}
+
+// A font's registration: the value (face named, file name as data), then the resource from the
+// installed path; each failure has its own log lines and the next step still runs; the font
+// stays listed for removal; the font change is broadcast once after the loop.
+TEST_F(FileLoop, FontsAreRegisteredWithTheirFailureLines) {
+    struct Case {
+        const char* name;
+        bool valueFails;
+        uint32_t valueError;
+        bool resourceFails;
+        uint32_t resourceError;
+        const char16_t* log;
+    } cases[] = {
+        {"both succeed", false, 0, false, 0, u""},
+        {"value fails with a code", true, 5, false, 0, u"Failed to register font \"Face\"\r\nCode 5: error 5\r\n\r\n"},
+        {"value fails without a code", true, 0, false, 0, u"Failed to register font \"Face\"\r\n"},
+        {"resource fails without a code", false, 0, true, 0, u"[text 31] font \"Face\"\r\n"},
+        {"resource fails with a code", false, 0, true, 2, u"[text 31] font \"Face\"\r\nCode 2: error 2\r\n\r\n"},
+        {"both fail", true, 5, true, 0, u"Failed to register font \"Face\"\r\nCode 5: error 5\r\n\r\n"
+                                        u"[text 31] font \"Face\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySystem fonts;
+        fonts.fontValueFails = c.valueFails;
+        fonts.fontValueError = c.valueError;
+        fonts.fontResourceFails = c.resourceFails;
+        fonts.fontResourceError = c.resourceError;
+        UninstallRecords fontRecords;
+        FileRun fontRun = run;
+        fontRun.optionWord1 = kOpt1RegisterUninstaller; // no per-file line
+        fontRun.records = &fontRecords;
+        FileInstaller loop(fonts, fontRun);
+        FileRecord first = Entry(kFontFile, u"f.ttf");
+        first.title = u"Face";
+        loop.Install(first, 0, 2);
+        EXPECT_EQ(fonts.log, c.log);
+        FileRecord second = Entry(kFontFile, u"g.otf");
+        second.title = u"Other";
+        loop.Install(second, 1, 2);
+        loop.Finish();
+
+        EXPECT_EQ(fonts.fontValues.empty(), c.valueFails);
+        EXPECT_EQ(fonts.fontResources.empty(), c.resourceFails);
+        if (!c.valueFails) {
+            EXPECT_EQ(fonts.fontValues.front(), u"Face=f.ttf");
+        }
+        if (!c.resourceFails) {
+            EXPECT_EQ(fonts.fontResources.front(), u"C:\\Windows\\Fonts\\f.ttf");
+        }
+        EXPECT_EQ(fonts.progressTexts[1], u"Registering f.ttf...");
+        EXPECT_EQ(fonts.fontBroadcasts, 1);
+        EXPECT_TRUE(fonts.failures.empty()) << "font failures are only logged";
+        ASSERT_EQ(loop.Lists().listedFonts.Count(), 2);
+        EXPECT_EQ(loop.Lists().listedFonts[0].face, String(u"Face"));
+        EXPECT_EQ(fontRecords.body, String8()) << "font files are not recorded as files";
+    }
+}
+
+TEST_F(FileLoop, NoFontNoBroadcast) {
+    InstallAll({Entry(kAppFile, u"a.exe")});
+    EXPECT_EQ(system.fontBroadcasts, 0);
+}
+
+// An MSI package runs right after its file is written, at its entry's level: its log line ends
+// with the result, a failure or a crash also reaches the failure summary, and only a package
+// that succeeded and asks for it is listed for the uninstaller.
+TEST_F(FileLoop, MsiPackagesRunAndAreListedByResultAndFlag) {
+    const char16_t* start = u"Installing MSI package \"C:\\App\\p.msi\"...";
+    struct Case {
+        const char* name;
+        uint32_t flags;
+        uint32_t result;
+        bool crashes;
+        const char16_t* end;
+        bool failure;
+        const char* msiSection;
+    } cases[] = {
+        {"listed", kFileRemoveMsi, 0, false, u"OK\r\n", false, "\"C:\\App\\p.msi\",3\r\n"},
+        {"not marked for removal", 0, 0, false, u"OK\r\n", false, ""},
+        {"failed", kFileRemoveMsi, 1603, false, u"FAILED code 1603: error 1603\r\n", true, ""},
+        {"no installer", kFileRemoveMsi, 120, false, u"FAILED code 120: error 120\r\n", true, ""},
+        {"crashed", kFileRemoveMsi, 1603, true, u"CRASHED!\r\n", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySystem msi;
+        msi.msiResult = c.result;
+        msi.msiCrashes = c.crashes;
+        UninstallRecords msiRecords;
+        FileRun msiRun = run;
+        msiRun.optionWord1 = kOpt1RegisterUninstaller;
+        msiRun.records = &msiRecords;
+        FileInstaller loop(msi, msiRun);
+        FileRecord package = Entry(kMsiPackage, u"p.msi", c.flags);
+        package.msiValue = 3;
+        loop.Install(package, 0, 1);
+
+        std::u16string line = std::u16string(start) + c.end;
+        EXPECT_EQ(msi.msiRuns, std::vector<std::u16string>{u"C:\\App\\p.msi|3"});
+        EXPECT_EQ(msi.progressTexts.back(), u"Registering C:\\App\\p.msi...");
+        EXPECT_EQ(msi.log, line);
+        EXPECT_EQ(msi.failures, c.failure ? line : std::u16string());
+        EXPECT_EQ(std::string(msiRecords.msi.View()), c.msiSection);
+        EXPECT_EQ(std::string(msiRecords.body.View()), "C:\\App\\p.msi\r\n") << "the package file is recorded";
+    }
+}
+
+// A package that waits for the restart, or is skipped by its overwrite mode, is not run.
+TEST_F(FileLoop, MsiPackagesNotWrittenAreNotRun) {
+    system.files[u"C:\\App\\busy.msi"] = {true, true, {2020, 1, 1, 0, 0, 0}, {}};
+    system.deferring.push_back(u"C:\\App\\busy.msi");
+    InstallAll({Entry(kMsiPackage, u"busy.msi", kFileRemoveMsi), Entry(kMsiPackage, u"never.msi", 1 << 2)});
+    EXPECT_TRUE(system.msiRuns.empty());
+    EXPECT_EQ(records.msi, String8());
 }

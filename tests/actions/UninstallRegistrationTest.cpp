@@ -565,3 +565,31 @@ TEST(WriteUninstallKey, AnUnknownKindIsTheCorruptInstallerErrorWhenItIsReached) 
 }
 
 } // namespace
+
+// The uninstaller reads back what FontListText writes, and tolerates a list edited by hand.
+TEST(UninstallFontList, ParsesThePairsItWasWrittenAs) {
+    Array<FontFile> written;
+    written.Append({u"C:\\Windows\\Fonts\\a.ttf", u"Face A", false});
+    written.Append({u"C:\\Windows\\Fonts\\b b.otf", u"Face \u00e9 B", false});
+    struct Case {
+        const char* name;
+        String list;
+        std::vector<std::pair<std::u16string, std::u16string>> pairs;
+    } cases[] = {
+        {"written", FontListText(written), {{u"Face A", u"a.ttf"}, {u"Face \u00e9 B", u"b b.otf"}}},
+        {"empty", u"", {}},
+        {"no blanks between", u"\"F\"\"f.ttf\"", {{u"F", u"f.ttf"}}},
+        {"a face without its file", u"\"F\" \"f.ttf\" \"G\" ", {{u"F", u"f.ttf"}}},
+        {"an unclosed quote", u"\"F\" \"f.ttf\" \"G\" \"g.tt", {{u"F", u"f.ttf"}}},
+        {"empty face", u"\"\" \"x.ttf\" ", {{u"", u"x.ttf"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Array<ListedFont> fonts = ParseFontList(c.list);
+        ASSERT_EQ(fonts.Count(), static_cast<int>(c.pairs.size()));
+        for (int i = 0; i < fonts.Count(); ++i) {
+            EXPECT_EQ(std::u16string(fonts[i].face.View()), c.pairs[i].first);
+            EXPECT_EQ(std::u16string(fonts[i].fileName.View()), c.pairs[i].second);
+        }
+    }
+}

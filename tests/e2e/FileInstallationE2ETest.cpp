@@ -165,12 +165,17 @@ TEST_F(FilesUnderWine, EveryKindReachesItsFolderAndIsRecordedAsItsKindSays) {
     std::string log = FileText(app + "/data/Install.log");
     EXPECT_TRUE(TextContains(log, "app.txt >>> C:\\cs_e2e_files\\app\\bin\\app.txt")) << log;
     EXPECT_TRUE(TextContains(log, "Registering control panel applet \"E2E Applet\"...OK")) << log;
+    // The package is no MSI file and the font no font: both are run and fail, and say so.
+    EXPECT_TRUE(TextContains(log, "Installing MSI package \"C:\\cs_e2e_files\\app\\p.msi\"...FAILED code ")) << log;
+    EXPECT_TRUE(TextContains(log, " font \"E2E Face\"\r\n")) << log;
 
     RunWine({"reg", "delete", std::string("HKLM\\Software\\Classes\\CLSID\\") + kAppletClass, "/f", "/reg:64"});
     RunWine({"reg", "delete",
              std::string("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\") +
                  kAppletClass,
              "/f", "/reg:64"});
+    RunWine({"reg", "delete", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "/v", "E2E Face", "/f",
+             "/reg:64"});
     fs::remove(font);
     fs::remove(system);
     fs::remove(DriveCPath(startupLink));
