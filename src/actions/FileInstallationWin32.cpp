@@ -1,7 +1,7 @@
 #include "actions/FileInstallationWin32.h"
 
 #include "actions/FileWriteWin32.h"
-#include "actions/SystemRegistrationsWin32.h"
+#include "actions/FontsAndPackagesWin32.h"
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"

@@ -5,7 +5,7 @@
 
 #include "actions/FileInstallation.h"
 #include "actions/RegistryInstallationWin32.h"
-#include "actions/SystemRegistrationsWin32.h"
+#include "actions/FontsAndPackagesWin32.h"
 #include "actions/UninstallRegistration.h"
 #include "app/RunEndWin32.h"
 #include "app/Sequence.h"

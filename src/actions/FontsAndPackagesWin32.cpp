@@ -1,4 +1,4 @@
-#include "actions/SystemRegistrationsWin32.h"
+#include "actions/FontsAndPackagesWin32.h"
 
 #include "core/GuardWin32.h"
 #include "core/OsInfo.h"
