@@ -6,6 +6,8 @@
 #include "core/Text.h"
 #include "log/Log.h"
 
+#include <algorithm>
+
 namespace cs {
 
 namespace {
@@ -72,20 +74,16 @@ void InstallDriver(RegistrationSystem& system, const String& inf, UninstallRecor
     if (crashed) system.Log(u"CRASHED!\r\n");
 }
 
-bool OnlyDigits(std::string_view text) {
-    if (text.empty()) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-uint32_t SaturatedDecimal(std::string_view digits) {
-    uint64_t value = 0;
-    for (char c : digits) {
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > 0xFFFFFFFFu) return 0xFFFFFFFFu;
+// Only decimal digits (at least one): their value, saturated at 0xFFFFFFFF.
+bool DigitsValue(const String& text, uint32_t& value) {
+    if (text.IsEmpty()) return false;
+    uint64_t sum = 0;
+    for (char16_t c : text.View()) {
+        if (c < u'0' || c > u'9') return false;
+        sum = std::min<uint64_t>(sum * 10 + static_cast<uint64_t>(c - u'0'), 0xFFFFFFFFu);
     }
-    return static_cast<uint32_t>(value);
+    value = static_cast<uint32_t>(sum);
+    return true;
 }
 
 bool ParseLine(std::string_view line, FirewallLine& out) {
@@ -100,11 +98,11 @@ bool ParseLine(std::string_view line, FirewallLine& out) {
     }
     if (count != 4) return false;
     out.line = String8(line.data(), line.size());
-    out.isPort = OnlyDigits(fields[0]);
-    if (out.isPort) out.port = SaturatedDecimal(fields[0]);
     out.target = FromPathForm(fields[0]);
+    out.isPort = FirewallPortOf(out.target, out.port);
     out.name = FromUtf8(fields[1]);
-    out.protocols = OnlyDigits(fields[2]) ? SaturatedDecimal(fields[2]) : 0;
+    uint32_t protocols = 0;
+    out.protocols = DigitsValue(FromUtf8(fields[2]), protocols) ? protocols : 0;
     out.keep = fields[3].find('1') != std::string_view::npos;
     return true;
 }
@@ -169,6 +167,10 @@ bool ParseFirewallText(std::string_view text, Array<FirewallLine>& lines) {
         lines.Append(std::move(parsed));
     }
     return true;
+}
+
+bool FirewallPortOf(const String& target, uint32_t& port) {
+    return DigitsValue(target, port);
 }
 
 String FirewallProgramPath(const String& expanded, const String& installDir) {

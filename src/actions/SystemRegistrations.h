@@ -46,6 +46,10 @@ struct FirewallLine {
 // False at the first line with other than 4 fields.
 bool ParseFirewallText(std::string_view text, Array<FirewallLine>& lines);
 
+// Field 1 names a port when it holds only decimal digits (nothing trimmed); the port's value
+// saturates at 0xFFFFFFFF (the firewall refuses what it cannot open).
+bool FirewallPortOf(const String& target, uint32_t& port);
+
 // A program line's path: variables already expanded; joined onto the installation folder
 // unless it is absolute ("X:..." or "\...").
 String FirewallProgramPath(const String& expanded, const String& installDir);
