@@ -94,7 +94,9 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
     fs::remove_all(root);
     for (const char* key : {kServerKey, kRefusingServerKey, kTypeLibKey})
         RunWine({"reg", "delete", key, "/f", View()}, 60);
-    fs::remove(DriveC() + "/windows/inf/cs-test-driver.inf");
+    // Wine keeps a precompiled copy (".pnf") beside the INF in its store.
+    for (const char* left : {"cs-test-driver.inf", "cs-test-driver.pnf"})
+        fs::remove(DriveC() + "/windows/inf/" + left);
     std::string setup = Build(
         "sysreg",
         std::string("[product]\nname = \"") + kProduct + "\"\nversion = \"1.0\"\n"
@@ -158,6 +160,7 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
     EXPECT_FALSE(KeyExists(kTypeLibKey));
     EXPECT_FALSE(fs::exists(DriveCPath(location))) << location;
     fs::remove_all(root);
+    fs::remove(DriveC() + "/windows/inf/cs-test-driver.pnf");
 }
 
 // A firewall line of 3 fields is a damaged payload: code 90, exit code 2, no exception added.
@@ -172,7 +175,7 @@ TEST(SystemRegistrationsUnderWine, AFirewallLineWithoutFourFieldsIsTheCorruptIns
     RunResult ran = RunWine({setup, "/silent", "/a"}, 180);
     EXPECT_EQ(ran.exitCode, 2) << ran.output;
     const std::string log = FileText(root + "/Install.log");
-    EXPECT_TRUE(TextContains(log, "90")) << log;
+    EXPECT_TRUE(TextContains(log, "Error code: 90")) << log;
     EXPECT_FALSE(TextContains(log, "Added firewall exception")) << log;
     fs::remove_all(root);
 }
