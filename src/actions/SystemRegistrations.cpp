@@ -92,7 +92,8 @@ bool ParseLine(std::string_view line, FirewallLine& out) {
     for (;;) {
         size_t at = line.find(';', start);
         if (count == 4) return false;
-        fields[count++] = line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start);
+        fields[count++] =
+            line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start);
         if (at == std::string_view::npos) break;
         start = at + 1;
     }
@@ -117,7 +118,8 @@ void AddPort(RegistrationSystem& system, const FirewallLine& line, const String&
         if (!(line.protocols & p.bit)) continue;
         long result = system.OpenFirewallPort(line.port, p.number, name);
         if (result < 0) {
-            system.Log(Format(u"Failed to open firewall port %d, code %d\r\n", line.port, static_cast<int32_t>(result)));
+            system.Log(Format(u"Failed to open firewall port %d, code %d\r\n", line.port,
+                              static_cast<int32_t>(result)));
             added = false;
         } else {
             system.Log(Format(u"Added firewall exception: %s port %d\r\n", p.label, line.port));
@@ -137,7 +139,8 @@ void AddProgram(RegistrationSystem& system, const FirewallLine& line, const Stri
     }
     long result = system.AuthorizeProgram(path, name);
     if (result < 0) {
-        system.Log(Format(u"Failed to add firewall exception for \"%s\", code %d\r\n", path, static_cast<int32_t>(result)));
+        system.Log(Format(u"Failed to add firewall exception for \"%s\", code %d\r\n", path,
+                          static_cast<int32_t>(result)));
         added = false;
     } else {
         system.Log(Format(u"Added firewall exception: %s\r\n", path));
@@ -150,7 +153,8 @@ String RegisteringText(const String& text, const String& subject) {
     constexpr char16_t kMark[] = u"<file>";
     size_t at = Find(text, kMark);
     if (at == String::npos) return subject;
-    return String(text.c_str(), at) + subject + String(text.c_str() + at + (sizeof kMark / sizeof kMark[0] - 1));
+    return String(text.c_str(), at) + subject +
+           String(text.c_str() + at + (sizeof kMark / sizeof kMark[0] - 1));
 }
 
 bool ParseFirewallText(std::string_view text, Array<FirewallLine>& lines) {
@@ -191,11 +195,14 @@ void RegisterComAndTypeLibraries(RegistrationSystem& system, const Array<String>
 void InstallDrivers(RegistrationSystem& system, const Array<String>& drivers, UninstallRecords& records) {
     if (drivers.IsEmpty()) return;
     switch (system.OpenSetupApi()) {
-    case SetupApiState::kNoLibrary: system.Log(u"Cannot install INF files...unable to open Setupapi.dll\r\n"); return;
+    case SetupApiState::kNoLibrary:
+        system.Log(u"Cannot install INF files...unable to open Setupapi.dll\r\n");
+        return;
     case SetupApiState::kNoCopyEntry:
         system.Log(u"Cannot install INF files...unable to link to SetupCopyOEMInf()\r\n");
         return;
-    case SetupApiState::kReady: break;
+    case SetupApiState::kReady:
+        break;
     }
     for (const String& inf : drivers)
         InstallDriver(system, inf, records);
@@ -209,7 +216,8 @@ void AddFirewallExceptions(RegistrationSystem& system, const FirewallRun& run, U
     bool crashed = !system.Guarded([&] {
         long connected = system.ConnectFirewall();
         if (connected < 0) {
-            system.Log(Format(u"Failed to connect to the firewall service: code %d\r\n", static_cast<int32_t>(connected)));
+            system.Log(Format(u"Failed to connect to the firewall service: code %d\r\n",
+                              static_cast<int32_t>(connected)));
             return;
         }
         for (const FirewallLine& line : lines) {

@@ -102,7 +102,7 @@ void RegisterComAndTypeLibraries(RegistrationSystem& system, const Array<String>
 void InstallDrivers(RegistrationSystem& system, const Array<String>& drivers, UninstallRecords& records);
 
 struct FirewallRun {
-    String8 text;     // the definition's firewall text
+    String8 text; // the definition's firewall text
     String installDir;
     String productName; // the rule name of lines with an empty field 2
     bool skip = false;  // removable drive with payload flag 0x80000

@@ -468,7 +468,9 @@ void ProjectReader::ReadFirewall(Section& top) {
         s.Bool("udp", udp);
         s.Bool("keep", keep);
         String8 target = hasPort ? String8(std::to_string(port).c_str()) : ToPathForm(program);
-        auto plain = [](const String8& field) { return field.View().find_first_of(";\r\n") == std::string_view::npos; };
+        auto plain = [](const String8& field) {
+            return field.View().find_first_of(";\r\n") == std::string_view::npos;
+        };
         if (!plain(target)) s.Fail("program", "must not contain \";\" or a line end");
         if (!plain(ToUtf8(name))) s.Fail("name", "must not contain \";\" or a line end");
         text += std::string(target.View()) + ";" + std::string(ToUtf8(name).View()) + ";" +

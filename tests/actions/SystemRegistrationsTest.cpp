@@ -37,11 +37,11 @@ class FakeSystem final : public RegistrationSystem {
     std::map<uint32_t, std::string> errorTexts;
     int windowReturns = 0;
     SetupApiState setupApi = SetupApiState::kReady;
-    std::map<std::string, std::string> infNames;     // INF to final name
-    std::map<std::string, uint32_t> infErrors;       // INF to error
+    std::map<std::string, std::string> infNames; // INF to final name
+    std::map<std::string, uint32_t> infErrors;   // INF to error
     long connect = 0;
-    std::map<int, long> portResults;                 // protocol to result
-    std::vector<std::string> ports, programs;        // what was added
+    std::map<int, long> portResults;          // protocol to result
+    std::vector<std::string> ports, programs; // what was added
     std::set<std::string> files;
     std::vector<std::string> directCalls;
 
@@ -141,8 +141,11 @@ TEST(FirewallText, LinesEndAtAnyLineEndAndHoldExactlyFourUntrimmedFields) {
         {"", true, {}, {}, {}},
         {"8080;Web;1;", true, {"#8080"}, {1}, {false}},
         // Carriage return, line feed, both, and a blank line between, which holds nothing.
-        {"21;a;3;1\rbin\\a.exe;b;0;\n443;c;2;x1y\r\n\r\n53;;1;0", true,
-         {"#21", "bin\\a.exe", "#443", "#53"}, {3, 0, 2, 1}, {true, false, true, false}},
+        {"21;a;3;1\rbin\\a.exe;b;0;\n443;c;2;x1y\r\n\r\n53;;1;0",
+         true,
+         {"#21", "bin\\a.exe", "#443", "#53"},
+         {3, 0, 2, 1},
+         {true, false, true, false}},
         // Nothing is trimmed: a blank makes a port a program path; a protocol that is not a
         // decimal number opens nothing.
         {" 80;a; 1;", true, {" 80"}, {0}, {false}},
@@ -187,9 +190,9 @@ TEST(FirewallStep, PortsByMaskProgramsByPathAndOnlyAddedLinesNotKeptAreRecorded)
     FakeSystem system;
     system.files = {"C:\\Product\\bin\\srv.exe", "C:\\Apps\\tool.exe"};
     FirewallRun run;
-    run.text = "8080;Web;3;\r\n"        // two ports, recorded
-               "9000;;0;\r\n"           // no port, still recorded
-               "7000;Kept;1;1\r\n"      // opened, kept at uninstallation
+    run.text = "8080;Web;3;\r\n"         // two ports, recorded
+               "9000;;0;\r\n"            // no port, still recorded
+               "7000;Kept;1;1\r\n"       // opened, kept at uninstallation
                "bin\\srv.exe;Srv;0;\r\n" // relative: the installation folder
                "%App%\\tool.exe;;0;\r\n" // variables expanded
                "missing.exe;M;0;\r\n";   // not there: logged, not recorded
@@ -198,16 +201,18 @@ TEST(FirewallStep, PortsByMaskProgramsByPathAndOnlyAddedLinesNotKeptAreRecorded)
     UninstallRecords records;
     AddFirewallExceptions(system, run, records);
 
-    EXPECT_EQ(system.log, "Added firewall exception: TCP port 8080\r\n"
-                          "Added firewall exception: UDP port 8080\r\n"
-                          "Added firewall exception: TCP port 7000\r\n"
-                          "Added firewall exception: C:\\Product\\bin\\srv.exe\r\n"
-                          "Added firewall exception: C:\\Apps\\tool.exe\r\n"
-                          "Failed to add firewall exception for \"C:\\Product\\missing.exe\": file does not exist\r\n");
+    EXPECT_EQ(system.log,
+              "Added firewall exception: TCP port 8080\r\n"
+              "Added firewall exception: UDP port 8080\r\n"
+              "Added firewall exception: TCP port 7000\r\n"
+              "Added firewall exception: C:\\Product\\bin\\srv.exe\r\n"
+              "Added firewall exception: C:\\Apps\\tool.exe\r\n"
+              "Failed to add firewall exception for \"C:\\Product\\missing.exe\": file does not exist\r\n");
     EXPECT_EQ(system.ports, (std::vector<std::string>{"8080/6/Web", "8080/17/Web", "7000/6/Kept"}));
     EXPECT_EQ(system.programs,
               (std::vector<std::string>{"C:\\Product\\bin\\srv.exe/Srv", "C:\\Apps\\tool.exe/Product"}));
-    EXPECT_EQ(Records(records.firewall), "8080;Web;3;\r\n9000;;0;\r\nbin\\srv.exe;Srv;0;\r\n%App%\\tool.exe;;0;\r\n");
+    EXPECT_EQ(Records(records.firewall),
+              "8080;Web;3;\r\n9000;;0;\r\nbin\\srv.exe;Srv;0;\r\n%App%\\tool.exe;;0;\r\n");
 }
 
 TEST(FirewallStep, FailuresAreLoggedAndTheirLinesNotRecorded) {
@@ -282,10 +287,9 @@ TEST(ComAndTypeLibraries, Regsvr32FirstThenTheServersOwnEntryPointAndACrashGoesO
     system.crashing = {"C:\\x.dll", "C:\\x.tlb"};
     system.typeLibraryErrors = {{"C:\\bad.tlb", 0x80029C4A}};
     system.errorTexts = {{0x80029C4A, "Error loading type library/DLL."}};
-    RegisterComAndTypeLibraries(system,
-                                Paths({u"C:\\a.dll", u"C:\\b.dll", u"C:\\c.dll", u"C:\\d.dll", u"C:\\x.dll",
-                                       u"C:\\e.dll"}),
-                                Paths({u"C:\\good.tlb", u"C:\\bad.tlb", u"C:\\x.tlb"}));
+    RegisterComAndTypeLibraries(
+        system, Paths({u"C:\\a.dll", u"C:\\b.dll", u"C:\\c.dll", u"C:\\d.dll", u"C:\\x.dll", u"C:\\e.dll"}),
+        Paths({u"C:\\good.tlb", u"C:\\bad.tlb", u"C:\\x.tlb"}));
     EXPECT_EQ(system.log,
               "Registering COM File \"C:\\a.dll\"...OK\r\n"
               // regsvr32 failed, the server's own DllRegisterServer was reached.
@@ -300,7 +304,8 @@ TEST(ComAndTypeLibraries, Regsvr32FirstThenTheServersOwnEntryPointAndACrashGoesO
               "Registering Type Library \"C:\\good.tlb\"...OK\r\n"
               "Registering Type Library \"C:\\bad.tlb\"...FAILED\r\nError loading type library/DLL.\r\n"
               "Registering Type Library \"C:\\x.tlb\"...CRASHED!\r\n");
-    EXPECT_EQ(system.directCalls, (std::vector<std::string>{"C:\\b.dll", "C:\\c.dll", "C:\\d.dll", "C:\\e.dll"}));
+    EXPECT_EQ(system.directCalls,
+              (std::vector<std::string>{"C:\\b.dll", "C:\\c.dll", "C:\\d.dll", "C:\\e.dll"}));
     EXPECT_EQ(system.failures, "Crashed while registering COM file C:\\x.dll\r\n"
                                "Crashed while registering TLB file C:\\x.tlb\r\n");
     EXPECT_EQ(system.windowReturns, 1);
@@ -323,7 +328,8 @@ TEST(RegisteringText, TheFileTakesThePlaceOfItsMark) {
 
 TEST(Drivers, FinalNamesAreLoggedAndRecordedFailuresExplained) {
     FakeSystem system;
-    system.infNames = {{"C:\\P\\a.inf", "C:\\windows\\inf\\oem3.inf"}, {"C:\\P\\b.inf", ""},
+    system.infNames = {{"C:\\P\\a.inf", "C:\\windows\\inf\\oem3.inf"},
+                       {"C:\\P\\b.inf", ""},
                        {"C:\\P\\\xc3\xa9.inf", "C:\\windows\\inf\\\xc3\xa9.inf"}};
     system.infErrors = {{"C:\\P\\unsigned.inf", kErrorInfNoSignature}, {"C:\\P\\gone.inf", 2}};
     system.errorTexts = {{2, "The system cannot find the file specified."}};
@@ -333,24 +339,27 @@ TEST(Drivers, FinalNamesAreLoggedAndRecordedFailuresExplained) {
                    Paths({u"C:\\P\\a.inf", u"C:\\P\\b.inf", u"C:\\P\\unsigned.inf", u"C:\\P\\gone.inf",
                           u"C:\\P\\x.inf", u"C:\\P\\\u00e9.inf"}),
                    records);
-    EXPECT_EQ(system.log,
-              "Installing driver \"C:\\P\\a.inf\"...OK\r\nFinal driver location: C:\\windows\\inf\\oem3.inf\r\n"
-              "Installing driver \"C:\\P\\b.inf\"...OK, but resulting filepath is unknown\r\n"
-              "Installing driver \"C:\\P\\unsigned.inf\"...FAILED!  Code 0xE000022F: "
-              "The INF does not contain digital signature information.\r\n"
-              "Installing driver \"C:\\P\\gone.inf\"...FAILED!  Code 2: The system cannot find the file specified.\r\n"
-              "Installing driver \"C:\\P\\x.inf\"...CRASHED!\r\n"
-              "Installing driver \"C:\\P\\\xc3\xa9.inf\"...OK\r\nFinal driver location: C:\\windows\\inf\\\xc3\xa9.inf\r\n");
+    EXPECT_EQ(
+        system.log,
+        "Installing driver \"C:\\P\\a.inf\"...OK\r\nFinal driver location: C:\\windows\\inf\\oem3.inf\r\n"
+        "Installing driver \"C:\\P\\b.inf\"...OK, but resulting filepath is unknown\r\n"
+        "Installing driver \"C:\\P\\unsigned.inf\"...FAILED!  Code 0xE000022F: "
+        "The INF does not contain digital signature information.\r\n"
+        "Installing driver \"C:\\P\\gone.inf\"...FAILED!  Code 2: The system cannot find the file "
+        "specified.\r\n"
+        "Installing driver \"C:\\P\\x.inf\"...CRASHED!\r\n"
+        "Installing driver \"C:\\P\\\xc3\xa9.inf\"...OK\r\nFinal driver location: "
+        "C:\\windows\\inf\\\xc3\xa9.inf\r\n");
     // The "[INF]" lines are in the path form.
     EXPECT_EQ(Records(records.inf), "C:\\windows\\inf\\oem3.inf\r\n|C:\\windows\\inf\\\xc3\xa9.inf\r\n");
     EXPECT_EQ(system.failures, "");
 }
 
 TEST(Drivers, WithoutTheSetupLibraryOrItsEntryNoDriverIsTried) {
-    for (auto [state, line] : {std::pair{SetupApiState::kNoLibrary,
-                                         "Cannot install INF files...unable to open Setupapi.dll\r\n"},
-                               std::pair{SetupApiState::kNoCopyEntry,
-                                         "Cannot install INF files...unable to link to SetupCopyOEMInf()\r\n"}}) {
+    for (auto [state, line] :
+         {std::pair{SetupApiState::kNoLibrary, "Cannot install INF files...unable to open Setupapi.dll\r\n"},
+          std::pair{SetupApiState::kNoCopyEntry,
+                    "Cannot install INF files...unable to link to SetupCopyOEMInf()\r\n"}}) {
         FakeSystem system;
         system.setupApi = state;
         system.infNames = {{"C:\\a.inf", "C:\\oem1.inf"}};

@@ -65,7 +65,8 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey);
-    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
     return S_OK;
 }
 

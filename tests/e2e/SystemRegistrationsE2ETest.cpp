@@ -98,18 +98,18 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
     for (const char* left : {"cs-test-driver.inf", "cs-test-driver.pnf"})
         fs::remove(DriveC() + "/windows/inf/" + left);
     std::string setup = Build(
-        "sysreg",
-        std::string("[product]\nname = \"") + kProduct + "\"\nversion = \"1.0\"\n"
-            "[install]\nfolder = \"C:\\\\cs_e2e_sysreg\"\n[uninstall]\nsubfolder = \"uninst\"\n"
-            "[options]\nstart_menu_uninstaller = false\n" +
-            FixtureEntry("cs-test-com-server-plain.dll", "com-server", "com") +
-            FixtureEntry("cs-test-com-server-refuses-regsvr32.dll", "com-server", "com") +
-            FixtureEntry("cs-test-typelib.tlb", "type-library", "tlb") +
-            FixtureEntry("cs-test-driver.inf", "driver", "drv") +
-            "[[firewall]]\nport = 8080\nname = \"Web\"\ntcp = true\nudp = true\n"
-            "[[firewall]]\nport = 9090\ntcp = false\n"
-            "[[firewall]]\nport = 7070\nkeep = true\n"
-            "[[firewall]]\nprogram = \"bin\\\\missing.exe\"\nname = \"Gone\"\n");
+        "sysreg", std::string("[product]\nname = \"") + kProduct +
+                      "\"\nversion = \"1.0\"\n"
+                      "[install]\nfolder = \"C:\\\\cs_e2e_sysreg\"\n[uninstall]\nsubfolder = \"uninst\"\n"
+                      "[options]\nstart_menu_uninstaller = false\n" +
+                      FixtureEntry("cs-test-com-server-plain.dll", "com-server", "com") +
+                      FixtureEntry("cs-test-com-server-refuses-regsvr32.dll", "com-server", "com") +
+                      FixtureEntry("cs-test-typelib.tlb", "type-library", "tlb") +
+                      FixtureEntry("cs-test-driver.inf", "driver", "drv") +
+                      "[[firewall]]\nport = 8080\nname = \"Web\"\ntcp = true\nudp = true\n"
+                      "[[firewall]]\nport = 9090\ntcp = false\n"
+                      "[[firewall]]\nport = 7070\nkeep = true\n"
+                      "[[firewall]]\nprogram = \"bin\\\\missing.exe\"\nname = \"Gone\"\n");
     ASSERT_FALSE(setup.empty());
     RunResult ran = RunWine({setup, "/silent", "/a"}, 180);
     ASSERT_EQ(ran.exitCode, 0) << ran.output;
@@ -119,16 +119,19 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
     // COM servers: regsvr32's registration, and the direct call where regsvr32 failed.
     EXPECT_TRUE(TextContains(Query(kServerKey), "C:\\cs_e2e_sysreg\\com\\cs-test-com-server-plain.dll"))
         << Query(kServerKey);
-    EXPECT_TRUE(TextContains(log, "Registering COM File \"C:\\cs_e2e_sysreg\\com\\cs-test-com-server-plain.dll\"...OK\r\n"))
+    EXPECT_TRUE(TextContains(
+        log, "Registering COM File \"C:\\cs_e2e_sysreg\\com\\cs-test-com-server-plain.dll\"...OK\r\n"))
         << log;
     EXPECT_TRUE(KeyExists(kRefusingServerKey)) << "the server's own DllRegisterServer was not called";
     EXPECT_TRUE(TextContains(
-        log, "Registering COM File \"C:\\cs_e2e_sysreg\\com\\cs-test-com-server-refuses-regsvr32.dll\"...OK\r\n"))
+        log,
+        "Registering COM File \"C:\\cs_e2e_sysreg\\com\\cs-test-com-server-refuses-regsvr32.dll\"...OK\r\n"))
         << log;
 
     // The type library.
     EXPECT_TRUE(KeyExists(kTypeLibKey));
-    EXPECT_TRUE(TextContains(log, "Registering Type Library \"C:\\cs_e2e_sysreg\\tlb\\cs-test-typelib.tlb\"...OK\r\n"))
+    EXPECT_TRUE(TextContains(
+        log, "Registering Type Library \"C:\\cs_e2e_sysreg\\tlb\\cs-test-typelib.tlb\"...OK\r\n"))
         << log;
 
     // The driver: its final place logged, recorded and there.
@@ -142,14 +145,16 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
 
     // The firewall (a stub under Wine: every call succeeds): two ports for protocol mask 3,
     // none for 0 but still recorded, a kept line not recorded, a missing program logged.
-    EXPECT_TRUE(TextContains(log, "Added firewall exception: TCP port 8080\r\nAdded firewall exception: UDP port 8080\r\n"))
+    EXPECT_TRUE(TextContains(
+        log, "Added firewall exception: TCP port 8080\r\nAdded firewall exception: UDP port 8080\r\n"))
         << log;
     EXPECT_FALSE(TextContains(log, "port 9090")) << log;
     EXPECT_TRUE(TextContains(log, "Added firewall exception: TCP port 7070\r\n")) << log;
-    EXPECT_TRUE(TextContains(
-        log, "Failed to add firewall exception for \"C:\\cs_e2e_sysreg\\bin\\missing.exe\": file does not exist\r\n"))
+    EXPECT_TRUE(TextContains(log, "Failed to add firewall exception for "
+                                  "\"C:\\cs_e2e_sysreg\\bin\\missing.exe\": file does not exist\r\n"))
         << log;
-    EXPECT_EQ(SectionLines(data, "[Firewall]"), (std::vector<std::string>{"8080;Web;3;", "9090;;0;"})) << data;
+    EXPECT_EQ(SectionLines(data, "[Firewall]"), (std::vector<std::string>{"8080;Web;3;", "9090;;0;"}))
+        << data;
 
     // The uninstallation: the shared counts reach zero, so both servers and the library are
     // unregistered; the driver package goes.
