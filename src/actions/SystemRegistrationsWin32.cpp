@@ -28,17 +28,17 @@ namespace {
 
 using CopyOemInfFn = BOOL(WINAPI*)(PCWSTR, PCWSTR, DWORD, DWORD, PWSTR, DWORD, PDWORD, PWSTR*);
 
+// Keeps the first visible window and stops (a named function: the 32-bit callback is stdcall).
+BOOL CALLBACK KeepFirstVisible(HWND window, LPARAM context) {
+    if (!IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(context) = window;
+    return FALSE;
+}
+
 // The first visible top-level window of the calling thread: the installer's own.
 HWND OwnTopWindow() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) -> BOOL {
-            if (!IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(context) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), KeepFirstVisible, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
