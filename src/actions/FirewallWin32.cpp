@@ -1,13 +1,12 @@
+// The firewall's class and interface identifiers are not in the import libraries: defined here
+// (as selectable data), so initguid.h comes before the first include of netfw.h.
+#include <initguid.h>
+
 #include "actions/FirewallWin32.h"
 
 #include "core/WinText.h"
 
 #include <ole2.h>
-// The firewall's class and interface identifiers are not in the import libraries: defined here
-// (as selectable data, so other modules may define them too).
-#include <initguid.h>
-
-#include <netfw.h>
 
 namespace cs {
 
