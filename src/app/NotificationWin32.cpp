@@ -19,6 +19,7 @@
 
 #include <ole2.h>
 #include <wininet.h>
+
 #include <atomic>
 
 namespace cs {
@@ -107,7 +108,8 @@ void RequestOverHttp(const String8& url) {
 HRESULT AuthorizeProgram() {
     FirewallProfile firewall;
     HRESULT hr = firewall.Connect();
-    return FAILED(hr) ? hr : firewall.AuthorizeProgram(ModuleFullPath(), String(u"Corvantis Setup Installer"));
+    return FAILED(hr) ? hr
+                      : firewall.AuthorizeProgram(ModuleFullPath(), String(u"Corvantis Setup Installer"));
 }
 
 // Before the first request. A failure, or a crash inside the firewall's code, only leaves
