@@ -2,6 +2,7 @@
 // firewall registration before the first one, and WinInet requests on the worker thread.
 #include "app/Notification.h"
 
+#include "actions/FirewallWin32.h"
 #include "app/NotificationQueue.h"
 #include "core/HandleWin32.h"
 #include "core/ModulePathWin32.h"
@@ -18,10 +19,6 @@
 
 #include <ole2.h>
 #include <wininet.h>
-// The firewall's class and interface identifiers are not in the import libraries: defined here.
-#include <initguid.h>
-
-#include <netfw.h>
 
 #include <atomic>
 
@@ -29,7 +26,6 @@ namespace cs {
 
 namespace {
 
-constexpr wchar_t kFirewallName[] = L"Corvantis Setup Installer";
 constexpr wchar_t kUserAgent[] = L"Corvantis Setup";
 // Connect, send and receive each give up after this long, so the wait at exit stays short
 // even when the server does not answer.
@@ -110,34 +106,10 @@ void RequestOverHttp(const String8& url) {
 // Adds the running program to the firewall's authorized applications; returns the HRESULT of
 // the step that failed, or S_OK. Needs COM on the calling thread (the main sequence's OLE).
 HRESULT AuthorizeProgram() {
-    ComRef<INetFwMgr> manager;
-    HRESULT hr = CoCreateInstance(CLSID_NetFwMgr, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwMgr,
-                                  reinterpret_cast<void**>(&manager));
-    if (FAILED(hr)) return hr;
-    ComRef<INetFwPolicy> policy;
-    if (FAILED(hr = manager->get_LocalPolicy(&policy))) return hr;
-    ComRef<INetFwProfile> profile;
-    if (FAILED(hr = policy->get_CurrentProfile(&profile))) return hr;
-    ComRef<INetFwAuthorizedApplications> applications;
-    if (FAILED(hr = profile->get_AuthorizedApplications(&applications))) return hr;
-    ComRef<INetFwAuthorizedApplication> application;
-    hr = CoCreateInstance(CLSID_NetFwAuthorizedApplication, nullptr, CLSCTX_INPROC_SERVER,
-                          IID_INetFwAuthorizedApplication, reinterpret_cast<void**>(&application));
-    if (FAILED(hr)) return hr;
-    BSTR path = SysAllocString(W(ModuleFullPath()));
-    BSTR name = SysAllocString(kFirewallName);
-    if (!path || !name) {
-        SysFreeString(path);
-        SysFreeString(name);
-        return E_OUTOFMEMORY;
-    }
-    hr = application->put_ProcessImageFileName(path);
-    if (SUCCEEDED(hr)) hr = application->put_Name(name);
-    if (SUCCEEDED(hr)) hr = application->put_Enabled(VARIANT_TRUE);
-    if (SUCCEEDED(hr)) hr = applications->Add(application.Get());
-    SysFreeString(path);
-    SysFreeString(name);
-    return hr;
+    FirewallProfile firewall;
+    HRESULT hr = firewall.Connect();
+    return FAILED(hr) ? hr
+                      : firewall.AuthorizeProgram(ModuleFullPath(), String(u"Corvantis Setup Installer"));
 }
 
 // Before the first request. A failure, or a crash inside the firewall's code, only leaves

@@ -2,6 +2,7 @@
 // after it.
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
+#include "actions/SystemRegistrationsWin32.h"
 #include "actions/UninstallRegistrationWin32.h"
 #include "actions/UninstallerFilesWin32.h"
 #include "app/Notification.h"
@@ -250,9 +251,11 @@ void RemoveEmptyFolders() {
 // question, the installation-exit batch and the launches find "Install.log" whole; the
 // restart (or the launch-on-exit command) comes last, once the empty folders are gone.
 constexpr void (*kInstallationActions[])() = {
+    RegisterInstalledSystemFiles,
     WriteUninstallerIcon,
     InstallShortcuts,
     ApplyRegistryEntries,
+    AddFirewallExceptionsOfDefinition,
     SaveBackgroundBitmap,
     SaveReadmeAndLicenceTexts,
     AddInstallFolderToSearchPath,

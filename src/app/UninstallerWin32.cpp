@@ -4,8 +4,10 @@
 #include "app/Uninstaller.h"
 
 #include "actions/FileInstallation.h"
-#include "actions/RegistryInstallationWin32.h"
+#include "actions/FirewallWin32.h"
 #include "actions/FontsAndPackagesWin32.h"
+#include "actions/RegistryInstallationWin32.h"
+#include "actions/SystemRegistrations.h"
 #include "actions/UninstallRegistration.h"
 #include "app/RunEndWin32.h"
 #include "app/Sequence.h"
@@ -13,6 +15,7 @@
 #include "core/Fatal.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/GuardWin32.h"
 #include "core/HandleWin32.h"
 #include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
@@ -612,11 +615,53 @@ void DeleteInstallationTree(const Run& run) {
     AddFailure(Format(u"Failed to delete folder \"%s\": %s\r\n", folder, WindowsSystemErrorText(error)));
 }
 
-// Driver packages and firewall exceptions are undone by the system registrations' step.
+// The firewall exceptions the installation added: a port's for each protocol of its mask, a
+// program's by its path (variables expanded, relative to the installation folder). An exception
+// already gone (removed by hand) is no failure of the uninstallation, so results are not kept.
+void RemoveFirewallExceptions(const Run& run) {
+    if (run.file.firewall.IsEmpty()) return;
+    bool completed = RunGuarded([&run] {
+        FirewallProfile firewall;
+        if (FAILED(firewall.Connect())) return;
+        for (const UninstallFirewallRule& rule : run.file.firewall) {
+            uint32_t port = 0;
+            if (FirewallPortOf(rule.target, port)) {
+                if (rule.protocols & 1) firewall.ClosePort(port, kProtocolTcp);
+                if (rule.protocols & 2) firewall.ClosePort(port, kProtocolUdp);
+                continue;
+            }
+            String path = rule.target;
+            ExpandInstallerVariables(path);
+            firewall.RemoveProgram(FirewallProgramPath(path, Installer().folders.installDir));
+        }
+    });
+    if (!completed) LogTextWide(u"Crash while removing firewall exceptions.\r\n");
+}
+
+// The driver packages the installation copied, removed from the system's store even when a
+// device still uses them (flag 1). The store takes the INF's file name.
+void RemoveDriverPackages(const Run& run) {
+    if (run.file.inf.IsEmpty()) return;
+    using UninstallOemInfFn = BOOL(WINAPI*)(PCWSTR, DWORD, PVOID);
+    static HMODULE library = LoadSystemLibrary(L"Setupapi.dll");
+    auto uninstall = LibraryEntry<UninstallOemInfFn>(library, "SetupUninstallOEMInfW");
+    if (!uninstall) return;
+    for (const String& inf : run.file.inf) {
+        DWORD attributes = GetFileAttributesW(W(inf));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(W(inf), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+        String name = FileNameOf(inf);
+        if (!RunGuarded([&] { uninstall(W(name), 1, nullptr); }))
+            LogTextWide(Format(u"Crash while removing driver package %s.\r\n", name));
+    }
+}
+
+// Steps 26 and 27: firewall exceptions, then driver packages.
 void UndoSystemRecords(const Run& run) {
     SetProgress(0, 96);
+    RemoveFirewallExceptions(run);
     SetProgress(0, 97);
-    (void)run;
+    RemoveDriverPackages(run);
 }
 
 void FinishSuccess(Run& run) {

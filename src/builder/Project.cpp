@@ -83,6 +83,7 @@ class ProjectReader {
     void ReadOptions(Section s);
     void ReadLanguages(Section& top);
     void ReadLists(Section& top);
+    void ReadFirewall(Section& top);
     void ReadDocuments(Section& s, const char* key, Array<String8>& out, int max);
 
     Problems problems_;
@@ -437,6 +438,46 @@ void ProjectReader::ReadLists(Section& top) {
         e.passMask = (install ? 0x1 : 0) | (uninstall ? 0x2 : 0);
     });
     if (d_.autoClose.Count() > kMaxListEntries) top.Fail("auto_close", "at most 1000 auto-close entries");
+    ReadFirewall(top);
+}
+
+// The firewall exceptions become the definition's exception lines, "target;name;protocols;
+// options": a port or a program (path form), the rule name (UTF-8), the protocol mask and
+// "1" for an exception kept at uninstallation. `line` gives a line as it is (the engine
+// refuses one without 4 fields).
+void ProjectReader::ReadFirewall(Section& top) {
+    std::string text;
+    top.Tables("firewall", [&](Section& s, int) {
+        String8 raw;
+        if (s.Text8("line", raw)) {
+            for (const char* key : {"port", "program", "name", "tcp", "udp", "keep"})
+                if (s.Has(key)) s.Fail(key, "give `line` alone or the exception's keys, not both");
+            text.append(raw.Data(), raw.ByteLength());
+            text += "\r\n";
+            return;
+        }
+        int32_t port = 0;
+        String program, name;
+        bool hasPort = s.Int("port", port, 0, 65535);
+        bool hasProgram = s.Text("program", program);
+        if (hasPort == hasProgram && !problems_.Failed())
+            s.Fail("port", "give a port or a program (one of them)");
+        s.Text("name", name);
+        bool tcp = true, udp = false, keep = false;
+        s.Bool("tcp", tcp);
+        s.Bool("udp", udp);
+        s.Bool("keep", keep);
+        String8 target = hasPort ? String8(std::to_string(port).c_str()) : ToPathForm(program);
+        auto plain = [](const String8& field) {
+            return field.View().find_first_of(";\r\n") == std::string_view::npos;
+        };
+        if (!plain(target)) s.Fail("program", "must not contain \";\" or a line end");
+        if (!plain(ToUtf8(name))) s.Fail("name", "must not contain \";\" or a line end");
+        text += std::string(target.View()) + ";" + std::string(ToUtf8(name).View()) + ";" +
+                std::to_string((tcp ? 1 : 0) | (udp ? 2 : 0)) + ";" + (keep ? "1" : "");
+        text += "\r\n";
+    });
+    d_.firewallExceptions = String8(text.data(), text.size());
 }
 
 bool ValidDate(int year, int month, int day) {

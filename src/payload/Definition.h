@@ -307,6 +307,9 @@ struct Definition {
     String8 productIcon;                                                        // 82
     Array<AutoCloseEntry> autoClose;                                            // 83
     LanguageTable languages;                                                    // 84 to 87
+    // 89, stored just before the end mark (88): the firewall exception lines, UTF-8, each
+    // "port or program;rule name;protocols;options" (docs/firewall.md).
+    String8 firewallExceptions;
 };
 
 } // namespace cs

@@ -369,6 +369,9 @@ template <class Io> int DefinitionFields(Io& io, Definition& d) {
     if (int c = AutoCloseList(io, d.autoClose)) return c;  // 83
     if (int c = LanguageFields(io, d.languages)) return c; // 84 to 87
     if (int c = io.Step(DefinitionStep::LanguageTable)) return c;
+    // 89: a field of our own, after every numbered one and before the end mark, so the fields
+    // before it keep their places.
+    io.TextBlob4("firewall_exceptions", d.firewallExceptions);
     uint32_t endMark = kDefinitionEndMark; // 88
     io.U32(nullptr, endMark);
     if (int c = io.Check(endMark == kDefinitionEndMark, kCodeEndMark)) return c;

@@ -206,6 +206,19 @@ name = "Full"
 mode = "terminate"
 during_uninstall = false
 
+[[firewall]]
+port = 8080
+name = "R\u00e8gle"
+udp = true
+
+[[firewall]]
+program = "bin\\srv.exe"
+tcp = false
+keep = true
+
+[[firewall]]
+line = "21;;1;"
+
 [texts]
 1 = "Hello <product>"
 
@@ -340,6 +353,10 @@ option_word2 = 0x100
     ASSERT_EQ(d.autoClose.Count(), 1);
     EXPECT_EQ(d.autoClose[0].mode, 3);
     EXPECT_EQ(d.autoClose[0].passMask, 1);
+    // The firewall exceptions as lines: port or program, rule name in UTF-8, the protocol
+    // mask, "1" to keep the exception at uninstallation; `line` as it is.
+    EXPECT_EQ(std::string(d.firewallExceptions.View()),
+              "8080;R\xc3\xa8gle;3;\r\nbin\\srv.exe;;0;1\r\n21;;1;\r\n");
     EXPECT_EQ(s.LanguageString(1), u"Hello <product>");
     // Named options with their defaults, the raw word added, presence bits set by the keys.
     EXPECT_TRUE(d.optionWord1 & kOpt1SingleInstance);
@@ -387,6 +404,16 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
          "5: uninstall.values[0].kind: expected \"text\""},
         {"[product]\nname = \"X\"\n[options]\nengine = \"arm64\"\n",
          "4: options.engine: expected \"x86\" (the 32-bit engine) or \"x64\""},
+        {"[product]\nname = \"X\"\n[[firewall]]\nport = 80\nprogram = \"a.exe\"\n",
+         "firewall[0].port: give a port or a program (one of them)"},
+        {"[product]\nname = \"X\"\n[[firewall]]\nname = \"none\"\n",
+         "firewall[0].port: give a port or a program (one of them)"},
+        {"[product]\nname = \"X\"\n[[firewall]]\nport = 70000\n",
+         "4: firewall[0].port: must be between 0 and 65535"},
+        {"[product]\nname = \"X\"\n[[firewall]]\nport = 80\nname = \"a;b\"\n",
+         "firewall[0].name: must not contain \";\" or a line end"},
+        {"[product]\nname = \"X\"\n[[firewall]]\nline = \"80;a;1;\"\nport = 80\n",
+         "firewall[0].port: give `line` alone or the exception's keys, not both"},
     };
     for (const Case& c : cases)
         ExpectError(c.text, c.expected);

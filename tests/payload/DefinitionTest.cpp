@@ -195,6 +195,7 @@ void ExpectSame(const Definition& a, const Definition& b) {
         EXPECT_EQ(x.mode, y.mode);
         EXPECT_EQ(x.passMask, y.passMask);
     }
+    EXPECT_EQ(a.firewallExceptions, b.firewallExceptions);
     ASSERT_EQ(a.languages.names.Count(), b.languages.names.Count());
     for (int i = 0; i < a.languages.names.Count(); ++i)
         EXPECT_EQ(a.languages.names[i], b.languages.names[i]);

@@ -147,6 +147,7 @@ inline Definition FullDefinition() {
     d.supportOffer = u"Support";
     d.productIcon = SomeBytes(50, 8);
     d.autoClose.Append({u"AppClass", u"*App", u"The App", 2, 3});
+    d.firewallExceptions = "8080;Web;3;\r\n|C:\\\xc3\xa9.exe;R\xc3\xa8gle;0;1\r\n";
     d.languages.names.Append(u"Deutsch");
     d.languages.names.Append(u"English");
     d.languages.stringCount = 3;
