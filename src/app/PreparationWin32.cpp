@@ -1,5 +1,6 @@
 // The installation folder, the preparation before extraction and the installation actions
 // after it.
+#include "actions/AssociationsWin32.h"
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
 #include "actions/UninstallRegistrationWin32.h"
@@ -253,6 +254,7 @@ constexpr void (*kInstallationActions[])() = {
     WriteUninstallerIcon,
     InstallShortcuts,
     ApplyRegistryEntries,
+    InstallAssociations,
     SaveBackgroundBitmap,
     SaveReadmeAndLicenceTexts,
     AddInstallFolderToSearchPath,
