@@ -135,7 +135,8 @@ void AssociationInstaller::Run() {
 }
 
 void AssociationInstaller::Install(const FileAssociation& association) {
-    if (association.extension.IsEmpty() || !AssociationInLanguage(association.language, run_.language)) return;
+    if (association.extension.IsEmpty() || !AssociationInLanguage(association.language, run_.language))
+        return;
     Target target;
     target.command = association.command;
     system_.ExpandVariables(target.command);
@@ -240,14 +241,16 @@ bool AssociationInstaller::WriteType(const Target& target, const String& type, c
 // an upgrade that writes a new command over its own old one keeps it.
 uint32_t AssociationInstaller::SetDefault(const String& key, const String& text) {
     String old;
-    if (registry_.ReadText(key, String(), old) && NeedsBackup(old, text) && !registry_.ValueExists(key, backupName_))
+    if (registry_.ReadText(key, String(), old) && NeedsBackup(old, text) &&
+        !registry_.ValueExists(key, backupName_))
         registry_.SetText(key, backupName_, old);
     return registry_.SetText(key, String(), text);
 }
 
 // ---- Uninstallation ------------------------------------------------------------------------
 
-void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record, const String& backupName) {
+void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record,
+                        const String& backupName) {
     const String& extension = record.extension;
     const String& type = record.typeKey;
     const String& verb = record.verb;
@@ -264,12 +267,12 @@ void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& r
         RestoreKey(registry, commandKey, backupName, [] { return true; });
         RestoreKey(registry, verbKey, backupName, [] { return true; });
         // The default verb, when it names this verb and the verb is gone.
-        RestoreKey(registry, shell, backupName, [&] {
-            return DefaultIs(registry, shell, verb) && !KeyExists(registry, verbKey);
-        });
+        RestoreKey(registry, shell, backupName,
+                   [&] { return DefaultIs(registry, shell, verb) && !KeyExists(registry, verbKey); });
         if (!record.iconPath.IsEmpty()) {
             String iconKey = SubkeyOf(type, u"DefaultIcon");
-            RestoreKey(registry, iconKey, backupName, [&] { return DefaultIs(registry, iconKey, record.iconPath); });
+            RestoreKey(registry, iconKey, backupName,
+                       [&] { return DefaultIs(registry, iconKey, record.iconPath); });
         }
         size_t subkeys = 0, values = 0;
         if (registry.Contents(type, subkeys, values) && subkeys == 0) registry.DeleteKey(type);

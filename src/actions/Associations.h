@@ -21,7 +21,7 @@ namespace cs {
 constexpr uint32_t kFlagNoAssociationsOnRemovable = 0x20000;
 
 // Association modes of the definition.
-constexpr int32_t kAssociationDefaultVerb = 1; // the first verb becomes the type's default verb
+constexpr int32_t kAssociationDefaultVerb = 1;  // the first verb becomes the type's default verb
 constexpr int32_t kAssociationOpenWithOnly = 2; // the extension's own default is left alone
 
 constexpr const char16_t kOpenWithKey[] = u"OpenWithProgids";
@@ -54,9 +54,9 @@ bool NeedsBackup(const String& oldValue, const String& newValue);
 // The file type of one verb when the association takes the extension's existing type (its
 // declared type is empty or begins with "!").
 enum class ExistingType {
-    kTaken,      // the extension has a type: it is used and the extension is left alone
-    kNamed,      // none, and the declared type begins with "!": the named type is made
-    kNoLabel,    // none, and nothing to make: the association fails
+    kTaken,   // the extension has a type: it is used and the extension is left alone
+    kNamed,   // none, and the declared type begins with "!": the named type is made
+    kNoLabel, // none, and nothing to make: the association fails
 };
 struct TypeDecision {
     ExistingType outcome = ExistingType::kNoLabel;
@@ -117,7 +117,8 @@ struct AssociationRun {
 class AssociationInstaller {
   public:
     AssociationInstaller(ClassesRegistry& registry, AssociationSystem& system, const AssociationRun& run)
-        : registry_(registry), system_(system), run_(run), backupName_(AssociationBackupName(run.productName)) {}
+        : registry_(registry), system_(system), run_(run),
+          backupName_(AssociationBackupName(run.productName)) {}
 
     // The whole step: every association in the chosen language, then the shell is told.
     void Run();
@@ -148,7 +149,8 @@ class AssociationInstaller {
 // extension's "Open With" list, and deletes the keys that are left empty, the type key when it
 // has no subkeys left and nothing was written back into it, and last the extension key when it
 // is left empty.
-void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record, const String& backupName);
+void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record,
+                        const String& backupName);
 // Every record in order; a record equal to an earlier one (an association the definition
 // lists twice) is skipped, since the first undoing already wrote its kept values back and the
 // second would take them for the installation's own.

@@ -37,7 +37,7 @@ class MemoryClasses : public ClassesRegistry {
         std::string name;
         std::map<std::string, std::pair<std::string, std::string>> values; // lower name -> (name, text)
     };
-    std::map<std::string, Key> keys; // lower path -> key
+    std::map<std::string, Key> keys;             // lower path -> key
     std::map<std::string, uint32_t> failingKeys; // lower path -> error of Open and Create
     std::string throwOn;                         // a path whose creation throws
 
@@ -381,8 +381,8 @@ TEST_F(AssociationStep, BangTakesTheExistingTypeOrMakesTheNamedOne) {
     EXPECT_EQ(classes.Value(".cs2", ""), "Tool.File");
     EXPECT_EQ(classes.Value("Tool.File", ""), "Corvantis Text");
     EXPECT_EQ(classes.Value("Tool.File\\shell\\view\\command", ""), kCommand);
-    EXPECT_EQ(Records(), std::string(".cst~!~Other.File~!~view~!~") + kIcon + "\r\n.cs2~!~Tool.File~!~view~!~" +
-                             kIcon + "\r\n");
+    EXPECT_EQ(Records(), std::string(".cst~!~Other.File~!~view~!~") + kIcon +
+                             "\r\n.cs2~!~Tool.File~!~view~!~" + kIcon + "\r\n");
     // Taking a type changes only the command: made, but not logged as a new association.
     EXPECT_EQ(system.log, std::string("Associated .cs2 with ") + kCommand + " (verb=view)\r\n");
 }
@@ -393,8 +393,8 @@ TEST_F(AssociationStep, TwoVerbsGiveTwoRecords) {
     associations.Append(Association("cst", "Tool.File", "open, print", kAssociationDefaultVerb));
     Install();
 
-    EXPECT_EQ(Records(), std::string(".cst~!~Tool.File~!~open~!~") + kIcon + "\r\n.cst~!~Tool.File~!~print~!~" +
-                             kIcon + "\r\n");
+    EXPECT_EQ(Records(), std::string(".cst~!~Tool.File~!~open~!~") + kIcon +
+                             "\r\n.cst~!~Tool.File~!~print~!~" + kIcon + "\r\n");
     EXPECT_EQ(classes.Value("Tool.File\\shell", ""), "open");
     EXPECT_EQ(classes.Value("Tool.File\\shell\\print\\command", ""), kCommand);
     EXPECT_EQ(system.log, std::string(".cst Open With ") + kCommand + "\r\nAssociated .cst with " + kCommand +
@@ -453,8 +453,8 @@ TEST_F(AssociationStep, KeysThatFail) {
     // A type the extension could not be pointed to still gets its command: made, with one
     // change of two, so neither "Associated" nor a failure is logged.
     EXPECT_EQ(classes.Value("Tool.File\\shell\\edit\\command", ""), kCommand);
-    EXPECT_EQ(Records(), std::string(".locked~!~Tool.File~!~edit~!~") + kIcon + "\r\n.bad~!~Bad.File~!~edit~!~" +
-                             kIcon + "\r\n");
+    EXPECT_EQ(Records(), std::string(".locked~!~Tool.File~!~edit~!~") + kIcon +
+                             "\r\n.bad~!~Bad.File~!~edit~!~" + kIcon + "\r\n");
     EXPECT_EQ(classes.Value(".bad", ""), "Bad.File");
     EXPECT_EQ(classes.Value("Bad.File\\DefaultIcon", ""), kIcon);
 }
@@ -465,7 +465,8 @@ TEST_F(AssociationStep, CrashIsLoggedAndTheRunGoesOn) {
     associations.Append(Association("crash", "Crash.File", "open"));
     associations.Append(Association("after", "After.File", "open"));
     Install();
-    EXPECT_EQ(system.log, std::string(".crash Open With ") + kCommand + "\r\nCrashed while installing associations.\r\n");
+    EXPECT_EQ(system.log,
+              std::string(".crash Open With ") + kCommand + "\r\nCrashed while installing associations.\r\n");
     EXPECT_FALSE(classes.Has("After.File"));
     EXPECT_EQ(system.notified, 0);
 }
@@ -479,12 +480,15 @@ TEST_F(AssociationStep, UninstallingRestoresTheMachine) {
         void (*machine)(MemoryClasses&);
         std::vector<FileAssociation> associations;
     } cases[] = {
-        {"new extension, two verbs", [](MemoryClasses&) {},
+        {"new extension, two verbs",
+         [](MemoryClasses&) {},
          {Association("cst", "Tool.File", "open,print", kAssociationDefaultVerb)}},
-        {"taken over from another program", OtherProgram,
+        {"taken over from another program",
+         OtherProgram,
          {Association("cst", "Tool.File", "open,edit", kAssociationDefaultVerb)}},
         {"verb added to the existing type", OtherProgram, {Association("cst", "", "open,view")}},
-        {"the existing type taken by \"!\"", OtherProgram,
+        {"the existing type taken by \"!\"",
+         OtherProgram,
          {Association("cst", "!Tool.File", "edit", kAssociationDefaultVerb)}},
         {"\"!\" without a type", [](MemoryClasses&) {}, {Association("cst", "!Tool.File", "open")}},
         {"open with only, other entries kept",
@@ -493,7 +497,8 @@ TEST_F(AssociationStep, UninstallingRestoresTheMachine) {
              c.Put(".cst\\OpenWithProgids", "Third.File", "");
          },
          {Association("cst", "Tool.File", "view", kAssociationOpenWithOnly)}},
-        {"two extensions of one type", [](MemoryClasses& c) { c.Put(".cs2", "Content Type", "text/x") ; },
+        {"two extensions of one type",
+         [](MemoryClasses& c) { c.Put(".cs2", "Content Type", "text/x"); },
          {Association("cst", "Tool.File", "open"), Association("cs2", "Tool.File", "open")}},
         {"mode 1 where the default verb was already ours",
          [](MemoryClasses& c) {
@@ -501,10 +506,10 @@ TEST_F(AssociationStep, UninstallingRestoresTheMachine) {
              c.Put("Other.File\\shell", "", "open");
          },
          {Association("cst", "", "open", kAssociationDefaultVerb)}},
-        {"the same association twice", OtherProgram,
+        {"the same association twice",
+         OtherProgram,
          {Association("cst", "Other.File", "open"), Association("cst", "Other.File", "open")}},
-        {"an empty menu text over another's", OtherProgram,
-         {[] {
+        {"an empty menu text over another's", OtherProgram, {[] {
              FileAssociation a = Association("cst", "", "open");
              a.verbLabel = "";
              return a;

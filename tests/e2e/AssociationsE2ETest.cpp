@@ -88,8 +88,9 @@ std::string Association(const std::string& extension, const std::string& type, c
 class AssociationsUnderWine : public testing::Test {
   protected:
     std::string Build(const std::string& name, const std::string& folder, const std::string& project) {
-        return BuildInstaller(name, "[product]\nname = \"" + name + "\"\nversion = \"1.0\"\n[install]\nfolder = '" +
-                                        folder + "'\n[uninstall]\nkey_name = '" + name + "'\n" + project);
+        return BuildInstaller(name, "[product]\nname = \"" + name +
+                                        "\"\nversion = \"1.0\"\n[install]\nfolder = '" + folder +
+                                        "'\n[uninstall]\nkey_name = '" + name + "'\n" + project);
     }
     void Install(const std::string& setup) {
         RunResult r = RunWine({setup, "/silent", "/a"}, 180);
@@ -114,10 +115,10 @@ TEST_F(AssociationsUnderWine, NewExtensionsGetTheirKeys) {
         DeleteKey(key);
     RegDeleteKey(kUninstallEntry + "Assoc New E2E");
 
-    std::string setup = Build("Assoc New E2E", "C:\\cs_e2e_assoc",
-                              Association("cse2enew", "CsE2E.New", "open, print", "default-verb") +
-                                  Association("cse2enone", "", "open") +
-                                  Association(".cse2ebang", "!CsE2E.Bang", "open"));
+    std::string setup =
+        Build("Assoc New E2E", "C:\\cs_e2e_assoc",
+              Association("cse2enew", "CsE2E.New", "open, print", "default-verb") +
+                  Association("cse2enone", "", "open") + Association(".cse2ebang", "!CsE2E.Bang", "open"));
     ASSERT_FALSE(setup.empty());
     Install(setup);
 
@@ -137,12 +138,11 @@ TEST_F(AssociationsUnderWine, NewExtensionsGetTheirKeys) {
     EXPECT_EQ(Value("CsE2E.Bang\\shell\\open\\command"), command);
 
     std::string log = FileText(root + "/Install.log");
-    for (const std::string& line :
-         {"Associated .cse2enew with " + command + " (verb=open)\r\n",
-          "Associated .cse2enew with " + command + " (verb=print)\r\n",
-          std::string("Association failed/no label:  \".cse2enone\".\r\n\r\n"),
-          ".cse2ebang Open With " + command + "\r\n",
-          "Associated .cse2ebang with " + command + " (verb=open)\r\n"})
+    for (const std::string& line : {"Associated .cse2enew with " + command + " (verb=open)\r\n",
+                                    "Associated .cse2enew with " + command + " (verb=print)\r\n",
+                                    std::string("Association failed/no label:  \".cse2enone\".\r\n\r\n"),
+                                    ".cse2ebang Open With " + command + "\r\n",
+                                    "Associated .cse2ebang with " + command + " (verb=open)\r\n"})
         EXPECT_TRUE(TextContains(log, line)) << line << "\n" << log;
     EXPECT_EQ(AssociationRecords(FileText(root + "/Uninstall.dat")),
               (std::vector<std::string>{".cse2enew~!~CsE2E.New~!~open~!~" + icon,

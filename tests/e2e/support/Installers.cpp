@@ -150,7 +150,8 @@ ExportedValue DecodeValue(const std::string& form) {
         size_t at = 0;
         return {"REG_SZ", QuotedText(form, at)};
     }
-    if (form.rfind("dword:", 0) == 0) return {"REG_DWORD", std::to_string(std::stoul(form.substr(6), nullptr, 16))};
+    if (form.rfind("dword:", 0) == 0)
+        return {"REG_DWORD", std::to_string(std::stoul(form.substr(6), nullptr, 16))};
     size_t colon = form.find(':');
     std::string kind = form.substr(0, colon);
     std::string bytes = HexBytes(colon == std::string::npos ? "" : form.substr(colon + 1));

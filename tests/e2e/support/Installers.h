@@ -49,11 +49,12 @@ struct ExportedValue {
 };
 // The values of one key (not its subkeys) in a view ("/reg:32" or "/reg:64"), read through
 // `reg export`, by name ("@" is the default value). Empty when the key does not exist.
-std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view = "/reg:32");
+std::map<std::string, ExportedValue> ExportedValues(const std::string& key,
+                                                    const std::string& view = "/reg:32");
 // A key with all its subkeys and values, read through `reg export` in a view; empty when the
 // key does not exist.
 std::map<std::string, std::map<std::string, ExportedValue>> ExportedTree(const std::string& key,
-                                                                          const std::string& view = "/reg:32");
+                                                                         const std::string& view = "/reg:32");
 // The keys of a .reg file (UTF-16 or 8-bit text) with their values, by the key names as the
 // file writes them ("HKEY_LOCAL_MACHINE\\Software\\...").
 using RegExport = std::map<std::string, std::map<std::string, ExportedValue>>;
