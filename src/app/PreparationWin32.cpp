@@ -1,5 +1,6 @@
 // The installation folder, the preparation before extraction and the installation actions
 // after it.
+#include "actions/AssociationsWin32.h"
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/ShortcutsWin32.h"
 #include "actions/SystemRegistrationsWin32.h"
@@ -255,6 +256,7 @@ constexpr void (*kInstallationActions[])() = {
     WriteUninstallerIcon,
     InstallShortcuts,
     ApplyRegistryEntries,
+    InstallAssociations,
     AddFirewallExceptionsOfDefinition,
     SaveBackgroundBitmap,
     SaveReadmeAndLicenceTexts,

@@ -3,6 +3,7 @@
 // uninstall/UninstallerRules.h; this file applies them to the system.
 #include "app/Uninstaller.h"
 
+#include "actions/AssociationsWin32.h"
 #include "actions/FileInstallation.h"
 #include "actions/FirewallWin32.h"
 #include "actions/FontsAndPackagesWin32.h"
@@ -255,7 +256,12 @@ void RunStoredBatch(Run& run, const String& commands, bool hide, const char16_t*
 // of their own actions; the records are read here and not carried into a rewritten file.
 void RestoreAssociations(const Run& run) {
     SetProgress(kTextStatusAssociations, 1);
-    (void)run;
+    if (!run.file.associations.IsEmpty()) {
+        std::unique_ptr<ClassesRegistry> classes = WindowsClassesRegistry();
+        RestoreAssociations(*classes, run.file.associations, AssociationBackupName(run.values.displayName));
+        NotifyAssociationsChanged();
+    }
+    WaitForStatusMinimum(run);
 }
 
 // Language texts of the font step (stored in "Uninstall.dat").

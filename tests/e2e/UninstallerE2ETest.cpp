@@ -121,20 +121,6 @@ std::string Lines(const std::vector<std::string>& items) {
     return text;
 }
 
-// Runs the uninstaller through cmd.exe and a batch file of one line.
-std::string UninstallBatch(const std::string& program, const std::string& name, const std::string& switches) {
-    std::string batch = TempDir() + "/uninstall.bat";
-    WriteFile(batch, "@\"" + program + "\" " + switches + " /u:\"" + name + "\"\r\n@exit %errorlevel%\r\n");
-    return ToWindowsPath(batch);
-}
-
-RunResult RunUninstaller(const std::string& program, const std::string& name, const std::string& switches,
-                         int timeout = 180) {
-    RunResult r = RunWine({"cmd", "/c", UninstallBatch(program, name, switches)}, timeout);
-    EXPECT_FALSE(r.timedOut) << r.output;
-    return r;
-}
-
 bool KeyExists(const std::string& key) {
     return RunWine({"reg", "query", key, "/reg:32"}, 60).exitCode == 0;
 }

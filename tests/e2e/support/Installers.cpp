@@ -150,7 +150,8 @@ ExportedValue DecodeValue(const std::string& form) {
         size_t at = 0;
         return {"REG_SZ", QuotedText(form, at)};
     }
-    if (form.rfind("dword:", 0) == 0) return {"REG_DWORD", std::to_string(std::stoul(form.substr(6), nullptr, 16))};
+    if (form.rfind("dword:", 0) == 0)
+        return {"REG_DWORD", std::to_string(std::stoul(form.substr(6), nullptr, 16))};
     size_t colon = form.find(':');
     std::string kind = form.substr(0, colon);
     std::string bytes = HexBytes(colon == std::string::npos ? "" : form.substr(colon + 1));
@@ -184,12 +185,29 @@ RegExport ParseRegExport(const std::string& fileBytes) {
     return keys;
 }
 
-std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view) {
+RegExport ExportedTree(const std::string& key, const std::string& view) {
     std::string file = TempDir() + "/export.reg";
     RunResult r = RunWine({"reg", "export", key, ToWindowsPath(file), "/y", view}, 60);
     if (r.exitCode != 0) return {};
-    RegExport keys = ParseRegExport(FileText(file));
+    return ParseRegExport(FileText(file));
+}
+
+std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view) {
+    RegExport keys = ExportedTree(key, view);
     return keys.empty() ? std::map<std::string, ExportedValue>{} : keys.begin()->second;
+}
+
+std::string UninstallBatch(const std::string& program, const std::string& name, const std::string& switches) {
+    std::string batch = TempDir() + "/uninstall.bat";
+    WriteFile(batch, "@\"" + program + "\" " + switches + " /u:\"" + name + "\"\r\n@exit %errorlevel%\r\n");
+    return ToWindowsPath(batch);
+}
+
+RunResult RunUninstaller(const std::string& program, const std::string& name, const std::string& switches,
+                         int timeout) {
+    RunResult r = RunWine({"cmd", "/c", UninstallBatch(program, name, switches)}, timeout);
+    EXPECT_FALSE(r.timedOut) << r.output;
+    return r;
 }
 
 } // namespace cs::e2e

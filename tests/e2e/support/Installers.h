@@ -26,6 +26,14 @@ void DamageLastChunk(const std::string& installer);
 // line, without line ends.
 std::vector<std::string> UninstallBodyLines(const std::string& uninstallData);
 
+// The uninstaller started with /u:"name" through cmd.exe and a batch file of one line: Wine's
+// loader escapes the quotes of /u:"a b" when a program is started directly from Linux.
+// UninstallBatch writes the batch and returns its Windows path; RunUninstaller runs it (a
+// time-out fails the test).
+std::string UninstallBatch(const std::string& program, const std::string& name, const std::string& switches);
+RunResult RunUninstaller(const std::string& program, const std::string& name, const std::string& switches,
+                         int timeout = 180);
+
 // Sets a text value under a registry key of the prefix ("HKLM\..." or "HKCU\..."), in the
 // 32-bit view: the one both engines use for the product's keys.
 void RegAdd(const std::string& key, const std::string& name, const std::string& value);
@@ -41,7 +49,12 @@ struct ExportedValue {
 };
 // The values of one key (not its subkeys) in a view ("/reg:32" or "/reg:64"), read through
 // `reg export`, by name ("@" is the default value). Empty when the key does not exist.
-std::map<std::string, ExportedValue> ExportedValues(const std::string& key, const std::string& view = "/reg:32");
+std::map<std::string, ExportedValue> ExportedValues(const std::string& key,
+                                                    const std::string& view = "/reg:32");
+// A key with all its subkeys and values, read through `reg export` in a view; empty when the
+// key does not exist.
+std::map<std::string, std::map<std::string, ExportedValue>> ExportedTree(const std::string& key,
+                                                                         const std::string& view = "/reg:32");
 // The keys of a .reg file (UTF-16 or 8-bit text) with their values, by the key names as the
 // file writes them ("HKEY_LOCAL_MACHINE\\Software\\...").
 using RegExport = std::map<std::string, std::map<std::string, ExportedValue>>;
