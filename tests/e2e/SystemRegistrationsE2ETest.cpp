@@ -191,7 +191,10 @@ TEST(SystemRegistrationsUnderWine, ACrashingServerIsLoggedAndTheNextOneIsRegiste
         log, "Registering COM File \"C:\\cs_e2e_sysreg_crash\\com\\cs-test-com-server-plain.dll\"...OK\r\n"))
         << log;
     EXPECT_TRUE(KeyExists(kServerKey));
-    RunWine({"reg", "delete", kServerKey, "/f", View()}, 60);
+    // The uninstaller leaves the prefix as it was (its unregistration does not crash).
+    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_sysreg_crash\\uninstall.exe", "CsE2E Registration Crash").exitCode,
+              0);
+    EXPECT_FALSE(KeyExists(kServerKey));
     fs::remove_all(root);
 }
 
