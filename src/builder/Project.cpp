@@ -448,11 +448,11 @@ void ProjectReader::ReadLists(Section& top) {
 void ProjectReader::ReadFirewall(Section& top) {
     std::string text;
     top.Tables("firewall", [&](Section& s, int) {
-        String8 raw;
-        if (s.Text8("line", raw)) {
+        String raw;
+        if (s.Text("line", raw)) {
             for (const char* key : {"port", "program", "name", "tcp", "udp", "keep"})
                 if (s.Has(key)) s.Fail(key, "give `line` alone or the exception's keys, not both");
-            text.append(raw.Data(), raw.ByteLength());
+            text += ToUtf8(raw).View();
             text += "\r\n";
             return;
         }

@@ -5,7 +5,9 @@
 // loaded by regsvr32.exe (its DllRegisterServer fails there, so regsvr32 ends with an error
 // code) and registers when any other program calls its DllRegisterServer: it shows the
 // installer's fallback from a failed regsvr32 run to the server's own entry point, and the
-// class key it leaves proves that the direct call took place.
+// class key it leaves proves that the direct call took place. The third build
+// (TEST_COM_CRASHES) writes through a null pointer in DllRegisterServer, in regsvr32 and in
+// the installer alike: it shows the guard around the server's code.
 #include <windows.h>
 
 #include <olectl.h>
@@ -46,6 +48,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+#ifdef TEST_COM_CRASHES
+    *static_cast<volatile int*>(nullptr) = 1;
+#endif
 #ifdef TEST_COM_REFUSES_REGSVR32
     if (LoadedByRegsvr32()) return SELFREG_E_CLASS;
 #endif

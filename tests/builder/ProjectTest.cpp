@@ -217,7 +217,7 @@ tcp = false
 keep = true
 
 [[firewall]]
-line = "21;;1;"
+line = "21;\u00e9;1;"
 
 [texts]
 1 = "Hello <product>"
@@ -356,7 +356,7 @@ option_word2 = 0x100
     // The firewall exceptions as lines: port or program, rule name in UTF-8, the protocol
     // mask, "1" to keep the exception at uninstallation; `line` as it is.
     EXPECT_EQ(std::string(d.firewallExceptions.View()),
-              "8080;R\xc3\xa8gle;3;\r\nbin\\srv.exe;;0;1\r\n21;;1;\r\n");
+              "8080;R\xc3\xa8gle;3;\r\nbin\\srv.exe;;0;1\r\n21;\xc3\xa9;1;\r\n");
     EXPECT_EQ(s.LanguageString(1), u"Hello <product>");
     // Named options with their defaults, the raw word added, presence bits set by the keys.
     EXPECT_TRUE(d.optionWord1 & kOpt1SingleInstance);

@@ -5,7 +5,7 @@
 // "OK"; a type library registered and unregistered; a driver INF copied, its final place
 // logged and recorded in "[INF]", and removed at uninstallation; firewall exception lines
 // logged and recorded, a missing program logged, a line of 3 fields the corrupt-installer
-// error (code 90).
+// error (code 90); a server that crashes while registering is caught by the guard.
 //
 // Wine limits met: Wine's firewall objects are a stub that answers S_OK to everything and
 // keeps nothing, so the firewall part checks what the engine does with the answers (the log
@@ -166,6 +166,36 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
     EXPECT_FALSE(fs::exists(DriveCPath(location))) << location;
     fs::remove_all(root);
     fs::remove(DriveC() + "/windows/inf/cs-test-driver.pnf");
+}
+
+// A server that crashes inside DllRegisterServer (in regsvr32, then in the engine's direct
+// call): the guard turns the crash into "CRASHED!" and a failure summary line, and the run goes
+// on with the next server.
+TEST(SystemRegistrationsUnderWine, ACrashingServerIsLoggedAndTheNextOneIsRegistered) {
+    const std::string root = DriveC() + "/cs_e2e_sysreg_crash";
+    fs::remove_all(root);
+    RunWine({"reg", "delete", kServerKey, "/f", View()}, 60);
+    std::string setup =
+        Build("sysreg-crash", "[product]\nname = \"CsE2E Registration Crash\"\nversion = \"1.0\"\n"
+                              "[install]\nfolder = \"C:\\\\cs_e2e_sysreg_crash\"\n" +
+                                  FixtureEntry("cs-test-com-server-crashes.dll", "com-server", "com") +
+                                  FixtureEntry("cs-test-com-server-plain.dll", "com-server", "com"));
+    ASSERT_FALSE(setup.empty());
+    RunResult ran = RunWine({setup, "/silent", "/a"}, 180);
+    EXPECT_FALSE(ran.timedOut);
+    const std::string log = FileText(root + "/Install.log");
+    const std::string crashed = "C:\\cs_e2e_sysreg_crash\\com\\cs-test-com-server-crashes.dll";
+    EXPECT_TRUE(TextContains(log, "Registering COM File \"" + crashed + "\"...CRASHED!\r\n")) << log;
+    EXPECT_TRUE(TextContains(log, "Crashed while registering COM file " + crashed)) << log;
+    EXPECT_TRUE(TextContains(
+        log, "Registering COM File \"C:\\cs_e2e_sysreg_crash\\com\\cs-test-com-server-plain.dll\"...OK\r\n"))
+        << log;
+    EXPECT_TRUE(KeyExists(kServerKey));
+    // The uninstaller leaves the prefix as it was (its unregistration does not crash).
+    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_sysreg_crash\\uninstall.exe", "CsE2E Registration Crash").exitCode,
+              0);
+    EXPECT_FALSE(KeyExists(kServerKey));
+    fs::remove_all(root);
 }
 
 // A firewall line of 3 fields is a damaged payload: code 90, exit code 2, no exception added.
