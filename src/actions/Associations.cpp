@@ -250,7 +250,7 @@ uint32_t AssociationInstaller::SetDefault(const String& key, const String& text)
 // ---- Uninstallation ------------------------------------------------------------------------
 
 void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record,
-                        const String& backupName) {
+                        const String& backupName, Array<String>& keptTypes) {
     const String& extension = record.extension;
     const String& type = record.typeKey;
     const String& verb = record.verb;
@@ -258,7 +258,7 @@ void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& r
     bool extensionRestored = KeyExists(registry, extension) && WriteBack(registry, extension, backupName);
 
     if (KeyExists(registry, type)) {
-        WriteBack(registry, type, backupName);
+        if (WriteBack(registry, type, backupName)) keptTypes.Append(type);
         String shell = SubkeyOf(type, u"shell");
         String verbKey = SubkeyOf(shell, verb);
         String commandKey = SubkeyOf(verbKey, u"command");
@@ -275,7 +275,10 @@ void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& r
                        [&] { return DefaultIs(registry, iconKey, record.iconPath); });
         }
         size_t subkeys = 0, values = 0;
-        if (registry.Contents(type, subkeys, values) && subkeys == 0) registry.DeleteKey(type);
+        bool kept = false;
+        for (const String& earlier : keptTypes)
+            kept = kept || CompareNoCase(earlier, type) == 0;
+        if (!kept && registry.Contents(type, subkeys, values) && subkeys == 0) registry.DeleteKey(type);
     }
     bool typeGone = !KeyExists(registry, type);
 
@@ -300,6 +303,7 @@ namespace cs {
 
 void RestoreAssociations(ClassesRegistry& registry, const Array<UninstallAssociation>& records,
                          const String& backupName) {
+    Array<String> keptTypes;
     for (int i = 0; i < records.Count(); ++i) {
         const UninstallAssociation& record = records[i];
         bool repeated = false;
@@ -310,7 +314,7 @@ void RestoreAssociations(ClassesRegistry& registry, const Array<UninstallAssocia
                        CompareNoCase(earlier.verb, record.verb) == 0 &&
                        CompareNoCase(earlier.iconPath, record.iconPath) == 0;
         }
-        if (!repeated) RestoreAssociation(registry, record, backupName);
+        if (!repeated) RestoreAssociation(registry, record, backupName, keptTypes);
     }
 }
 

@@ -147,10 +147,11 @@ class AssociationInstaller {
 // Undoes one recorded association: writes back the backup values (deleting them), deletes the
 // default values the installation wrote where no backup was kept, takes the type out of the
 // extension's "Open With" list, and deletes the keys that are left empty, the type key when it
-// has no subkeys left and nothing was written back into it, and last the extension key when it
-// is left empty.
+// has no subkeys left and nothing was written back into it (by this record or, through
+// keptTypes, an earlier one: a type another program had before stays with its description),
+// and last the extension key when it is left empty.
 void RestoreAssociation(ClassesRegistry& registry, const UninstallAssociation& record,
-                        const String& backupName);
+                        const String& backupName, Array<String>& keptTypes);
 // Every record in order; a record equal to an earlier one (an association the definition
 // lists twice) is skipped, since the first undoing already wrote its kept values back and the
 // second would take them for the installation's own.

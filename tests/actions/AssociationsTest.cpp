@@ -509,6 +509,12 @@ TEST_F(AssociationStep, UninstallingRestoresTheMachine) {
         {"the same association twice",
          OtherProgram,
          {Association("cst", "Other.File", "open"), Association("cst", "Other.File", "open")}},
+        {"two verbs over a type that had only its description",
+         [](MemoryClasses& c) {
+             c.Put(".cst", "", "Bare.File");
+             c.Put("Bare.File", "", "Another program's document");
+         },
+         {Association("cst", "Bare.File", "open,print")}},
         {"an empty menu text over another's", OtherProgram, {[] {
              FileAssociation a = Association("cst", "", "open");
              a.verbLabel = "";
