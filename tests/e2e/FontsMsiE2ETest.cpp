@@ -35,14 +35,6 @@ std::string FontsFolder() {
     return DriveC() + "/windows/Fonts";
 }
 
-RunResult RunUninstaller(const std::string& program, const std::string& name) {
-    std::string batch = TempDir() + "/uninstall.bat";
-    WriteFile(batch, "@\"" + program + "\" /a /u:\"" + name + "\"\r\n@exit %errorlevel%\r\n");
-    RunResult r = RunWine({"cmd", "/c", ToWindowsPath(batch)}, 240);
-    EXPECT_FALSE(r.timedOut) << r.output;
-    return r;
-}
-
 // The font registration as the system reads it: the 64-bit view on a 64-bit prefix.
 std::map<std::string, ExportedValue> FontValues() {
     return ExportedValues(kFontsKey, "/reg:64");
@@ -106,7 +98,7 @@ TEST(FontsUnderWine, FontsAreRegisteredListedAndRemoved) {
     EXPECT_FALSE(TextContains(log, "font \"Cs E2E Sans\"")) << "the real font loads: " << log;
     EXPECT_TRUE(TextContains(log, " font \"Cs E2E Broken\"\r\n")) << "its resource cannot load: " << log;
 
-    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts\\uninst\\uninstall.exe", "CsE2E Fonts");
+    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts\\uninst\\uninstall.exe", "CsE2E Fonts", "/a", 240);
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     fonts = FontValues();
     EXPECT_EQ(fonts.count("Cs E2E Sans"), 0u);
@@ -138,7 +130,7 @@ TEST(FontsUnderWine, KeptFontsStay) {
     EXPECT_EQ(installed.exitCode, 0) << installed.output;
     ASSERT_EQ(FontValues()["Cs E2E Kept Sans"], (ExportedValue{"REG_SZ", "cs-e2e-kept.ttf"}));
 
-    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts_kept\\uninst\\uninstall.exe", "CsE2E Fonts Kept");
+    RunResult removed = RunUninstaller("C:\\cs_e2e_fonts_kept\\uninst\\uninstall.exe", "CsE2E Fonts Kept", "/a", 240);
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     EXPECT_EQ(FontValues()["Cs E2E Kept Sans"], (ExportedValue{"REG_SZ", "cs-e2e-kept.ttf"}));
     EXPECT_TRUE(fs::exists(FontsFolder() + "/cs-e2e-kept.ttf"));
@@ -245,7 +237,7 @@ TEST(MsiUnderWine, APackageIsInstalledListedAndRemoved) {
     // package, where Windows gives 1619): result 3, the record stays for the next run.
     const std::string package = root + "/test-package.msi", aside = root + "/../cs_e2e_msi_aside.msi";
     fs::rename(package, aside);
-    RunResult failed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi");
+    RunResult failed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi", "/a", 240);
     EXPECT_EQ(failed.exitCode, 3) << failed.output;
     data = FileText(root + "/uninst/Uninstall.dat");
     EXPECT_TRUE(TextContains(data, "[MSI]\r\n\"C:\\cs_e2e_msi\\test-package.msi\",2\r\n")) << data;
@@ -253,7 +245,7 @@ TEST(MsiUnderWine, APackageIsInstalledListedAndRemoved) {
     EXPECT_FALSE(ExportedValues(entry).empty()) << "the entry stays after a failure";
 
     fs::rename(aside, package);
-    RunResult removed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi");
+    RunResult removed = RunUninstaller("C:\\cs_e2e_msi\\uninst\\uninstall.exe", "CsE2E Msi", "/a", 240);
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     EXPECT_FALSE(fs::exists(payloadX86) || fs::exists(payload64)) << "REMOVE=ALL took the package's file";
     EXPECT_TRUE(ExportedValues(entry).empty()) << "the entry goes when everything was undone";

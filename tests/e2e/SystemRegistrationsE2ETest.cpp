@@ -60,16 +60,6 @@ std::vector<std::string> SectionLines(const std::string& data, const std::string
     return lines;
 }
 
-// Runs the uninstaller through cmd.exe and a one-line batch: Wine's loader escapes the quotes
-// of /u:"a b" when a program is started directly from Linux.
-RunResult RunUninstaller(const std::string& program, const std::string& name) {
-    std::string batch = TempDir() + "/uninstall.bat";
-    WriteFile(batch, "@\"" + program + "\" /silent /u:\"" + name + "\"\r\n@exit %errorlevel%\r\n");
-    RunResult r = RunWine({"cmd", "/c", ToWindowsPath(batch)}, 180);
-    EXPECT_FALSE(r.timedOut) << r.output;
-    return r;
-}
-
 std::string Build(const std::string& name, const std::string& project) {
     std::string folder = TempDir() + "/sysreg-src";
     fs::create_directories(folder);
@@ -158,7 +148,7 @@ TEST(SystemRegistrationsUnderWine, RegisteredAtInstallationAndUndoneAtUninstalla
 
     // The uninstallation: the shared counts reach zero, so both servers and the library are
     // unregistered; the driver package goes.
-    RunResult undone = RunUninstaller("C:\\cs_e2e_sysreg\\uninst\\uninstall.exe", kProduct);
+    RunResult undone = RunUninstaller("C:\\cs_e2e_sysreg\\uninst\\uninstall.exe", kProduct, "/silent");
     EXPECT_EQ(undone.exitCode, 0) << undone.output;
     EXPECT_FALSE(KeyExists(kServerKey));
     EXPECT_FALSE(KeyExists(kRefusingServerKey));
@@ -192,7 +182,7 @@ TEST(SystemRegistrationsUnderWine, ACrashingServerIsLoggedAndTheNextOneIsRegiste
         << log;
     EXPECT_TRUE(KeyExists(kServerKey));
     // The uninstaller leaves the prefix as it was (its unregistration does not crash).
-    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_sysreg_crash\\uninstall.exe", "CsE2E Registration Crash").exitCode,
+    EXPECT_EQ(RunUninstaller("C:\\cs_e2e_sysreg_crash\\uninstall.exe", "CsE2E Registration Crash", "/silent").exitCode,
               0);
     EXPECT_FALSE(KeyExists(kServerKey));
     fs::remove_all(root);

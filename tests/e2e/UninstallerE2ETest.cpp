@@ -173,8 +173,29 @@ class UninstallerUnderWine : public testing::Test {
     std::string source_;
 };
 
+// The system changes of the full product; the fixtures are the ones the font, MSI and
+// registration tests use.
+std::string SystemChanges() {
+    const std::string data = CORVANTIS_FONTSMSI_DATA;
+    auto fixture = [](const std::string& file, const std::string& kind) {
+        return "[[file]]\nsource = '" + WinBin(file) + "'\nkind = '" + kind +
+               "'\ndestination = '%InstallDir%\\system\\'\n";
+    };
+    return "[[file]]\nsource = '" + data + "/test-font.ttf'\nname = 'cs-e2e-unin-sans.ttf'\n"
+           "kind = 'font'\ntitle = 'Cs E2E Uninstaller Sans'\n"
+           "[[file]]\nsource = '" + data + "/test-package.msi'\n"
+           "kind = 'msi'\nmsi_ui_level = 2\nremove_msi_at_uninstall = true\n" +
+           fixture("cs-test-com-server-plain.dll", "com-server") + fixture("cs-test-typelib.tlb", "type-library") +
+           fixture("cs-test-driver.inf", "driver") +
+           "[[association]]\nextension = 'csunin'\nfile_type = 'CsE2E.Uninstaller.Document'\nmode = '1'\n"
+           "verbs = 'open, print'\ndescription = 'Uninstaller E2E document'\nverb_label = '&Open'\n"
+           "command = '\"%InstallDir%\\bin\\app.txt\" \"%1\"'\nicon = 'bin\\app.txt'\n"
+           "[[firewall]]\nport = 8080\nname = 'Uninstaller E2E'\ntcp = true\nudp = true\n";
+}
+
 // A product with files of several kinds, shortcuts, registry entries (one in every user hive),
-// its own key and the two uninstall batches.
+// its own key, the two uninstall batches and every kind of system change: a file association,
+// a font, an MSI package, a COM server, a type library, a driver package and a firewall port.
 std::string FullProject(const std::function<std::string(const std::string&, const std::string&)>& source) {
     return "[product]\nname = \"Uninstaller E2E\"\nversion = \"2.0\"\npublisher = \"Corvantis Tests\"\n"
            "registry_key = \"Corvantis Tests\\\\Uninstaller E2E\"\n"
@@ -205,7 +226,8 @@ std::string FullProject(const std::function<std::string(const std::string&, cons
            "Machine\\\\Sub\"\n"
            "[[registry.entries]]\nkey = \"\\\\HKAU\\\\Software\\\\Corvantis Tests\\\\Uninstaller E2E "
            "Users\"\n"
-           "name = \"Each\"\ntype = \"number\"\ndata = \"7\"\n";
+           "name = \"Each\"\ntype = \"number\"\ndata = \"7\"\n" +
+           SystemChanges();
 }
 
 const std::string kRoot = "/cs_e2e_unin";
