@@ -2,7 +2,9 @@
 // the prefix's files and registry as they were before it (apart from what Wine itself
 // changes, named below), with a shared file still counted by another product kept and one
 // counted only by this product removed, a read-only file deleted, the uninstall batch run and
-// the uninstaller removed by its own batch; the early results 13 and 14; a file held open
+// the uninstaller removed by its own batch, and every kind of system change (association,
+// font, MSI package, COM server, type library, driver, firewall port) undone; the early
+// results 13 and 14; a file held open
 // ends in the failure summary (result 3, entry and record kept) and goes in a second run,
 // which requests the uninstall notification; a
 // folder holding a user's file stays with its parents; the whole-tree deletion refuses the
@@ -52,6 +54,13 @@ const char* const kKeyExclusions[] = {
 };
 const char kPendingOperations[] = "PendingFileRenameOperations";
 
+// Wine's driver store writes a precompiled ".pnf" beside each INF it copies, which its
+// SetupUninstallOEMInfW leaves behind (Windows removes both); the INF itself is compared.
+bool IsWinePrecompiledInf(const std::string& relative) {
+    return relative.rfind("windows/inf/", 0) == 0 && relative.size() > 4 &&
+           relative.compare(relative.size() - 4, 4, ".pnf") == 0;
+}
+
 bool Excluded(const std::string& text, const char* const* list, size_t count) {
     for (size_t i = 0; i < count; ++i)
         if (text.rfind(list[i], 0) == 0) return true;
@@ -85,7 +94,8 @@ MachineState Snapshot() {
                 state.userFiles.insert(relative);
             continue;
         }
-        if (!Excluded(relative, kFileExclusions, std::size(kFileExclusions))) state.files.insert(relative);
+        if (!Excluded(relative, kFileExclusions, std::size(kFileExclusions)) && !IsWinePrecompiledInf(relative))
+            state.files.insert(relative);
     }
     const struct {
         const char *key, *view;
@@ -187,7 +197,7 @@ std::string SystemChanges() {
            "kind = 'msi'\nmsi_ui_level = 2\nremove_msi_at_uninstall = true\n" +
            fixture("cs-test-com-server-plain.dll", "com-server") + fixture("cs-test-typelib.tlb", "type-library") +
            fixture("cs-test-driver.inf", "driver") +
-           "[[association]]\nextension = 'csunin'\nfile_type = 'CsE2E.Uninstaller.Document'\nmode = '1'\n"
+           "[[association]]\nextension = 'csunin'\nfile_type = 'CsE2E.Uninstaller.Document'\nmode = 'default-verb'\n"
            "verbs = 'open, print'\ndescription = 'Uninstaller E2E document'\nverb_label = '&Open'\n"
            "command = '\"%InstallDir%\\bin\\app.txt\" \"%1\"'\nicon = 'bin\\app.txt'\n"
            "[[firewall]]\nport = 8080\nname = 'Uninstaller E2E'\ntcp = true\nudp = true\n";
@@ -266,6 +276,13 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
         ASSERT_TRUE(fs::exists(DriveC() + "/cs_e2e_unin_marker.txt")) << "the post-installation batch ran";
         EXPECT_EQ(CountOf(keptPath), "0x3");
         EXPECT_EQ(CountOf(gonePath), "0x1");
+        const std::string log = FileText(app + "/uninst/Install.log");
+        for (const std::string made :
+             {"Associated .csunin with", "test-package.msi\"...OK\r\n", "cs-test-com-server-plain.dll\"...OK\r\n",
+              "cs-test-typelib.tlb\"...OK\r\n", "Final driver location: ",
+              "Added firewall exception: TCP port 8080", "Added firewall exception: UDP port 8080"})
+            EXPECT_TRUE(TextContains(log, made)) << made << "\n" << log;
+        EXPECT_TRUE(fs::exists(DriveC() + "/windows/Fonts/cs-e2e-unin-sans.ttf"));
         MachineState installed = Snapshot();
         ASSERT_FALSE(Difference(before.files, installed.files).empty());
         ASSERT_FALSE(Difference(before.userFiles, installed.userFiles).empty()) << "shortcuts were made";
