@@ -1,5 +1,6 @@
 #include "actions/FileInstallation.h"
 
+#include "actions/SystemRegistrations.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
@@ -8,14 +9,6 @@
 namespace cs {
 
 namespace {
-
-// A registration's progress text: the language text with "<file>" replaced by what is
-// registered (a text without the placeholder stays as it is).
-String WithFile(const String& text, const String& file) {
-    size_t at = Find(text, u"<file>");
-    if (at == String::npos) return text;
-    return String(text.c_str(), at) + file + String(text.c_str() + at + 6);
-}
 
 // The line that follows a failure with an error code: "Code <code>: <text>\r\n\r\n".
 String CodeLine(FileInstallSystem& system, uint32_t error) {
@@ -132,7 +125,7 @@ void FileInstaller::RegisterApplet(const FileRecord& entry, const String& destin
     String name = AppletName(entry, destination);
     if (name.IsEmpty()) system_.Corrupt(kCodeAppletName);
     if (entry.extra.IsEmpty()) system_.Corrupt(kCodeAppletClass);
-    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering),
+    system_.ShowProgress(position_, RegisteringText(system_.LanguageText(kTextRegistering),
                                              String(u"Control Panel extension \"") + name + u"\""));
     system_.Log(Format(u"Registering control panel applet \"%s\"...", name));
     UninstallRecords scratch;
@@ -146,7 +139,7 @@ void FileInstaller::RegisterApplet(const FileRecord& entry, const String& destin
 void FileInstaller::RegisterFont(const FileRecord& entry, const String& destination) {
     lists_.fonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0});
     String fileName = FileNameOf(destination);
-    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering), fileName));
+    system_.ShowProgress(position_, RegisteringText(system_.LanguageText(kTextRegistering), fileName));
     uint32_t error = 0;
     if (!system_.WriteFontValue(entry.title, fileName, error))
         system_.Log(Format(u"Failed to register font \"%s\"\r\n", entry.title) + CodeLine(system_, error));
@@ -162,7 +155,7 @@ void FileInstaller::RegisterFont(const FileRecord& entry, const String& destinat
 void FileInstaller::InstallMsiPackage(const FileRecord& entry, const String& destination) {
     bool remember = (entry.flags & kFileRemoveMsi) != 0;
     lists_.msiPackages.Append({destination, entry.msiValue, remember});
-    system_.ShowProgress(position_, WithFile(system_.LanguageText(kTextRegistering), destination));
+    system_.ShowProgress(position_, RegisteringText(system_.LanguageText(kTextRegistering), destination));
     String line = Format(u"Installing MSI package \"%s\"...", destination);
     bool crashed = false;
     uint32_t code = system_.InstallMsiPackage(destination, entry.msiValue, crashed);
