@@ -290,7 +290,8 @@ void RemoveFonts(Run& run) {
         if (!RemovalAnswer(run.automatic, run.values.uninstallFonts, TextWith(kTextFontQuestion, font.face),
                            Text(kTextFontTitle), fonts.Count() > 1))
             continue;
-        String path = JoinPath(folder, font.fileName);
+        // The list holds bare file names; anything more would point out of the fonts folder.
+        String path = JoinPath(folder, FileNameOf(font.fileName));
         RemoveFontResourceW(W(path));
         DeleteFontRegistration(font.face);
         DeleteFileEx(path, kDeleteMissingIsDeleted | kDeleteRestartOnFailure);
@@ -319,8 +320,9 @@ void UnregisterComServer(const String& path) {
     }
     HMODULE library = LoadLibraryW(W(path));
     if (!library) return;
+    // The server's own code: a crash in it must not end the uninstallation.
     if (auto unregister = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllUnregisterServer"))
-        unregister();
+        RunGuarded([&] { unregister(); });
     FreeLibrary(library);
 }
 
