@@ -36,10 +36,12 @@ namespace fs = std::filesystem;
 const std::string kEntryRoot = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kCounts = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-// What Wine changes by itself between two snapshots: its temporary files and the keys of
-// the display and device set-up its services rewrite as programs come and go. And one value
-// the installation itself leaves: its temporary extraction file registered for deletion at
-// the next restart ("PendingFileRenameOperations").
+// What Wine changes by itself between two snapshots: its temporary files, the keys of the
+// display and device set-up its services rewrite as programs come and go, and what a fresh
+// prefix writes at a first use (the console's settings when cmd.exe first runs, the 64-bit
+// common files folder when it is first asked for). And one value the installation itself
+// leaves: its temporary extraction file registered for deletion at the next restart
+// ("PendingFileRenameOperations").
 const char* const kFileExclusions[] = {"windows/temp/", "windows/logs/"};
 const char* const kKeyExclusions[] = {
     "HKEY_CURRENT_USER\\Software\\Wine",
@@ -51,8 +53,9 @@ const char* const kKeyExclusions[] = {
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses",
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent",
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles",
+    "HKEY_CURRENT_USER\\Console",
 };
-const char kPendingOperations[] = "PendingFileRenameOperations";
+const char* const kValueExclusions[] = {"PendingFileRenameOperations", "ProgramFilesCommonX64"};
 
 // Wine's driver store writes a precompiled ".pnf" beside each INF it copies, which its
 // SetupUninstallOEMInfW leaves behind (Windows removes both); the INF itself is compared.
@@ -108,7 +111,8 @@ MachineState Snapshot() {
             std::string prefix = std::string(e.view) + "|" + key + "|";
             state.registry.insert(prefix);
             for (const auto& [name, value] : values)
-                if (name != kPendingOperations)
+                if (std::find(std::begin(kValueExclusions), std::end(kValueExclusions), name) ==
+                    std::end(kValueExclusions))
                     state.registry.insert(prefix + name + "=" + value.type + ":" + value.data);
         }
     }
@@ -253,6 +257,13 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
     auto source = [this](const std::string& n, const std::string& c) { return Source(n, c); };
     std::string setup = Build("full", FullProject(source));
     ASSERT_FALSE(setup.empty());
+
+    // The Windows installer service makes its own folder and keys at its first use and keeps
+    // them (Windows has them from the start): the test package installed and removed once
+    // beforehand makes them, so the comparison sees only what the product's package leaves.
+    const std::string package = ToWindowsPath(std::string(CORVANTIS_FONTSMSI_DATA) + "/test-package.msi");
+    ASSERT_EQ(RunWine({"msiexec", "/i", package, "/qn"}, 180).exitCode, 0);
+    ASSERT_EQ(RunWine({"msiexec", "/x", package, "/qn"}, 180).exitCode, 0);
 
     for (const char* switches : {"/silent", "/a"}) {
         SCOPED_TRACE(switches);
