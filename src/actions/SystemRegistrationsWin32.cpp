@@ -12,6 +12,7 @@
 #include "log/Log.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/Extraction.h"
+#include "runtime/FileRemovalWin32.h"
 #include "runtime/InstallerState.h"
 #include "runtime/ProcessWin32.h"
 #include "uninstall/UninstallData.h"
@@ -27,6 +28,14 @@ namespace cs {
 namespace {
 
 using CopyOemInfFn = BOOL(WINAPI*)(PCWSTR, PCWSTR, DWORD, DWORD, PWSTR, DWORD, PDWORD, PWSTR*);
+using UninstallOemInfFn = BOOL(WINAPI*)(PCWSTR, DWORD, PVOID);
+
+// Loaded once per process and kept, like the other system libraries of the actions; both the
+// driver copy and its removal use it.
+HMODULE SetupApi() {
+    static HMODULE library = LoadSystemLibrary(L"Setupapi.dll");
+    return library;
+}
 
 // Keeps the first visible window and stops (a named function: the 32-bit callback is stdcall).
 BOOL CALLBACK KeepFirstVisible(HWND window, LPARAM context) {
@@ -86,8 +95,7 @@ class WindowsRegistrationSystem final : public RegistrationSystem {
     }
 
     SetupApiState OpenSetupApi() override {
-        // Loaded once per process and kept, like the other system libraries of the actions.
-        static HMODULE library = LoadSystemLibrary(L"Setupapi.dll");
+        HMODULE library = SetupApi();
         if (!library) return SetupApiState::kNoLibrary;
         copy_ = LibraryEntry<CopyOemInfFn>(library, "SetupCopyOEMInfW");
         return copy_ ? SetupApiState::kReady : SetupApiState::kNoCopyEntry;
@@ -128,6 +136,18 @@ void RegisterInstalledSystemFiles() {
     FileRunLists& lists = InstalledFileLists();
     RegisterComAndTypeLibraries(system, lists.comServers, lists.typeLibraries);
     InstallDrivers(system, lists.drivers, RunUninstallRecords());
+}
+
+void RemoveDriverPackages(const Array<String>& infs) {
+    if (infs.IsEmpty()) return;
+    auto uninstall = LibraryEntry<UninstallOemInfFn>(SetupApi(), "SetupUninstallOEMInfW");
+    if (!uninstall) return;
+    for (const String& inf : infs) {
+        ClearReadOnly(inf);
+        String name = FileNameOf(inf);
+        if (!RunGuarded([&] { uninstall(W(name), 1, nullptr); }))
+            LogTextWide(Format(u"Crash while removing driver package %s.\r\n", name));
+    }
 }
 
 void AddFirewallExceptionsOfDefinition() {

@@ -9,6 +9,7 @@
 #include "actions/FontsAndPackagesWin32.h"
 #include "actions/RegistryInstallationWin32.h"
 #include "actions/SystemRegistrations.h"
+#include "actions/SystemRegistrationsWin32.h"
 #include "actions/UninstallRegistration.h"
 #include "app/RunEndWin32.h"
 #include "app/Sequence.h"
@@ -646,30 +647,12 @@ void RemoveFirewallExceptions(const Run& run) {
     if (!completed) LogTextWide(u"Crash while removing firewall exceptions.\r\n");
 }
 
-// The driver packages the installation copied, removed from the system's store even when a
-// device still uses them (flag 1). The store takes the INF's file name.
-void RemoveDriverPackages(const Run& run) {
-    if (run.file.inf.IsEmpty()) return;
-    using UninstallOemInfFn = BOOL(WINAPI*)(PCWSTR, DWORD, PVOID);
-    static HMODULE library = LoadSystemLibrary(L"Setupapi.dll");
-    auto uninstall = LibraryEntry<UninstallOemInfFn>(library, "SetupUninstallOEMInfW");
-    if (!uninstall) return;
-    for (const String& inf : run.file.inf) {
-        DWORD attributes = GetFileAttributesW(W(inf));
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesW(W(inf), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-        String name = FileNameOf(inf);
-        if (!RunGuarded([&] { uninstall(W(name), 1, nullptr); }))
-            LogTextWide(Format(u"Crash while removing driver package %s.\r\n", name));
-    }
-}
-
 // Steps 26 and 27: firewall exceptions, then driver packages.
 void UndoSystemRecords(const Run& run) {
     SetProgress(0, 96);
     RemoveFirewallExceptions(run);
     SetProgress(0, 97);
-    RemoveDriverPackages(run);
+    RemoveDriverPackages(run.file.inf);
 }
 
 void FinishSuccess(Run& run) {

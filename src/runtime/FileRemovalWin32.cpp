@@ -93,6 +93,12 @@ bool ScheduleDeletionAtRestart(const String& path) {
     return AddToRenameList("NUL", AnsiShortPath(path));
 }
 
+void ClearReadOnly(const String& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(W(path), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 bool DeleteFileEx(const String& path, uint32_t options) {
     if (path.IsEmpty()) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -106,11 +112,7 @@ bool DeleteFileEx(const String& path, uint32_t options) {
             return false;
         }
     }
-    if (!(options & kDeleteKeepReadOnly)) {
-        DWORD attributes = GetFileAttributesW(W(path));
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesW(W(path), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
+    if (!(options & kDeleteKeepReadOnly)) ClearReadOnly(path);
     if (options & kDeleteAtRestart) return ScheduleDeletionAtRestart(path);
     if (options & kDeleteToRecycleBin) return MoveToRecycleBin(path);
     if (DeleteFileW(W(path))) return true;

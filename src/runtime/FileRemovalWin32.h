@@ -10,6 +10,9 @@ namespace cs {
 // for a file that option 0x100 finds not empty).
 bool DeleteFileEx(const String& path, uint32_t options);
 
+// Takes the read-only attribute off a file (nothing when it has none or does not exist).
+void ClearReadOnly(const String& path);
+
 // Deletion at the next restart: the system's delayed move on the NT family, falling back to
 // the "wininit.ini" rename list where "wininit.exe" exists; the rename list elsewhere.
 bool ScheduleDeletionAtRestart(const String& path);
