@@ -2,6 +2,7 @@
 
 #include "actions/FileRules.h"
 #include "actions/FileWrite.h"
+#include "core/FileIoWin32.h"
 #include "core/Folders.h"
 #include "core/HandleWin32.h"
 #include "core/SecurityWin32.h"
@@ -19,7 +20,8 @@ namespace cs {
 
 namespace {
 
-constexpr DWORD kProtectingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kProtectingAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // ---- The data --------------------------------------------------------------------------
 
@@ -85,12 +87,19 @@ bool CopyBlocks(HANDLE to, const DataSource& source, int64_t size) {
     return true;
 }
 
-// One attempt: creates or truncates the file and fills it with the data.
-bool WriteData(const String& path, const DataSource& source, int64_t size) {
+// Creates or truncates the file and fills it with the data (flushed to the disk on request).
+bool WriteData(const String& path, const DataSource& source, int64_t size, bool flush = false) {
     if (!source.Rewind()) return false;
     UniqueHandle file(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && CopyBlocks(file.Get(), source, size);
+    return file && CopyBlocks(file.Get(), source, size) && (!flush || FlushFileBuffers(file.Get()));
+}
+
+// One attempt: the data under the partial name (kept from an earlier attempt when it was
+// filled whole), renamed over the destination.
+bool WriteWhole(const FileWrite& write, const DataSource& source, const String& partial, bool& filled) {
+    if (!filled) filled = WriteData(partial, source, write.size, write.flush);
+    return filled && MoveIntoPlace(partial, write.destination, write.flush);
 }
 
 // ---- Attributes and dates ----------------------------------------------------------------
@@ -151,14 +160,19 @@ void PrepareRetry(const FileWrite& write, DWORD error) {
     Sleep(kWriteRetryPauseMs);
 }
 
-// Up to kWriteAttempts writes; the error of the last failure, or ERROR_SUCCESS.
+// Up to kWriteAttempts writes; the error of the last failure, or ERROR_SUCCESS. What is left
+// of the partial file after the last failure goes: it is of no use, and on a full disk it
+// holds the space the rest of the run needs.
 DWORD WriteWithRetries(const FileWrite& write, const DataSource& source) {
+    String partial = PartialFileName(write.destination);
+    bool filled = false;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
-        if (WriteData(write.destination, source, write.size)) return ERROR_SUCCESS;
+        if (WriteWhole(write, source, partial, filled)) return ERROR_SUCCESS;
         error = GetLastError();
         if (attempt < kWriteAttempts) PrepareRetry(write, error);
     }
+    DeleteFileW(W(partial));
     return error;
 }
 
@@ -204,10 +218,9 @@ WriteOutcome ReplaceAtNextRestart(const FileWrite& write, const DataSource& sour
 
 // After the last failed attempt: the failure, or the replacement at the next restart.
 WriteOutcome FallBack(const FileWrite& write, const DataSource& source, DWORD error,
-                         const String& failureWord) {
+                      const String& failureWord) {
     WriteOutcome result;
     result.diskFull = error == kWriteErrorDiskFull;
-    if (result.diskFull) DeleteFileW(W(write.destination)); // what fitted of it is of no use
     switch (ChooseWriteFallback(error, IsDriveMissing(write.destination), write.existedBefore,
                                 write.optionWord1)) {
     case WriteFallback::DriveMissing:

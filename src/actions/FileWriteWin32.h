@@ -23,10 +23,13 @@ struct FileWrite {
     uint32_t attributes = ~0u;  // ~0u (-1): leave them as created
     bool existedBefore = false; // the destination existed before this write
     uint32_t optionWord1 = 0;   // 0x800 replace in use, 0x80000 clear attributes on retry
+    bool flush = false;         // on the disk before the rename (the uninstaller's own files)
 };
 
-
-// The three-attempt write and its fall-backs (FileWrite.h holds their rules). Pumps window
+// The three-attempt write and its fall-backs (FileWrite.h holds their rules). Each attempt
+// fills the destination's partial name and renames it over the destination, so a full disk
+// or a killed installer never leaves a cut file under the real name (a file in use refuses
+// the rename as it refused the overwrite). Pumps window
 // messages during long copies. On success the entry's date is set (creation and last-write
 // time, taken as UTC) before its attributes, so a read-only entry still gets its date. A size
 // below 0 is refused without an attempt (ERROR_INVALID_DATA). The system's error code is

@@ -90,7 +90,8 @@ void SetRestartRequired() {
     Installer().definition.optionWord1 |= kOpt1RebootRequired;
 }
 
-// The engine copy, written like an installed file that exists already.
+// The engine copy, written like an installed file that exists already, and flushed to the
+// disk before it takes the uninstaller's name.
 void WriteEngineCopy(const Bytes& copy, const String& path) {
     const Definition& d = Installer().definition;
     FileWrite write;
@@ -100,11 +101,14 @@ void WriteEngineCopy(const Bytes& copy, const String& path) {
     write.date = d.uninstallerDate;
     write.existedBefore = true;
     write.optionWord1 = d.optionWord1;
+    write.flush = true;
     WriteOutcome outcome = WriteInstalledFile(write, Text(kTextFailureWord));
+    DWORD error = GetLastError();
     if (!outcome.logText.IsEmpty()) LogTextWide(outcome.logText);
     if (!outcome.failure.IsEmpty()) FailureSummary() += outcome.failure;
     if (outcome.diskFull) Installer().outcome.diskFull = true;
     if (outcome.deferred) SetRestartRequired();
+    if (!outcome.written && !outcome.deferred) RecordUnwrittenFile(error);
     if (!outcome.written) return;
     LogUninstallerWritten(path);
     if (d.uninstallerIcon.IsEmpty()) return;
@@ -117,15 +121,18 @@ void WriteEngineCopy(const Bytes& copy, const String& path) {
 void ReplaceCopyAtRestart(const String& own, const String& path) {
     String temp = MakeTempFileName(FolderOf(path));
     if (temp.IsEmpty()) {
+        RecordUnwrittenFile(GetLastError());
         FailureSummary() += NoTempFileText(path, WindowsSystemErrorText(GetLastError()));
         return;
     }
     if (!CopyFileW(W(own), W(temp), FALSE)) {
+        RecordUnwrittenFile(GetLastError());
         FailureSummary() += TempFileNotOverwrittenText(path, WindowsSystemErrorText(GetLastError()));
         DeleteFileW(W(temp));
         return;
     }
     if (!ReplaceAtRestart(path, temp)) {
+        RecordUnwrittenFile(GetLastError());
         FailureSummary() += ReplacementFailedText(path, temp, WindowsSystemErrorText(GetLastError()));
         DeleteFileW(W(temp));
         return;
@@ -134,11 +141,25 @@ void ReplaceCopyAtRestart(const String& own, const String& path) {
     LogTextWide(ReplacementRegisteredText(path, temp));
 }
 
+// The copy goes under the uninstaller's partial name and is flushed before it takes the real
+// name. A copy that cannot be made (a full disk) fails the run, and what was copied goes; a
+// copy that cannot take the name (the uninstaller is running) replaces it at the next restart.
 void CopyRunningInstaller(const String& own, const String& path) {
-    if (CopyFileW(W(own), W(path), FALSE))
+    String partial = PartialFileName(path);
+    if (!CopyFileW(W(own), W(partial), FALSE) || !FlushFileToDisk(partial)) {
+        DWORD error = GetLastError();
+        DeleteFileW(W(partial));
+        FailureSummary() +=
+            WriteFailureText(Text(kTextFailureWord), path, WindowsSystemErrorText(error)) + u"\r\n";
+        RecordUnwrittenFile(error);
+        return;
+    }
+    if (MoveIntoPlace(partial, path, true)) {
         LogUninstallerWritten(path);
-    else
-        ReplaceCopyAtRestart(own, path);
+        return;
+    }
+    DeleteFileW(W(partial));
+    ReplaceCopyAtRestart(own, path);
 }
 
 // ---- Saved texts ------------------------------------------------------------------------

@@ -1,18 +1,21 @@
 // The engine's entry point: prepare the process, read the command line, then uninstall or
 // install, phase by phase.
+#include "actions/FileInstallationWin32.h"
 #include "app/Notification.h"
 #include "app/Refusals.h"
 #include "app/Sequence.h"
-#include "actions/FileInstallationWin32.h"
 #include "app/Startup.h"
 #include "app/Uninstaller.h"
+#include "core/Format.h"
 #include "core/ModulePathWin32.h"
 #include "core/Text.h"
+#include "log/Log.h"
 #include "log/LogWin32.h"
 #include "runtime/Exit.h"
 #include "runtime/Extraction.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Payload.h"
+#include "runtime/RunTempFiles.h"
 #include "uninstall/DeletionWin32.h"
 #include "vars/VariablesWin32.h"
 
@@ -30,6 +33,13 @@ void ConnectExitSteps() {
     SetLogFailureNotifier(RequestFailureNotification);
     AddExitStep([] { FinishInstallLog(false); }, ExitStepKind::Record);
     AddExitStep(WaitForNotifications, ExitStepKind::Wait);
+}
+
+// What a killed run left in the temporary folder goes now that the log can say so.
+void RemoveLeftoversOfKilledRuns() {
+    int removed = RemoveLeftoverRunTempFiles();
+    if (removed > 0)
+        LogTextWide(Format(u"Removed %d temporary files left by an interrupted run.\r\n", removed));
 }
 
 void ExtractFiles(EnginePayload& payload) {
@@ -63,6 +73,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CommandLine commandLine = ReadCommandLineOrExit();
     if (commandLine.uninstall) UninstallAndExit(commandLine);
     ConnectExitSteps();
+    RemoveLeftoversOfKilledRuns();
 
     EnginePayload& payload = ReadPayloadOrExit();
     // The definition reader tests the checksum after its first fields.
@@ -86,5 +97,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     InstallFiles(payload);
     RunInstallationActions();
     DeleteExtractionFile();
-    EndInstallation(FinalExitCode(definition.optionWord1, Installer().outcome.diskFull));
+    const RunOutcome& outcome = Installer().outcome;
+    EndInstallation(FinalExitCode(definition.optionWord1, outcome.diskFull, outcome.fileNotWritten));
 }

@@ -193,11 +193,32 @@ void SaveInstallationPathValue() {
                        state.definition.locationReference, WindowsSystemErrorText(GetLastError())));
 }
 
-// The uninstaller's records, once every action has added its own.
+// The uninstaller's records. They are written before the uninstall key points at them, and
+// again, with what the key's own values added, once every action has added its part. A file
+// that cannot be written fails the run (the previous one, if any, stays as it was).
+void SaveUninstallDataOrFail() {
+    if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
+    if (SaveRunUninstallData()) return;
+    DWORD error = GetLastError();
+    FailureSummary() += FailureLines(UninstallDataPath(), error);
+    RecordUnwrittenFile(error);
+}
+
 void WriteUninstallDataFile() {
     SetStatus(Installer().outcome.status, 100);
+    SaveUninstallDataOrFail();
+}
+
+// The uninstall key only ever points at a whole uninstaller and a whole "Uninstall.dat": when
+// either could not be written, the product stays unregistered (an entry registered before,
+// with its own files, is left as it is).
+void RegisterCompleteUninstaller() {
     if (!(Installer().definition.optionWord1 & kOpt1RegisterUninstaller)) return;
-    if (!SaveRunUninstallData()) FailureSummary() += FailureLines(UninstallDataPath(), GetLastError());
+    if (Installer().outcome.fileNotWritten) {
+        LogTextWide(u"The uninstaller is not registered: its files could not be written.\r\n");
+        return;
+    }
+    RegisterUninstaller();
 }
 
 void AddInstallFolderToSearchPath() {
@@ -247,7 +268,8 @@ void RemoveEmptyFolders() {
 // The installation actions in their order (the files are installed just before them).
 // The uninstaller's icon comes before the shortcuts that show it. System registrations,
 // associations and firewall exceptions take their places before the background picture. The
-// uninstall key and the installation path value follow the uninstaller program.
+// uninstall key and the installation path value follow the uninstaller program and a first
+// "Uninstall.dat", so that a run killed at any point never leaves a key without them.
 // The log is finished before anything of the run's end that may read it: the restart
 // question, the installation-exit batch and the launches find "Install.log" whole; the
 // restart (or the launch-on-exit command) comes last, once the empty folders are gone.
@@ -262,7 +284,8 @@ constexpr void (*kInstallationActions[])() = {
     SaveReadmeAndLicenceTexts,
     AddInstallFolderToSearchPath,
     WriteUninstaller,
-    RegisterUninstaller,
+    SaveUninstallDataOrFail,
+    RegisterCompleteUninstaller,
     SaveInstallationPathValue,
     WriteRebootMarker,
     WriteUninstallDataFile,

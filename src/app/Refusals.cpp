@@ -1,5 +1,6 @@
 #include "app/Refusals.h"
 
+#include "core/Fatal.h"
 #include "payload/Definition.h"
 
 namespace cs {
@@ -21,7 +22,8 @@ uint64_t NextVersionNumber(const String& text, size_t& at) {
     uint64_t n = 0;
     while (at < text.Length() && text[at] >= u'0' && text[at] <= u'9' && n < 100000000000ull)
         n = n * 10 + (text[at++] - u'0');
-    while (at < text.Length() && text[at] != u'.') ++at;
+    while (at < text.Length() && text[at] != u'.')
+        ++at;
     if (at < text.Length()) ++at;
     return n;
 }
@@ -38,22 +40,26 @@ int CompareVersions(const String& a, const String& b) {
 }
 
 MasterVerdict CheckMaster(const MasterProduct& master, bool defaultFolderIsMaster, const String& minVersion) {
-    if (!master.installed || (defaultFolderIsMaster && master.location.IsEmpty())) return MasterVerdict::Missing;
-    if (!minVersion.IsEmpty() && CompareVersions(master.version, minVersion) < 0) return MasterVerdict::TooOld;
+    if (!master.installed || (defaultFolderIsMaster && master.location.IsEmpty()))
+        return MasterVerdict::Missing;
+    if (!minVersion.IsEmpty() && CompareVersions(master.version, minVersion) < 0)
+        return MasterVerdict::TooOld;
     return MasterVerdict::Fits;
 }
 
 String UninstallFirstCommand(const String& uninstallString, const String& ownCommandLine, bool silent,
                              bool automatic) {
     String command = uninstallString + u" /r:\"";
-    for (char16_t c : ownCommandLine) command.Append(c == u'"' ? u'`' : c);
+    for (char16_t c : ownCommandLine)
+        command.Append(c == u'"' ? u'`' : c);
     command.Append(u'"');
     if (silent) command += u" /silent";
     if (automatic) command += u" /a";
     return command;
 }
 
-int FinalExitCode(uint32_t optionWord1, bool diskFull) {
+int FinalExitCode(uint32_t optionWord1, bool diskFull, bool fileNotWritten) {
+    if (fileNotWritten) return diskFull ? kExitDiskFull : kFatalExitCode;
     if (optionWord1 & kOpt1RebootRequired) return kExitRebootNeeded;
     if (diskFull) return kExitDiskFull;
     return kExitSuccess;

@@ -53,7 +53,10 @@ MasterVerdict CheckMaster(const MasterProduct& master, bool defaultFolderIsMaste
 String UninstallFirstCommand(const String& uninstallString, const String& ownCommandLine, bool silent,
                              bool automatic);
 
-// 16 when a reboot is needed, else 17 when a disk was full, else 0.
-int FinalExitCode(uint32_t optionWord1, bool diskFull);
+// When a file the uninstallation or the user depends on could not be written
+// (fileNotWritten) the run failed: 17 when a disk was full, else -1 (the fatal error's code),
+// even when a reboot is needed. Otherwise 16 when a reboot is needed, else 17 when a disk was
+// full, else 0.
+int FinalExitCode(uint32_t optionWord1, bool diskFull, bool fileNotWritten);
 
 } // namespace cs

@@ -4,6 +4,7 @@
 #include "core/SecurityWin32.h"
 #include "core/SystemLibraryWin32.h"
 #include "core/WinText.h"
+#include "log/Log.h"
 #include "runtime/Exit.h"
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
@@ -20,7 +21,10 @@ constexpr int kProgramIconId = 1;
 CrashHandler g_crashHandler = nullptr;
 ProgramResources g_resources;
 
+// The message also goes to the failure summary, so that the log the exit routine writes tells
+// of the failure instead of ending with the completion text.
 void FatalHookShowAndExit(const String& message) {
+    FailureSummary() += message + u"\r\n";
     ShowMessage(message, ErrorTitle(), MB_ICONERROR | MB_OK);
     ExitInstaller(kFatalExitCode);
 }

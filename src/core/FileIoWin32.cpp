@@ -32,8 +32,9 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 bool ReadWholeFile(const String& path, String8& out) {
     out.Clear();
-    UniqueHandle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle file(CreateFileW(W(path), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     return file && ReadToEnd(file.Get(), out);
 }
 
@@ -41,6 +42,36 @@ bool WriteWholeFile(const String& path, std::string_view bytes) {
     UniqueHandle file(
         CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && WriteAll(file.Get(), bytes);
+}
+
+String PartialFileName(const String& path) {
+    return path + kPartialSuffix;
+}
+
+bool MoveIntoPlace(const String& from, const String& to, bool writeThrough) {
+    DWORD flags = MOVEFILE_REPLACE_EXISTING | (writeThrough ? MOVEFILE_WRITE_THROUGH : 0);
+    return MoveFileExW(W(from), W(to), flags) != 0;
+}
+
+bool FlushFileToDisk(const String& path) {
+    UniqueHandle file(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && FlushFileBuffers(file.Get());
+}
+
+bool WriteWholeFileDurably(const String& path, std::string_view bytes) {
+    String partial = PartialFileName(path);
+    bool written = false;
+    {
+        UniqueHandle file(CreateFileW(W(partial), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        written = file && WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
+    }
+    if (written && MoveIntoPlace(partial, path, true)) return true;
+    DWORD error = GetLastError();
+    DeleteFileW(W(partial));
+    SetLastError(error);
+    return false;
 }
 
 } // namespace cs

@@ -105,6 +105,12 @@ void RecordFailure(const String& path) {
     }
 }
 
+void RecordUnwrittenFile(uint32_t error) {
+    RunOutcome& outcome = Installer().outcome;
+    if (error == kErrorDiskFull || error == kErrorHandleDiskFull) outcome.diskFull = true;
+    outcome.fileNotWritten = true;
+}
+
 String& FailureSummary() {
     return Installer().outcome.failureSummary;
 }
@@ -115,6 +121,7 @@ bool DiskFull() {
 void ResetLogState() {
     Installer().outcome.failureSummary.Clear();
     Installer().outcome.diskFull = false;
+    Installer().outcome.fileNotWritten = false;
 }
 
 String HeaderText(const LogHeader& h) {
@@ -184,6 +191,7 @@ bool FinishLog(const FinishOptions& o) {
             written = sys.WriteLog(o.logPath, contents);
             if (written) sys.LoosenAccess(o.logPath);
         }
+        if (!written) RecordUnwrittenFile(sys.LastError());
     }
     if (view && written && !o.silent) sys.OpenForViewing(o.logPath);
     sys.DeleteSpool();

@@ -14,6 +14,7 @@ namespace cs {
 
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint32_t kErrorHandleDiskFull = 39;
 constexpr int kLangFailureWord = 31;
 constexpr int kLangViewLogQuestion = 40;
 constexpr int kLangViewLogTitle = 41;
@@ -35,7 +36,8 @@ class LogSystem {
     virtual String SystemErrorText(uint32_t code) = 0; // user's language, then English if it differs
     virtual uint32_t LastError() = 0;
     virtual void RemoveFile(const String& path) = 0;
-    // The log file: false when it cannot be opened (created when missing).
+    // The log file: a missing one reads as empty; false when it cannot be read. WriteLog
+    // replaces it whole or leaves it as it was (false).
     virtual bool ReadLog(const String& path, String8& contents) = 0;
     virtual bool WriteLog(const String& path, const String8& contents) = 0;
     virtual void LoosenAccess(const String& path) = 0;
@@ -64,6 +66,9 @@ void LogFailure(const String& subject, int64_t code);
 // The same lines for the failure summary, with the thread's last error. A disk-full error
 // sets the disk-full flag and deletes the partly written file.
 void RecordFailure(const String& path);
+// A file the uninstallation or the user depends on could not be put in place, with the
+// system's error: the run fails (a full disk also sets the disk-full flag).
+void RecordUnwrittenFile(uint32_t error);
 String& FailureSummary();
 bool DiskFull();
 void ResetLogState();
@@ -101,7 +106,8 @@ struct FinishOptions {
     LogHeader header;
 };
 // The closing step: notification, questions, writing, viewing, and the spool's deletion.
-// Returns true when the log file was written.
+// Returns true when the log file was written; a log that should have been written and was
+// not fails the run (RecordUnwrittenFile).
 bool FinishLog(const FinishOptions& options);
 
 } // namespace cs

@@ -6,7 +6,6 @@
 #include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/SecurityWin32.h"
-#include "core/TempFile.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "runtime/CorruptInstaller.h"
@@ -14,6 +13,7 @@
 #include "runtime/InstallerState.h"
 #include "runtime/Message.h"
 #include "runtime/ProcessWin32.h"
+#include "runtime/RunTempFiles.h"
 
 #include <windows.h>
 
@@ -34,10 +34,9 @@ void ReadFromStart(HANDLE file, String8& out) {
 class LogSystemWin32 : public LogSystem {
   public:
     bool Start() {
-        spoolPath_ = MakeTempFileName();
-        if (spoolPath_.IsEmpty()) return false;
-        spool_.Reset(CreateFileW(W(spoolPath_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        // Held open until it is deleted: a run killed meanwhile leaves it for the next run to
+        // find (RemoveLeftoverRunTempFiles).
+        spool_.Reset(static_cast<HANDLE>(CreateRunTempFile(u"log", spoolPath_)));
         return spool_.IsValid();
     }
 
@@ -63,18 +62,16 @@ class LogSystemWin32 : public LogSystem {
     uint32_t LastError() override { return GetLastError(); }
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
 
+    // Reading makes no file: on a full disk an empty "Install.log" would be all that is left.
     bool ReadLog(const String& path, String8& contents) override {
-        UniqueHandle f(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f) return false;
-        ReadFromStart(f.Get(), contents);
-        return true;
+        contents.Clear();
+        UniqueHandle f(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f) return GetLastError() == ERROR_FILE_NOT_FOUND;
+        return ReadToEnd(f.Get(), contents);
     }
     bool WriteLog(const String& path, const String8& contents) override {
-        UniqueHandle f(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f) return false;
-        return WriteAll(f.Get(), contents.View()) && SetEndOfFile(f.Get());
+        return WriteWholeFileDurably(path, contents.View());
     }
     void LoosenAccess(const String& path) override { OpenAccessListTakingOwnership(path, false); }
     bool AskYesNo(const String& text, const String& title) override {

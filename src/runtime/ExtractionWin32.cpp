@@ -2,11 +2,11 @@
 
 #include "core/Fatal.h"
 #include "core/HandleWin32.h"
-#include "core/TempFile.h"
 #include "core/WinText.h"
 #include "payload/PayloadCodes.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/HandleSourceWin32.h"
+#include "runtime/RunTempFiles.h"
 
 #include <windows.h>
 
@@ -95,10 +95,9 @@ String SystemText(DWORD error) {
 }
 
 bool CreateExtractionFile(ExtractionState& state, const ExtractionSteps& steps) {
-    state.path = MakeTempFileName();
-    if (state.path.IsEmpty()) return false;
-    state.file.Reset(CreateFileW(W(state.path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    // Held open until it is deleted: a run killed meanwhile leaves it for the next run to find
+    // (RemoveLeftoverRunTempFiles).
+    state.file.Reset(static_cast<HANDLE>(CreateRunTempFile(u"extract", state.path)));
     if (!state.file) return false;
     // Removed at the next restart even when the run does not reach its end.
     DWORD error = GetLastError();

@@ -49,7 +49,11 @@ struct RunChoices {
 // How the run is going and how it ends.
 struct RunOutcome {
     String failureSummary;
-    bool diskFull = false;          // a failure reported a full disk
+    bool diskFull = false; // a failure reported a full disk
+    // A file the uninstallation or the user depends on (the uninstaller program,
+    // "Uninstall.dat", "Install.log") could not be put in place: the run has failed, whatever
+    // else went well.
+    bool fileNotWritten = false;
     bool installationBegun = false; // preparation has started changing the machine
     int status = 0;                 // the language string of the current status text
     int progress = 0;               // 0 to 100

@@ -153,8 +153,8 @@ void ReadUninstallData(std::string_view bytes, UninstallFile& out);
 void LoadForRewrite(const UninstallFile& file, UninstallRecords& records);
 
 #ifdef _WIN32
-// Writes the file whole to `path`, replacing any previous one. False with the system error
-// set.
+// Writes the file whole to `path` (through its partial name, flushed before the rename),
+// replacing any previous one. False with the system error set and the previous file as it was.
 bool SaveUninstallData(const String& path, const UninstallRecords& records, const LanguageTable& texts,
                        int language, const String& caption);
 // Reads the file whole. False with the system error set when it cannot be read.

@@ -8,7 +8,7 @@ namespace cs {
 
 bool SaveUninstallData(const String& path, const UninstallRecords& records, const LanguageTable& texts,
                        int language, const String& caption) {
-    return WriteWholeFile(path, WriteUninstallData(records, texts, language, caption).View());
+    return WriteWholeFileDurably(path, WriteUninstallData(records, texts, language, caption).View());
 }
 
 bool LoadUninstallData(const String& path, UninstallFile& out) {
@@ -30,7 +30,8 @@ bool SaveRunUninstallData() {
     UninstallRecords& records = RunUninstallRecords();
     records.autoClose = d.autoClose;
     records.deletions = d.deletions;
-    return SaveUninstallData(UninstallDataPath(), records, d.languages, state.currentLanguage, d.wizardCaption);
+    return SaveUninstallData(UninstallDataPath(), records, d.languages, state.currentLanguage,
+                             d.wizardCaption);
 }
 
 } // namespace cs

@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/Text.h"
+#include "runtime/InstallerState.h"
 #include "support/TextPrint.h"
 #include "vars/Variables.h"
 
@@ -21,6 +22,7 @@ class MemoryLogSystem : public LogSystem {
     bool spoolDeleted = false;
     std::map<std::u16string, std::string> files;
     bool unwritable = false;
+    bool writeFails = false; // opened and read, but not replaced (a full disk)
     uint32_t lastError = 0;
     bool answerYes = true;
     int questions = 0, completions = 0, viewed = 0, notified = 0, loosened = 0;
@@ -59,6 +61,7 @@ class MemoryLogSystem : public LogSystem {
         return true;
     }
     bool WriteLog(const String& path, const String8& contents) override {
+        if (writeFails) return false;
         files[std::u16string(path.View())] = std::string(contents.c_str(), contents.Length());
         return true;
     }
@@ -276,4 +279,35 @@ TEST_F(LogTest, PiecesAndWideTextAreStoredAsUtf8) {
     LogPiecesWide({u"\u20AC ", u"\u4E2D", nullptr});
     LogRaw("\xFF\xFE raw");
     EXPECT_EQ(sys.spool, "\r\nRunning Caf\xC3\xA9...\r\n\xE2\x82\xAC \xE4\xB8\xAD\xFF\xFE raw");
+}
+
+// A log that should be written and is not (a full disk, a folder that refuses it) fails the
+// run; one that need not be written does not.
+TEST_F(LogTest, ALogThatCannotBeWrittenFailsTheRun) {
+    struct Case {
+        bool readFails, writeFails;
+        uint32_t error;
+        bool fails, diskFull;
+    } cases[] = {
+        {false, true, kErrorDiskFull, true, true},
+        {false, true, kErrorHandleDiskFull, true, true},
+        {false, true, kErrorAccessDenied, true, false},
+        {true, false, kErrorAccessDenied, true, false},
+        {false, false, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        ResetLogState();
+        sys.unwritable = c.readFails;
+        sys.writeFails = c.writeFails;
+        sys.lastError = c.error;
+        EXPECT_EQ(FinishLog(options), !c.fails);
+        EXPECT_EQ(Installer().outcome.fileNotWritten, c.fails) << "error " << c.error;
+        EXPECT_EQ(DiskFull(), c.diskFull) << "error " << c.error;
+    }
+    // Without the keep option and without failures no log is due: nothing failed.
+    ResetLogState();
+    sys.writeFails = true;
+    options.optionWord1 = 0;
+    EXPECT_FALSE(FinishLog(options));
+    EXPECT_FALSE(Installer().outcome.fileNotWritten);
 }
