@@ -68,19 +68,15 @@ class DataSource {
 };
 
 // Copies the data into the open file in blocks, letting window messages through now and
-// then.
+// then. A write that takes only part of a block (a disk filling up) is followed by one for the
+// rest, which then fails with the system's own reason (a full disk, 112).
 bool CopyBlocks(HANDLE to, const DataSource& source, int64_t size) {
     std::vector<uint8_t> buffer(kWriteBlockBytes);
     MessagePacer pacer;
     for (int64_t offset = 0; offset < size;) {
         DWORD count = static_cast<DWORD>(size - offset < kWriteBlockBytes ? size - offset : kWriteBlockBytes);
         const void* block = source.Read(offset, count, buffer);
-        DWORD wrote = 0;
-        if (!block || !WriteFile(to, block, count, &wrote, nullptr)) return false;
-        if (wrote != count) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
+        if (!block || !WriteAll(to, std::string_view(static_cast<const char*>(block), count))) return false;
         offset += count;
         if (pacer.Due(GetTickCount())) ProcessPendingMessages();
     }
@@ -95,9 +91,20 @@ bool WriteData(const String& path, const DataSource& source, int64_t size, bool 
     return file && CopyBlocks(file.Get(), source, size) && (!flush || FlushFileBuffers(file.Get()));
 }
 
+// An existing destination is first opened as an overwrite would open it: a file in use, or
+// one its attributes protect, fails the attempt with the reason an overwrite gets (a sharing
+// violation, access denied) before any data are written, and a missing folder with "path not
+// found", so that the retries and fall-backs see what they always saw.
+bool DestinationReplaceable(const String& path) {
+    UniqueHandle file(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 // One attempt: the data under the partial name (kept from an earlier attempt when it was
 // filled whole), renamed over the destination.
 bool WriteWhole(const FileWrite& write, const DataSource& source, const String& partial, bool& filled) {
+    if (!DestinationReplaceable(write.destination)) return false;
     if (!filled) filled = WriteData(partial, source, write.size, write.flush);
     return filled && MoveIntoPlace(partial, write.destination, write.flush);
 }

@@ -59,10 +59,12 @@ std::set<std::string> PendingTempFiles() {
                           60);
     std::set<std::string> names;
     size_t at = 0;
-    while ((at = r.output.find("KWT", at)) != std::string::npos) {
+    // The engine's run files: "~cs-run-<kind>-<process>-<number>.tmp".
+    const std::string prefix = "~cs-run-";
+    while ((at = r.output.find(prefix, at)) != std::string::npos) {
         size_t end = r.output.find_first_of("\\\r\n ", at);
         names.insert(r.output.substr(at, end - at));
-        at += 3;
+        at += prefix.size();
     }
     return names;
 }
