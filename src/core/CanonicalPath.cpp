@@ -18,14 +18,16 @@ bool StartsWithText(const String& text, const char16_t* prefix) {
 // The namespace prefixes that turn off Windows' own path processing. What follows must be a
 // drive or a share; every other name under them is a device.
 bool StripNamespace(String& path) {
-    if (!(StartsWithText(path, u"\\\\?\\") || StartsWithText(path, u"\\\\.\\") || StartsWithText(path, u"\\??\\")))
+    if (!(StartsWithText(path, u"\\\\?\\") || StartsWithText(path, u"\\\\.\\") ||
+          StartsWithText(path, u"\\??\\")))
         return true;
     String rest = path.Sub(4);
     if (StartsWithText(rest, u"UNC\\")) {
         path = String(u"\\\\") + rest.Sub(4);
         return true;
     }
-    if (rest.Length() >= 2 && IsLetter(rest[0]) && rest[1] == u':' && (rest.Length() == 2 || rest[2] == u'\\')) {
+    if (rest.Length() >= 2 && IsLetter(rest[0]) && rest[1] == u':' &&
+        (rest.Length() == 2 || rest[2] == u'\\')) {
         path = rest.Length() == 2 ? rest + u"\\" : rest;
         return true;
     }
@@ -103,7 +105,8 @@ bool IsPathRoot(const String& canonical) {
     if (canonical.Length() == 3 && canonical[1] == u':') return true;
     if (canonical.Length() < 3 || canonical[0] != u'\\' || canonical[1] != u'\\') return false;
     size_t server = canonical.View().find(u'\\', 2);
-    return server != std::u16string_view::npos && canonical.View().find(u'\\', server + 1) == std::u16string_view::npos;
+    return server != std::u16string_view::npos &&
+           canonical.View().find(u'\\', server + 1) == std::u16string_view::npos;
 }
 
 bool IsSamePath(const String& a, const String& b) {

@@ -60,7 +60,8 @@ DeletionVerdict JudgeDeletion(const String& path, DeletionObject object, const D
         verdict.path = judged;
         return verdict;
     }
-    if (object == DeletionObject::kTree) return Refused(judged, u"only the installation folder is deleted whole");
+    if (object == DeletionObject::kTree)
+        return Refused(judged, u"only the installation folder is deleted whole");
     if (HasWildcard(judged)) return Refused(judged, u"a wildcard outside the installation folder");
     if (!BelowAny(judged, scope.roots))
         return Refused(judged, u"outside the installation folder and the folders an installation uses");
@@ -156,7 +157,8 @@ bool IsAppletKey(RegistryHive hive, const Array<String>& parts, int extra) {
 
 } // namespace
 
-const char16_t* RegistryRecordRefusal(UninstallKind kind, const RegistryKeyPath& key, const String& productRegistry) {
+const char16_t* RegistryRecordRefusal(UninstallKind kind, const RegistryKeyPath& key,
+                                      const String& productRegistry) {
     Array<String> parts = KeyComponents(key.subkey);
     for (const String& part : parts)
         if (part == String(u".") || part == String(u"..")) return u"not a key path";

@@ -33,7 +33,7 @@ String JudgedPath(const String& path, LongNames& names);
 struct DeletionScope {
     String installDir;              // "" when unknown: then nothing lies inside it
     Array<String> protectedFolders; // never deleted nor changed, nor any folder that holds one
-    Array<String> roots;            // outside the installation folder: where files, links and folders may be recorded
+    Array<String> roots; // outside the installation folder: where files, links and folders may be recorded
 };
 
 // What is to be deleted: a recorded file, an empty folder (removed, its attributes cleared), a
@@ -79,6 +79,7 @@ Array<String> FoldersToRemove(const String& folder, const String& stopAt, const 
 // HKLM "Software\Classes\CLSID" or the control panel's "NameSpace" key, or a key below the
 // product's own key "Software\<productRegistry>" (HKLM, HKCU or every user). Values: only in
 // one of those keys or in the product's own key itself.
-const char16_t* RegistryRecordRefusal(UninstallKind kind, const RegistryKeyPath& key, const String& productRegistry);
+const char16_t* RegistryRecordRefusal(UninstallKind kind, const RegistryKeyPath& key,
+                                      const String& productRegistry);
 
 } // namespace cs

@@ -72,7 +72,8 @@ void Check(const DeletionScope& scope, const Case* cases, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const Case& c = cases[i];
         DeletionVerdict verdict = JudgeDeletion(c.path, c.object, scope, names);
-        EXPECT_EQ(verdict.allowed, c.allowed) << Narrow(c.path) << ": " << (verdict.reason ? Narrow(verdict.reason) : "");
+        EXPECT_EQ(verdict.allowed, c.allowed)
+            << Narrow(c.path) << ": " << (verdict.reason ? Narrow(verdict.reason) : "");
         if (c.allowed && verdict.allowed) {
             EXPECT_EQ(Narrow(verdict.path), Narrow(c.acted)) << Narrow(c.path);
         }
@@ -143,7 +144,8 @@ TEST(PathJudgement, PatternsWithWildcardsOnlyInsideTheInstallationFolder) {
     const Case cases[] = {
         {u"C:\\Program Files\\Demo\\*.log", kPattern, true, u"C:\\Program Files\\Demo\\*.log"},
         {u"C:\\Program Files\\Demo\\old.dat", kPattern, true, u"C:\\Program Files\\Demo\\old.dat"},
-        {u"C:\\Users\\ann\\Documents\\Demo\\old.txt", kPattern, true, u"C:\\Users\\ann\\Documents\\Demo\\old.txt"},
+        {u"C:\\Users\\ann\\Documents\\Demo\\old.txt", kPattern, true,
+         u"C:\\Users\\ann\\Documents\\Demo\\old.txt"},
         {u"C:\\Users\\ann\\Documents\\*.txt", kPattern, false, nullptr},
         {u"C:\\Users\\ann\\Documents\\Demo\\*.txt", kPattern, false, nullptr},
         {u"C:\\Program Files\\Demo\\..\\..\\Users\\ann\\Documents\\*.txt", kPattern, false, nullptr},
@@ -183,9 +185,10 @@ TEST(PathJudgement, ProtectedPaths) {
 TEST(PathJudgement, RefusalLine) {
     TableLongNames names;
     DeletionVerdict verdict = JudgeDeletion(u"C:\\Windows\\win.ini", kFile, Scope(), names);
-    EXPECT_EQ(Narrow(RefusalText(u"C:\\Windows\\win.ini", verdict)),
-              "Refused to delete \"C:\\Windows\\win.ini\": outside the installation folder and the folders an "
-              "installation uses.\r\n");
+    EXPECT_EQ(
+        Narrow(RefusalText(u"C:\\Windows\\win.ini", verdict)),
+        "Refused to delete \"C:\\Windows\\win.ini\": outside the installation folder and the folders an "
+        "installation uses.\r\n");
 }
 
 std::string Joined(const Array<String>& folders) {
@@ -229,7 +232,8 @@ TEST(PathJudgement, RegistryRecords) {
         const char16_t* path;
         bool allowed;
     } cases[] = {
-        {UninstallKind::kRegistryKey64, u"\\HKLM\\Software\\Classes\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}", true},
+        {UninstallKind::kRegistryKey64,
+         u"\\HKLM\\Software\\Classes\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}", true},
         {UninstallKind::kRegistryKey64,
          u"\\HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\"
          u"{01234567-89AB-CDEF-0123-456789ABCDEF}",
@@ -247,13 +251,15 @@ TEST(PathJudgement, RegistryRecords) {
         {UninstallKind::kRegistryKey, u"HKLM\\Software\\Corvantis\\Demo\\..\\..\\Microsoft", false},
         {UninstallKind::kRegistryKey, u"HKLM\\Software\\Classes\\CLSID", false},
         {UninstallKind::kRegistryKey64, u"\\HKLM\\Software\\Classes\\CLSID\\NotAGuid", false},
-        {UninstallKind::kRegistryKey, u"HKCU\\Software\\Classes\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}", false},
+        {UninstallKind::kRegistryKey,
+         u"HKCU\\Software\\Classes\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}", false},
         {UninstallKind::kRegistryKey, u"HKEY_USERS\\S-1-5-21-1\\Software", false},
         {UninstallKind::kRegistryKey, u"HKEY_USERS\\S-1-5-21-1\\Software\\Corvantis", false},
         {UninstallKind::kRegistryKey, u"HKEY_USERS\\S-1-5-21-1\\Software\\Corvantis\\Demo\\Settings", true},
         {UninstallKind::kRegistryKey, u"HKCR\\txtfile\\shell\\open", false},
         {UninstallKind::kRegistryValue, u"HKCU\\Environment\\Path", false},
-        {UninstallKind::kRegistryValue, u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\x", false},
+        {UninstallKind::kRegistryValue, u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\x",
+         false},
     };
     for (const RegCase& c : cases) {
         RegistryKeyPath key;
@@ -263,11 +269,13 @@ TEST(PathJudgement, RegistryRecords) {
             path = path.Sub(0, cut);
         }
         ASSERT_TRUE(ParseRegistryKeyPath(path, key)) << Narrow(c.path);
-        EXPECT_EQ(RegistryRecordRefusal(c.kind, key, u"Corvantis\\Demo") == nullptr, c.allowed) << Narrow(c.path);
+        EXPECT_EQ(RegistryRecordRefusal(c.kind, key, u"Corvantis\\Demo") == nullptr, c.allowed)
+            << Narrow(c.path);
     }
     RegistryKeyPath key;
     ASSERT_TRUE(ParseRegistryKeyPath(u"HKLM\\Software\\Corvantis\\Demo\\Settings", key));
-    EXPECT_NE(RegistryRecordRefusal(UninstallKind::kRegistryKey, key, u""), nullptr) << "no product key recorded";
+    EXPECT_NE(RegistryRecordRefusal(UninstallKind::kRegistryKey, key, u""), nullptr)
+        << "no product key recorded";
 }
 
 } // namespace
