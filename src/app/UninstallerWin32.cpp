@@ -290,7 +290,8 @@ constexpr int kTextFontQuestion = 56, kTextFontTitle = 57;
 // Whether a font or shared file goes, by its mode (0 keep, 1 ask, 2 delete); Yes to all and
 // No to all, which the platform box lacks, are its Cancel (no to all) in a run that lists
 // more than one.
-bool RemovalAnswer(bool automatic, uint32_t& mode, const String& question, const String& title, bool several) {
+bool RemovalAnswer(bool automatic, uint32_t& mode, const String& question, const String& title,
+                   bool several) {
     if (mode == 0) return false;
     if (mode == 2 || automatic) return true;
     int answer = ShowMessage(question, title, (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
@@ -325,8 +326,8 @@ void DeleteInstallLog(Run& run) {
     if (run.values.optionWord2 & kOpt2KeepLogOnUninstall) return;
     const InstallerState& state = Installer();
     DeletionVerdict verdict =
-        JudgeDeletion(LogPath(state.folders.installDir, state.definition.uninstallSubdir), DeletionObject::kFile,
-                      run.scope, run.names);
+        JudgeDeletion(LogPath(state.folders.installDir, state.definition.uninstallSubdir),
+                      DeletionObject::kFile, run.scope, run.names);
     if (verdict.allowed) DeleteFileEx(verdict.path, kDeleteMissingIsDeleted);
 }
 
@@ -512,7 +513,8 @@ void UndoBodyRecords(Run& run) {
         case UninstallKind::kFolder: {
             // A recorded folder that is a protected one (the Desktop a link went to) was
             // there before the installation: it is left without a word.
-            DeletionVerdict verdict = JudgeDeletion(record.path, DeletionObject::kFolder, run.scope, run.names);
+            DeletionVerdict verdict =
+                JudgeDeletion(record.path, DeletionObject::kFolder, run.scope, run.names);
             if (verdict.allowed)
                 run.folders.Append(verdict.path);
             else if (!verdict.isProtected)
@@ -538,7 +540,8 @@ void UndoBodyRecords(Run& run) {
             if (const char16_t* refusal = RegistryRecordRefusal(record.kind, key, run.values.productRegistry))
                 RefuseRegistryRecord(record.path, refusal);
             else
-                DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64 : view);
+                DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64
+                                                                                      : view);
             break;
         }
         case UninstallKind::kFile:
@@ -595,7 +598,8 @@ void RemoveStartMenuFolder(Run& run) {
     if (stored.IsEmpty()) return;
     String programs = GetFolder(run.values.shortcutMode == 1 ? FolderId::CommonPrograms : FolderId::Programs);
     bool absolute = stored.Length() > 1 && (stored[1] == u':' || (stored[0] == u'\\' && stored[1] == u'\\'));
-    RemoveEmptyFolders(run, absolute ? stored : JoinPath(programs, stored), programs, 1 + kMaxStartMenuParents);
+    RemoveEmptyFolders(run, absolute ? stored : JoinPath(programs, stored), programs,
+                       1 + kMaxStartMenuParents);
     WaitForStatusMinimum(run);
 }
 
@@ -785,7 +789,8 @@ int Uninstall(const String& uninstallName) {
     DeleteInstallationTree(run);
     SetProgress(0, 98);
     if (!run.values.sharedPath.IsEmpty()) {
-        DeletionVerdict shared = JudgeDeletion(run.values.sharedPath, DeletionObject::kFolder, run.scope, run.names);
+        DeletionVerdict shared =
+            JudgeDeletion(run.values.sharedPath, DeletionObject::kFolder, run.scope, run.names);
         if (shared.allowed) RemoveDirectoryW(W(shared.path));
     }
     bool succeeded = FailureSummary().IsEmpty();

@@ -17,7 +17,6 @@ bool IsLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-
 // A byte count: decimal digits only, blanks around them allowed.
 bool ParseSize(const String8& value, uint64_t& size) {
     String8 text = value;

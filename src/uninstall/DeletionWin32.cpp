@@ -67,7 +67,8 @@ class WindowsDeletionSystem : public DeletionSystem {
     DeletionVerdict JudgePattern(const String& pattern) override {
         SystemLongNames names;
         if (Installer().commandLine.uninstall) {
-            DeletionScope scope = UninstallDeletionScope(Installer().folders.installDir, Installer().folders.sharedDir);
+            DeletionScope scope =
+                UninstallDeletionScope(Installer().folders.installDir, Installer().folders.sharedDir);
             return JudgeDeletion(pattern, DeletionObject::kPattern, scope, names);
         }
         DeletionVerdict verdict;
@@ -267,10 +268,10 @@ DeletionScope UninstallDeletionScope(const String& installDir, const String& sha
     // need, the Windows folder tree set aside: what lies there is the system's (a product's
     // system files are shared files, which their reference counts remove).
     static const FolderId kRoots[] = {
-        FolderId::ProgramFiles, FolderId::ProgramFiles64, FolderId::CommonFiles,     FolderId::CommonFiles64,
-        FolderId::AppData,      FolderId::CommonAppData,  FolderId::Desktop,         FolderId::CommonDesktop,
-        FolderId::Documents,    FolderId::CommonDocuments, FolderId::Favorites,      FolderId::CommonFavorites,
-        FolderId::StartMenu,    FolderId::CommonStartMenu, FolderId::Programs,       FolderId::CommonPrograms,
+        FolderId::ProgramFiles, FolderId::ProgramFiles64,  FolderId::CommonFiles, FolderId::CommonFiles64,
+        FolderId::AppData,      FolderId::CommonAppData,   FolderId::Desktop,     FolderId::CommonDesktop,
+        FolderId::Documents,    FolderId::CommonDocuments, FolderId::Favorites,   FolderId::CommonFavorites,
+        FolderId::StartMenu,    FolderId::CommonStartMenu, FolderId::Programs,    FolderId::CommonPrograms,
         FolderId::Startup,      FolderId::CommonStartup,   FolderId::Temp};
     Array<String> roots;
     for (FolderId id : kRoots)
@@ -278,7 +279,8 @@ DeletionScope UninstallDeletionScope(const String& installDir, const String& sha
     roots.Append(sharedDir);
     String windows = JudgedPath(SystemFolders().Windows(), names);
     for (const String& root : JudgedFolders(roots))
-        if (windows.IsEmpty() || !(IsSamePath(root, windows) || IsPathBelow(root, windows))) scope.roots.Append(root);
+        if (windows.IsEmpty() || !(IsSamePath(root, windows) || IsPathBelow(root, windows)))
+            scope.roots.Append(root);
     return scope;
 }
 
