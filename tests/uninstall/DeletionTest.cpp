@@ -414,6 +414,35 @@ TEST(FolderTree, Refusals) {
         EXPECT_EQ(FolderTreeRefusal(c.path, guarded), c.refusal) << ToUtf8(c.path).c_str();
 }
 
+// The spellings Windows accepts for a protected folder or a drive root all reach the same
+// refusal; a path that is no full path is refused rather than taken from the working folder.
+TEST(FolderTree, RefusesEverySpellingOfAProtectedFolder) {
+    Array<String> guarded = {u"C:\\Windows", u"C:\\Users\\ann\\Documents"};
+    struct Case {
+        const char16_t* path;
+        uint32_t refusal;
+    } cases[] = {
+        {u"\\\\?\\C:\\Users\\ann\\Documents", 5},
+        {u"\\\\.\\C:\\Users\\ann\\Documents", 5},
+        {u"\\??\\C:\\Users\\ann\\Documents", 5},
+        {u"C:/Users/ann/Documents/", 5},
+        {u"C:\\Users\\ann\\Documents.", 5},
+        {u"C:\\Users\\ann\\Documents \\", 5},
+        {u"C:\\Users\\ann\\Music\\..\\Documents", 5},
+        {u"C:\\Users\\.\\ann", 5},
+        {u"\\\\?\\C:\\", 161},
+        {u"\\\\.\\C:", 161},
+        {u"C:\\Windows\\..", 161},
+        {u"\\\\?\\UNC\\server\\share", 161},
+        {u"\\\\.\\PhysicalDrive0", 161},
+        {u"Documents", 161},
+        {u"C:\\Users\\ann\\Documents::$INDEX_ALLOCATION", 161},
+        {u"\\\\?\\C:\\Users\\ann\\Documents\\Demo", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FolderTreeRefusal(c.path, guarded), c.refusal) << ToUtf8(c.path).c_str();
+}
+
 TEST(SelfRemoval, TextForANestedUninstallSubfolder) {
     String text = SelfRemovalText(u"C:\\App\\Data\\Uninstall\\unins.exe", u"C:\\App", u"Data\\Uninstall\\",
                                   u"C:\\Temp\\delunins.bat");
