@@ -225,7 +225,10 @@ bool DeleteFolderTree(const String& folder) {
 
 String SystemLongNames::Expand(const String& canonical) {
     // Only what exists has a long name: the longest existing part is expanded and the rest
-    // kept as written (a short name in it names nothing yet).
+    // kept as written (a short name in it names nothing yet). Every 8.3 name the file system
+    // makes up holds a tilde, so a path without one is long already; that spares a large
+    // "Uninstall.dat" a file-system call per record.
+    if (canonical.View().find(u'~') == std::u16string_view::npos) return canonical;
     String head = canonical, tail;
     while (!head.IsEmpty()) {
         std::vector<wchar_t> buffer(32768);

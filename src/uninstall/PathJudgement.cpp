@@ -124,11 +124,15 @@ bool IsHex(char16_t c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
+// A class identifier as an applet's class key names it: "{8-4-4-4-12}" hexadecimal digits, the
+// braces optional (the definition carries the text as the project wrote it).
 bool IsGuidText(const String& text) {
-    if (text.Length() != 38 || text[0] != u'{' || text[37] != u'}') return false;
-    for (size_t i = 1; i < 37; ++i) {
-        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        if (dash ? text[i] != u'-' : !IsHex(text[i])) return false;
+    bool braced = text.Length() == 38 && text[0] == u'{' && text[37] == u'}';
+    if (!braced && text.Length() != 36) return false;
+    size_t first = braced ? 1 : 0;
+    for (size_t i = 0; i < 36; ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[first + i] != u'-' : !IsHex(text[first + i])) return false;
     }
     return true;
 }
