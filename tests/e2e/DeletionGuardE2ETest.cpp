@@ -14,8 +14,10 @@
 
 #include <sys/xattr.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace cs::e2e;
@@ -278,6 +280,11 @@ TEST_F(DeletionGuardUnderWine, ShellFoldersKeepExistingAndKeepTheirAttributes) {
             << what << ": the folder the installation made goes";
         EXPECT_TRUE(fs::is_directory(desk)) << what;
         EXPECT_TRUE(fs::is_directory(docs_)) << what;
+        // The self-removal batch runs on after the uninstaller; the next installation must not
+        // meet it.
+        for (int i = 0; i < 120 && fs::exists(root); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_FALSE(fs::exists(root)) << what << ": the self-removal batch ends";
         for (const Shell& s : shells) {
             if (withIni) {
                 EXPECT_EQ(DosAttributes(s.folder), "0x4") << what << ": " << s.folder;
