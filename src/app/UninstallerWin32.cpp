@@ -85,7 +85,8 @@ struct Run {
 
 // A record the judgement refuses is left alone; the refusal is logged and goes into the
 // failure summary, so the run ends with 3 and says what it left. It is not recorded again:
-// a later run would only refuse it again.
+// a later run would only refuse it again. (A refused file record that names no existing file
+// is only logged: see DeleteRecordedFile.)
 void Refuse(const String& path, const DeletionVerdict& verdict) {
     String text = RefusalText(path, verdict);
     LogTextWide(text);
@@ -490,7 +491,12 @@ void DeleteKeyEverywhere(const RegistryKeyPath& path, RegistryView view) {
 void DeleteRecordedFile(Run& run, const UninstallBodyRecord& record) {
     DeletionVerdict verdict = JudgeDeletion(record.path, DeletionObject::kFile, run.scope, run.names);
     if (!verdict.allowed) {
-        Refuse(record.path, verdict);
+        // A line that names nothing that exists (garbage, a file already gone) leaves nothing
+        // behind: logged only, the result stays as it was.
+        if (IsExistingFile(verdict.path) || IsExistingFile(record.path))
+            Refuse(record.path, verdict);
+        else
+            LogTextWide(RefusalText(record.path, verdict));
         return;
     }
     if (!IsExistingFile(verdict.path)) return;

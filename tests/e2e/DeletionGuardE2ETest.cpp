@@ -374,3 +374,30 @@ TEST_F(DeletionGuardUnderWine, TamperedRecordsDeleteNothingOutsideTheProduct) {
     RegDeleteKey(key);
     fs::remove_all(root);
 }
+
+// Garbage lines and records of files that are not there leave nothing behind: they are only
+// logged, and the uninstallation still ends with 0 and removes the product.
+TEST_F(DeletionGuardUnderWine, RecordsNamingNothingLeaveTheResultAsItWas) {
+    const std::string key = kEntryRoot + "CsE2E Guard Garbage";
+    const std::string root = DriveC() + "/cs_e2e_guard_garbage";
+    fs::remove_all(root);
+    RegDeleteKey(key);
+    std::string setup = GuardedProduct("garbage", "cs_e2e_guard_garbage", "CsE2E Guard Garbage");
+    ASSERT_FALSE(setup.empty());
+    Install({setup, "/silent", "/a"});
+    const std::string data = root + "/cs_e2e_uninst/Uninstall.dat";
+    WriteFile(data, "garbage line one\r\n..\\..\\cs_e2e_no_such.txt\r\nC:\\windows\\cs_e2e_no_such.ini\r\n"
+                    "\\\\?\\C:\\cs_e2e_no_such\\x.txt\r\n" +
+                        FileText(data));
+
+    RunResult run = RunUninstaller("C:\\cs_e2e_guard_garbage\\cs_e2e_uninst\\uninstall.exe",
+                                   "CsE2E Guard Garbage", "/silent");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_FALSE(fs::exists(root + "/app.txt"));
+    EXPECT_FALSE(KeyExists(key));
+    for (int i = 0; i < 120 && fs::exists(root); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    ExpectUsersFilesKept("garbage lines");
+    RegDeleteKey(key);
+    fs::remove_all(root);
+}
