@@ -77,6 +77,13 @@ void EnsureFolder(const std::string& path) {
     fs::create_directories(path, ignored);
 }
 
+// The self-removal batch runs on after a successful uninstaller: waits until it removed the
+// installation folder (30 s at most).
+void WaitUntilGone(const std::string& folder) {
+    for (int i = 0; i < 120 && fs::exists(folder); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+}
+
 class DeletionGuardUnderWine : public testing::Test {
   protected:
     void SetUp() override {
@@ -282,8 +289,7 @@ TEST_F(DeletionGuardUnderWine, ShellFoldersKeepExistingAndKeepTheirAttributes) {
         EXPECT_TRUE(fs::is_directory(docs_)) << what;
         // The self-removal batch runs on after the uninstaller; the next installation must not
         // meet it.
-        for (int i = 0; i < 120 && fs::exists(root); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        WaitUntilGone(root);
         EXPECT_FALSE(fs::exists(root)) << what << ": the self-removal batch ends";
         for (const Shell& s : shells) {
             if (withIni) {
@@ -395,8 +401,7 @@ TEST_F(DeletionGuardUnderWine, RecordsNamingNothingLeaveTheResultAsItWas) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_FALSE(fs::exists(root + "/app.txt"));
     EXPECT_FALSE(KeyExists(key));
-    for (int i = 0; i < 120 && fs::exists(root); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    WaitUntilGone(root);
     ExpectUsersFilesKept("garbage lines");
     RegDeleteKey(key);
     fs::remove_all(root);
