@@ -34,6 +34,7 @@
 #include "runtime/ProcessWin32.h"
 #include "runtime/ShellLaunchWin32.h"
 #include "uninstall/DeletionWin32.h"
+#include "uninstall/PathJudgement.h"
 #include "uninstall/UninstallData.h"
 #include "uninstall/UninstallerRules.h"
 #include "vars/BatchWin32.h"
@@ -76,9 +77,27 @@ struct Run {
     String dataPath; // "Uninstall.dat"
     UninstallFile file;
     UninstallRecords records;
-    Array<String> folders; // "~" records
+    Array<String> folders; // "~" records the judgement allows, canonical
     Array<String> deleted; // files deleted by the body records
+    DeletionScope scope;   // where this run may delete (uninstall/PathJudgement.h)
+    SystemLongNames names;
 };
+
+// A record the judgement refuses is left alone; the refusal is logged and goes into the
+// failure summary, so the run ends with 3 and says what it left. It is not recorded again:
+// a later run would only refuse it again. (A refused file record that names no existing file
+// is only logged: see DeleteRecordedFile.)
+void Refuse(const String& path, const DeletionVerdict& verdict) {
+    String text = RefusalText(path, verdict);
+    LogTextWide(text);
+    FailureSummary() += text;
+}
+
+void RefuseRegistryRecord(const String& record, const char16_t* reason) {
+    String text = Format(u"Refused to delete the registry record \"%s\": %s.\r\n", record, reason);
+    LogTextWide(text);
+    FailureSummary() += text;
+}
 
 class EntryReader final : public UninstallEntryReader {
   public:
@@ -219,6 +238,7 @@ int ReadDataFile(Run& run) {
     writable.currentLanguage = 0;
     writable.definition.wizardCaption = run.file.caption;
     LoadForRewrite(run.file, run.records);
+    run.scope = UninstallDeletionScope(state.folders.installDir, state.folders.sharedDir);
     return kUninstallDone;
 }
 
@@ -271,7 +291,8 @@ constexpr int kTextFontQuestion = 56, kTextFontTitle = 57;
 // Whether a font or shared file goes, by its mode (0 keep, 1 ask, 2 delete); Yes to all and
 // No to all, which the platform box lacks, are its Cancel (no to all) in a run that lists
 // more than one.
-bool RemovalAnswer(bool automatic, uint32_t& mode, const String& question, const String& title, bool several) {
+bool RemovalAnswer(bool automatic, uint32_t& mode, const String& question, const String& title,
+                   bool several) {
     if (mode == 0) return false;
     if (mode == 2 || automatic) return true;
     int answer = ShowMessage(question, title, (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
@@ -301,12 +322,14 @@ void RemoveFonts(Run& run) {
     NotifyFontChange();
 }
 
-void DeleteInstallLog(const Run& run) {
+void DeleteInstallLog(Run& run) {
     SetProgress(kTextStatusLog, 5);
     if (run.values.optionWord2 & kOpt2KeepLogOnUninstall) return;
     const InstallerState& state = Installer();
-    DeleteFileEx(LogPath(state.folders.installDir, state.definition.uninstallSubdir),
-                 kDeleteMissingIsDeleted);
+    DeletionVerdict verdict =
+        JudgeDeletion(LogPath(state.folders.installDir, state.definition.uninstallSubdir),
+                      DeletionObject::kFile, run.scope, run.names);
+    if (verdict.allowed) DeleteFileEx(verdict.path, kDeleteMissingIsDeleted);
 }
 
 // A COM server's own unregistration: "regsvr32 /s /u" in the system folder, else its
@@ -466,9 +489,19 @@ void DeleteKeyEverywhere(const RegistryKeyPath& path, RegistryView view) {
 
 // A file that cannot be deleted goes into the failure summary and is recorded again.
 void DeleteRecordedFile(Run& run, const UninstallBodyRecord& record) {
-    if (!IsExistingFile(record.path)) return;
-    if (DeleteFileEx(record.path, 0)) {
-        run.deleted.Append(record.path);
+    DeletionVerdict verdict = JudgeDeletion(record.path, DeletionObject::kFile, run.scope, run.names);
+    if (!verdict.allowed) {
+        // A line that names nothing that exists (garbage, a file already gone) leaves nothing
+        // behind: logged only, the result stays as it was.
+        if (IsExistingFile(verdict.path) || IsExistingFile(record.path))
+            Refuse(record.path, verdict);
+        else
+            LogTextWide(RefusalText(record.path, verdict));
+        return;
+    }
+    if (!IsExistingFile(verdict.path)) return;
+    if (DeleteFileEx(verdict.path, 0)) {
+        run.deleted.Append(verdict.path);
         return;
     }
     AddFailure(Format(u"%s %s\r\n", Text(kTextNotDeleted), record.path));
@@ -483,19 +516,36 @@ void UndoBodyRecords(Run& run) {
     for (int i = 0; i < body.Count(); ++i) {
         const UninstallBodyRecord& record = body[i];
         switch (record.kind) {
-        case UninstallKind::kFolder:
-            run.folders.Append(record.path);
+        case UninstallKind::kFolder: {
+            // A recorded folder that is a protected one (the Desktop a link went to) was
+            // there before the installation: it is left without a word.
+            DeletionVerdict verdict =
+                JudgeDeletion(record.path, DeletionObject::kFolder, run.scope, run.names);
+            if (verdict.allowed)
+                run.folders.Append(verdict.path);
+            else if (!verdict.isProtected)
+                Refuse(record.path, verdict);
+            else
+                LogTextWide(RefusalText(record.path, verdict));
             break;
+        }
         case UninstallKind::kRegistryValue: {
             RegistryKeyPath key;
             String name;
-            if (SplitValueRecord(record.path, key, name)) DeleteValueEverywhere(key, name, view);
+            if (!SplitValueRecord(record.path, key, name)) break;
+            if (const char16_t* refusal = RegistryRecordRefusal(record.kind, key, run.values.productRegistry))
+                RefuseRegistryRecord(record.path, refusal);
+            else
+                DeleteValueEverywhere(key, name, view);
             break;
         }
         case UninstallKind::kRegistryKey:
         case UninstallKind::kRegistryKey64: {
             RegistryKeyPath key;
-            if (ParseRegistryKeyPath(record.path, key))
+            if (!ParseRegistryKeyPath(record.path, key)) break;
+            if (const char16_t* refusal = RegistryRecordRefusal(record.kind, key, run.values.productRegistry))
+                RefuseRegistryRecord(record.path, refusal);
+            else
                 DeleteKeyEverywhere(key, record.kind == UninstallKind::kRegistryKey64 ? RegistryView::Bits64
                                                                                       : view);
             break;
@@ -518,10 +568,12 @@ void ClearFolderAttributes(const String& folder) {
         SetFileAttributesW(W(folder), attributes & ~unwanted);
 }
 
-// Each folder and then its parents while they are empty, never the stop folder itself.
-void RemoveEmptyFolders(const String& folder, const String& stopAt, int maxFolders) {
-    Array<String> chain = FolderAndParents(folder, stopAt);
-    for (int i = 0; i < chain.Count() && i < maxFolders; ++i) {
+// Each folder and then its parents while they are empty, never the stop folder itself, never
+// a protected folder, and outside the installation folder only what the installation
+// recorded (see FoldersToRemove).
+void RemoveEmptyFolders(Run& run, const String& folder, const String& stopAt, int maxFolders) {
+    Array<String> chain = FoldersToRemove(folder, stopAt, run.folders, run.scope, run.names, maxFolders);
+    for (int i = 0; i < chain.Count(); ++i) {
         ClearFolderAttributes(chain[i]);
         if (!RemoveDirectoryW(W(chain[i]))) break;
     }
@@ -531,7 +583,7 @@ void RemoveCreatedFolders(Run& run) {
     const String& installDir = Installer().folders.installDir;
     for (const String& folder : FoldersLongestFirst(run.folders)) {
         if (!(run.values.optionWord2 & kOpt2HideFileNames)) Installer().outcome.progressText = folder;
-        RemoveEmptyFolders(folder, installDir, kMaxFolderLevels);
+        RemoveEmptyFolders(run, folder, installDir, kMaxFolderLevels);
     }
     Installer().outcome.progressText.Clear();
     // A created folder that is still there (it held a file that could not be deleted, or one
@@ -547,12 +599,13 @@ void RewriteDataFile(Run& run) {
 
 // The Start menu folder lies in the Programs folder of the shortcuts' scope; the loop stops
 // below that Programs folder, which belongs to the system.
-void RemoveStartMenuFolder(const Run& run) {
+void RemoveStartMenuFolder(Run& run) {
     const String& stored = run.values.productStartMenu;
     if (stored.IsEmpty()) return;
     String programs = GetFolder(run.values.shortcutMode == 1 ? FolderId::CommonPrograms : FolderId::Programs);
     bool absolute = stored.Length() > 1 && (stored[1] == u':' || (stored[0] == u'\\' && stored[1] == u'\\'));
-    RemoveEmptyFolders(absolute ? stored : JoinPath(programs, stored), programs, 1 + kMaxStartMenuParents);
+    RemoveEmptyFolders(run, absolute ? stored : JoinPath(programs, stored), programs,
+                       1 + kMaxStartMenuParents);
     WaitForStatusMinimum(run);
 }
 
@@ -608,16 +661,17 @@ bool OnlyProgramRemains(const String& folder, const String& program) {
 // The installation folder with everything in it, unless it is or holds a folder of the system
 // or of a user (a drive root, a profile, Documents, Desktop, ...), whatever the stored folder
 // says. The running program stays for the self-removal batch.
-void DeleteInstallationTree(const Run& run) {
+void DeleteInstallationTree(Run& run) {
     if (!(run.values.optionWord1 & kOpt1DeleteInstallFolder)) return;
-    const String& folder = Installer().folders.installDir;
-    if (FolderTreeRefusal(folder, ProtectedFolders())) {
-        String text = Format(
-            u"Refused to delete the folder \"%s\": it is or holds a system or user folder.\r\n", folder);
+    const String& stored = Installer().folders.installDir;
+    DeletionVerdict verdict = JudgeDeletion(stored, DeletionObject::kTree, run.scope, run.names);
+    if (!verdict.allowed) {
+        String text = Format(u"Refused to delete the folder \"%s\": %s.\r\n", stored, verdict.reason);
         LogTextWide(text);
         AddFailure(text);
         return;
     }
+    const String& folder = verdict.path;
     if (DeleteFolderTree(folder) || !IsExistingFolder(folder)) return;
     DWORD error = GetLastError();
     if (OnlyProgramRemains(folder, ModuleFullPath())) return;
@@ -740,7 +794,11 @@ int Uninstall(const String& uninstallName) {
     UndoSystemRecords(run);
     DeleteInstallationTree(run);
     SetProgress(0, 98);
-    if (!run.values.sharedPath.IsEmpty()) RemoveDirectoryW(W(run.values.sharedPath));
+    if (!run.values.sharedPath.IsEmpty()) {
+        DeletionVerdict shared =
+            JudgeDeletion(run.values.sharedPath, DeletionObject::kFolder, run.scope, run.names);
+        if (shared.allowed) RemoveDirectoryW(W(shared.path));
+    }
     bool succeeded = FailureSummary().IsEmpty();
     if (succeeded) FinishSuccess(run);
     run.key.Close();

@@ -1,5 +1,6 @@
 #include "uninstall/Deletion.h"
 
+#include "core/CanonicalPath.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
@@ -14,13 +15,6 @@ constexpr uint32_t kErrorBadPathname = 161;
 
 bool IsLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-
-String WithoutTrailingBackslashes(String path) {
-    while (path.Length() > 3 && (path.Last() == u'\\' || path.Last() == u'/'))
-        path.Truncate(path.Length() - 1);
-    return path;
 }
 
 // A byte count: decimal digits only, blanks around them allowed.
@@ -146,6 +140,19 @@ int RunConditionalDeletionsWith(DeletionSystem& system, Array<FileDeletion>& rec
         }
         String pattern = DeletionPatternPath(system.ExpandVariables(FromPathForm(record.pattern.View())),
                                              system.InstallDir());
+        DeletionVerdict verdict = system.JudgePattern(pattern);
+        if (!verdict.allowed) {
+            String refusal = RefusalText(pattern, verdict);
+            system.Log(refusal);
+            state.failureSummary += refusal;
+            ++failuresTotal;
+            if (installing)
+                ++i;
+            else
+                records.RemoveAt(i);
+            continue;
+        }
+        pattern = verdict.path;
         int failures = 0;
         for (const FoundFile& file : system.FindFiles(pattern)) {
             ConditionResult result = EvaluateCondition(record, file);
@@ -195,19 +202,14 @@ int RunConditionalDeletionsWith(DeletionSystem& system, Array<FileDeletion>& rec
 // ---- Folder trees ----------------------------------------------------------------------
 
 uint32_t FolderTreeRefusal(const String& path, const Array<String>& protectedFolders) {
-    if (path.Length() <= 3) return kErrorBadPathname;
-    String folder = WithoutTrailingBackslashes(path);
-    if (folder.Length() <= 3) return kErrorBadPathname;
+    String folder = CanonicalPath(path);
+    if (folder.IsEmpty() || IsPathRoot(folder)) return kErrorBadPathname;
+    Array<String> guarded;
     for (const String& p : protectedFolders) {
-        String guarded = WithoutTrailingBackslashes(p);
-        if (guarded.IsEmpty()) continue;
-        if (CompareNoCase(guarded, folder) == 0) return kErrorAccessDenied;
-        // A folder that holds a protected one (its parent, grandparent, ...).
-        if (guarded.Length() > folder.Length() && guarded[folder.Length()] == u'\\' &&
-            CompareNoCase(guarded.c_str(), folder.c_str(), static_cast<int>(folder.Length())) == 0)
-            return kErrorAccessDenied;
+        String canonical = CanonicalPath(p);
+        if (!canonical.IsEmpty()) guarded.Append(canonical);
     }
-    return 0;
+    return IsProtectedPath(folder, guarded) ? kErrorAccessDenied : 0;
 }
 
 // ---- Self-removal ------------------------------------------------------------------------

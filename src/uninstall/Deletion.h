@@ -11,6 +11,7 @@
 #include "core/String.h"
 #include "payload/Definition.h"
 #include "runtime/FileRemoval.h"
+#include "uninstall/PathJudgement.h"
 
 #include <cstdint>
 
@@ -83,18 +84,24 @@ class DeletionSystem {
     virtual uint32_t LastError() = 0;
     virtual String ErrorText(uint32_t code) = 0;
     virtual void Log(const String& text) = 0;
+    // The judgement of a pattern before it is listed (uninstall/PathJudgement.h). Installing,
+    // the definition's own patterns need only be full paths without a wildcard in a folder
+    // name; uninstalling, the records of "Uninstall.dat" meet the whole judgement.
+    virtual DeletionVerdict JudgePattern(const String& pattern) = 0;
 };
 
 struct ConditionalDeletionState {
     uint32_t optionWord1 = 0; // gains the restart-needed bit when installing
     uint32_t optionWord2 = 0; // gains the restart-after-uninstall bit when uninstalling
-    String failureSummary;    // failures while installing
+    String failureSummary;    // failures while installing; refused patterns in both passes
 };
 
 // Processes the records that apply to this pass. A date condition whose value is not a
-// date stops the run with the corrupt-installer error (code 65). While uninstalling, a record without
-// failures leaves the list, so that only failed ones are written back. Returns the count of
-// failures.
+// date stops the run with the corrupt-installer error (code 65). A pattern the judgement refuses
+// deletes nothing: its refusal is logged, added to the failure summary and counted as a failure,
+// and while uninstalling the record leaves the list all the same (written back, it would be
+// refused again on every run). While uninstalling, a record without failures leaves the list,
+// so that only failed ones are written back. Returns the count of failures.
 int RunConditionalDeletionsWith(DeletionSystem& system, Array<FileDeletion>& records, bool installing,
                                 ConditionalDeletionState& state);
 
@@ -103,9 +110,11 @@ String DeletionPatternPath(const String& expanded, const String& installDir);
 
 // ---- Folder trees ----------------------------------------------------------------------
 
-// Why a folder tree is not deleted: 0 when it may be; ERROR_BAD_PATHNAME (161) for a path
-// of 3 characters or less; ERROR_ACCESS_DENIED (5) for a protected folder or a folder that
-// holds one. Paths compare ignoring case, with trailing backslashes set aside.
+// Why a folder tree is not deleted: 0 when it may be; ERROR_BAD_PATHNAME (161) for a drive
+// root, a share or a path that is not a full path; ERROR_ACCESS_DENIED (5) for a protected
+// folder or a folder that holds one. Both the path and the protected folders are compared in
+// their canonical form (core/CanonicalPath.h), ignoring case; 8.3 names must have been
+// expanded by the caller.
 uint32_t FolderTreeRefusal(const String& path, const Array<String>& protectedFolders);
 
 // ---- Self-removal ------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "uninstall/DeletionWin32.h"
 
+#include "core/CanonicalPath.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/HandleWin32.h"
@@ -63,6 +64,25 @@ class WindowsDeletionSystem : public DeletionSystem {
     uint32_t LastError() override { return GetLastError(); }
     String ErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
     void Log(const String& text) override { LogTextWide(text); }
+    DeletionVerdict JudgePattern(const String& pattern) override {
+        SystemLongNames names;
+        if (Installer().commandLine.uninstall) {
+            DeletionScope scope =
+                UninstallDeletionScope(Installer().folders.installDir, Installer().folders.sharedDir);
+            return JudgeDeletion(pattern, DeletionObject::kPattern, scope, names);
+        }
+        DeletionVerdict verdict;
+        verdict.path = JudgedPath(pattern, names);
+        if (verdict.path.IsEmpty()) {
+            verdict.path = pattern;
+            verdict.reason = u"not a full path";
+        } else if (HasWildcard(FolderOf(verdict.path))) {
+            verdict.reason = u"a wildcard in a folder name";
+        } else {
+            verdict.allowed = true;
+        }
+        return verdict;
+    }
 };
 
 bool DeleteTree(const String& folder, DWORD& lastError) {
@@ -191,13 +211,8 @@ Array<String> ProtectedFolders() {
 }
 
 bool DeleteFolderTree(const String& folder) {
-    if (uint32_t refusal = FolderTreeRefusal(folder, {})) {
-        SetLastError(refusal);
-        return false;
-    }
-    std::vector<wchar_t> full(32768);
-    DWORD n = GetFullPathNameW(W(folder), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    String path = n && n < full.size() ? FromW(full.data(), n) : folder;
+    SystemLongNames names;
+    String path = JudgedPath(folder, names);
     if (uint32_t refusal = FolderTreeRefusal(path, ProtectedFolders())) {
         SetLastError(refusal);
         return false;
@@ -206,6 +221,70 @@ bool DeleteFolderTree(const String& folder) {
     if (DeleteTree(path, lastError)) return true;
     SetLastError(lastError);
     return false;
+}
+
+String SystemLongNames::Expand(const String& canonical) {
+    // Only what exists has a long name: the longest existing part is expanded and the rest
+    // kept as written (a short name in it names nothing yet). Every 8.3 name the file system
+    // makes up holds a tilde, so a path without one is long already; that spares a large
+    // "Uninstall.dat" a file-system call per record.
+    if (canonical.View().find(u'~') == std::u16string_view::npos) return canonical;
+    String head = canonical, tail;
+    while (!head.IsEmpty()) {
+        std::vector<wchar_t> buffer(32768);
+        DWORD n = GetLongPathNameW(W(head), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n && n < buffer.size()) {
+            String expanded = FromW(buffer.data(), n);
+            return tail.IsEmpty() ? expanded : JoinPath(expanded, tail);
+        }
+        if (IsPathRoot(head)) break;
+        String parent = FolderOf(head);
+        if (parent.IsEmpty() || parent.Length() >= head.Length()) break;
+        String name = FileNameOf(head);
+        tail = tail.IsEmpty() ? name : JoinPath(name, tail);
+        head = parent.Length() == 2 && parent[1] == u':' ? parent + u"\\" : parent;
+    }
+    return canonical;
+}
+
+namespace {
+
+Array<String> JudgedFolders(const Array<String>& folders) {
+    SystemLongNames names;
+    Array<String> judged;
+    for (const String& folder : folders) {
+        if (folder.IsEmpty()) continue;
+        String path = JudgedPath(folder, names);
+        if (!path.IsEmpty()) judged.Append(path);
+    }
+    return judged;
+}
+
+} // namespace
+
+DeletionScope UninstallDeletionScope(const String& installDir, const String& sharedDir) {
+    SystemLongNames names;
+    DeletionScope scope;
+    scope.installDir = JudgedPath(installDir, names);
+    scope.protectedFolders = JudgedFolders(ProtectedFolders());
+    // The folders an installation's variables name for files, links and the folders they
+    // need, the Windows folder tree set aside: what lies there is the system's (a product's
+    // system files are shared files, which their reference counts remove).
+    static const FolderId kRoots[] = {
+        FolderId::ProgramFiles, FolderId::ProgramFiles64,  FolderId::CommonFiles, FolderId::CommonFiles64,
+        FolderId::AppData,      FolderId::CommonAppData,   FolderId::Desktop,     FolderId::CommonDesktop,
+        FolderId::Documents,    FolderId::CommonDocuments, FolderId::Favorites,   FolderId::CommonFavorites,
+        FolderId::StartMenu,    FolderId::CommonStartMenu, FolderId::Programs,    FolderId::CommonPrograms,
+        FolderId::Startup,      FolderId::CommonStartup,   FolderId::Temp};
+    Array<String> roots;
+    for (FolderId id : kRoots)
+        roots.Append(GetFolder(id));
+    roots.Append(sharedDir);
+    String windows = JudgedPath(SystemFolders().Windows(), names);
+    for (const String& root : JudgedFolders(roots))
+        if (windows.IsEmpty() || !(IsSamePath(root, windows) || IsPathBelow(root, windows)))
+            scope.roots.Append(root);
+    return scope;
 }
 
 bool StartSelfRemoval() {

@@ -209,6 +209,25 @@ class MemoryDeletionSystem : public DeletionSystem {
         return code == 5 ? u"Access is denied." : u"Privilege not held.";
     }
     void Log(const String& text) override { log += Text(ToUtf8(text)); }
+    // The uninstaller's judgement over a small machine; the installation's own patterns need
+    // only be full paths.
+    bool uninstalling = false;
+    class NoShortNames : public LongNames {
+        String Expand(const String& canonical) override { return canonical; }
+    };
+    DeletionVerdict JudgePattern(const String& pattern) override {
+        DeletionScope scope;
+        scope.installDir = u"C:\\App";
+        scope.protectedFolders = {u"C:\\Users\\ann", u"C:\\Users\\ann\\Documents", u"C:\\Windows"};
+        scope.roots = {u"C:\\Users\\ann\\Documents"};
+        NoShortNames names;
+        if (uninstalling) return JudgeDeletion(pattern, DeletionObject::kPattern, scope, names);
+        DeletionVerdict verdict;
+        verdict.path = JudgedPath(pattern, names);
+        verdict.allowed = !verdict.path.IsEmpty();
+        verdict.reason = u"not a full path";
+        return verdict;
+    }
 };
 
 } // namespace
@@ -247,6 +266,31 @@ TEST(ConditionalDeletion, PatternsAreExpandedAndTakenFromTheInstallationFolder) 
     RunConditionalDeletionsWith(sys, records, true, state);
     EXPECT_TRUE(sys.files.empty());
     EXPECT_EQ(sys.lastPattern, u"C:\\App\\\u00E9t\u00E9.log") << "relative, in the path form";
+}
+
+// Tampered "[ConditionalDelete]" records of "Uninstall.dat": a wildcard outside the
+// installation folder, a path that climbs out of it, a wildcard in a folder name. Each deletes
+// nothing, is logged and counted, and leaves the list; a record inside the folder still works.
+TEST(ConditionalDeletion, UninstallingRefusesPatternsOutsideTheInstallationFolder) {
+    MemoryDeletionSystem sys;
+    sys.uninstalling = true;
+    sys.files = {{u"C:\\App\\a.txt", 1}};
+    const char* hostile[] = {"C:\\Users\\ann\\Documents\\*.txt", "..\\Users\\ann\\Documents\\*.txt",
+                             "\\\\?\\C:\\Users\\ann\\Documents\\*.txt", "C:\\App\\*\\*.txt", "C:\\*.*"};
+    Array<FileDeletion> records;
+    for (const char* pattern : hostile)
+        records.Append(Record(kConditionNone, "", kDeletionDuringUninstall, pattern));
+    records.Append(Record(kConditionNone, "", kDeletionDuringUninstall, "*.txt"));
+    ConditionalDeletionState state;
+    EXPECT_EQ(RunConditionalDeletionsWith(sys, records, false, state), 5);
+    EXPECT_EQ(sys.lastPattern, u"C:\\App\\*.txt") << "only the record inside the folder was listed";
+    EXPECT_TRUE(sys.files.empty());
+    EXPECT_EQ(records.Count(), 0) << "refused records are not written back";
+    EXPECT_NE(sys.log.find("Refused to delete \"C:\\Users\\ann\\Documents\\*.txt\": a wildcard outside the "
+                           "installation folder.\r\n"),
+              std::string::npos)
+        << sys.log;
+    EXPECT_NE(Find(state.failureSummary, u"Refused to delete"), String::npos);
 }
 
 TEST(ConditionalDeletion, RestartFlagsWhileInstalling) {
@@ -365,6 +409,35 @@ TEST(FolderTree, Refusals) {
         {u"C:\\Win", 0},
         {u"C:\\Program", 0},
         {u"C:\\Users\\ann\\Documents\\Demo", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FolderTreeRefusal(c.path, guarded), c.refusal) << ToUtf8(c.path).c_str();
+}
+
+// The spellings Windows accepts for a protected folder or a drive root all reach the same
+// refusal; a path that is no full path is refused rather than taken from the working folder.
+TEST(FolderTree, RefusesEverySpellingOfAProtectedFolder) {
+    Array<String> guarded = {u"C:\\Windows", u"C:\\Users\\ann\\Documents"};
+    struct Case {
+        const char16_t* path;
+        uint32_t refusal;
+    } cases[] = {
+        {u"\\\\?\\C:\\Users\\ann\\Documents", 5},
+        {u"\\\\.\\C:\\Users\\ann\\Documents", 5},
+        {u"\\??\\C:\\Users\\ann\\Documents", 5},
+        {u"C:/Users/ann/Documents/", 5},
+        {u"C:\\Users\\ann\\Documents.", 5},
+        {u"C:\\Users\\ann\\Documents \\", 5},
+        {u"C:\\Users\\ann\\Music\\..\\Documents", 5},
+        {u"C:\\Users\\.\\ann", 5},
+        {u"\\\\?\\C:\\", 161},
+        {u"\\\\.\\C:", 161},
+        {u"C:\\Windows\\..", 161},
+        {u"\\\\?\\UNC\\server\\share", 161},
+        {u"\\\\.\\PhysicalDrive0", 161},
+        {u"Documents", 161},
+        {u"C:\\Users\\ann\\Documents::$INDEX_ALLOCATION", 161},
+        {u"\\\\?\\C:\\Users\\ann\\Documents\\Demo", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FolderTreeRefusal(c.path, guarded), c.refusal) << ToUtf8(c.path).c_str();

@@ -3,6 +3,7 @@
 // the conditional deletions and the self-removal batch run by Wine's cmd.exe.
 #include "uninstall/DeletionWin32.h"
 
+#include "core/CanonicalPath.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
@@ -200,6 +201,29 @@ TEST_F(DeletionTest, RenameListFile) {
     EXPECT_EQ(ReadBytes(ini), "[rename]\r\nC:\\APP\\MAIN.DLL=C:\\TEMP\\KWT1.TMP\r\nNUL=C:\\OLD\\FIRST.DLL");
     EXPECT_FALSE(AddRenameListEntry(ini, "  ", "C:\\X"));
     EXPECT_FALSE(AddRenameListEntry(In(u"no\\such\\wininit.ini"), "NUL", "C:\\X"));
+}
+
+// The spellings that used to pass a string comparison: namespace prefixes and the 8.3 name of a
+// protected folder (Wine's are hashed, such as "C:\\PROG~FBU"), also for a path below it that
+// does not exist yet; the long form is what the judgement sees.
+TEST_F(DeletionTest, FolderTreeRefusesPrefixesAndShortNames) {
+    String programFiles = GetFolder(FolderId::ProgramFiles);
+    String shortName = ShortPathOf(programFiles);
+    ASSERT_NE(Find(shortName, u"~"), String::npos) << Narrow(shortName);
+    SystemLongNames names;
+    EXPECT_EQ(Narrow(JudgedPath(shortName, names)), Narrow(CanonicalPath(programFiles)));
+    EXPECT_EQ(Narrow(JudgedPath(JoinPath(shortName, u"NoSuch\\Deeper"), names)),
+              Narrow(JoinPath(CanonicalPath(programFiles), u"NoSuch\\Deeper")));
+    for (const String& path :
+         {String(u"\\\\?\\") + WindowsFolder(), String(u"\\\\.\\") + WindowsFolder(), shortName,
+          String(u"\\\\?\\") + shortName + u"\\", JoinPath(shortName, u"..\\")}) {
+        SetLastError(0);
+        EXPECT_FALSE(DeleteFolderTree(path)) << Narrow(path);
+        DWORD error = GetLastError();
+        EXPECT_TRUE(error == ERROR_ACCESS_DENIED || error == ERROR_BAD_PATHNAME)
+            << Narrow(path) << " " << error;
+    }
+    EXPECT_TRUE(IsExistingFolder(programFiles));
 }
 
 TEST_F(DeletionTest, FolderTreeRefusesRootsAndSystemFolders) {
