@@ -30,7 +30,7 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
         ResolveDestination(entry, run_.folders, [this](String& text) { system_.ExpandVariables(text); });
     const String& path = destination.path;
 
-    String line = Format(u"%s >>> %s", FileNameOf(entry.name), path);
+    String line = Format(u"%s >>> %s", FileNameOf(destination.name), path);
     bool hide = HidesFileName(entry.name, (run_.optionWord2 & kOpt2HideFileNames) != 0);
     position_ = ProgressOf(index, count);
     system_.ShowProgress(position_, hide ? system_.LanguageText(kTextFilesInstalled) : path);

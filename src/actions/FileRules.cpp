@@ -129,6 +129,7 @@ Destination ResolveDestination(const FileRecord& entry, const DestinationFolders
         destination = pointsElsewhere ? String() : JoinPath(folders.sharedOverride, destination);
     }
     Destination out;
+    out.name = name;
     if (!destination.IsEmpty()) {
         if (expand) expand(destination);
         if (!IsAbsolutePath(destination))

@@ -85,6 +85,7 @@ struct DestinationFolders {
 };
 
 struct Destination {
+    String name; // the entry's name, or the new name its destination gives it
     String path;
     bool createFolder = false; // the parent folder is made before writing
 };

@@ -158,14 +158,32 @@ void RegistryInstaller::MergeFile() {
     }
     system_.Log(u"Merging registry file...");
     error = system_.RunAndWait(Format(u"regedit /s \"%s\"", path));
-    if (error) {
-        String reason = system_.SystemErrorText(error);
+    // The registry editor's silent import reports nothing, not even a file it could not read:
+    // what it was to do is looked up afterwards.
+    String reason = error ? system_.SystemErrorText(error) : MergeNotImported(run_.mergeText);
+    if (!reason.IsEmpty()) {
         system_.Log(Format(u"FAILED!\r\n%s\r\n", reason));
         system_.AddFailure(Format(u"Failed to import the registry merge file: %s\r\n", reason));
     } else {
         system_.Log(u"OK\r\n");
     }
     system_.RemoveFile(path);
+}
+
+// Why the merge text was not imported, "" when every key its sections name is there (or, for
+// a "[-KEY]" section, gone). "\\HKAU\\" is not a root the registry editor knows, so such a
+// section counts as not imported.
+String RegistryInstaller::MergeNotImported(const String8& text) {
+    Array<MergeKey> keys = MergeFileKeys(text);
+    if (keys.IsEmpty()) return u"the file names no registry key the registry editor can import";
+    for (const MergeKey& key : keys) {
+        bool exists =
+            key.key.hive != RegistryHive::AllUsers && system_.ImportedKeyExists(key.key.hive, key.key.subkey);
+        if (exists == key.removed)
+            return Format(key.removed ? u"the key %s is still there" : u"the key %s was not imported",
+                          key.path);
+    }
+    return String();
 }
 
 void RegistryInstaller::RegisterAppPath() {

@@ -48,6 +48,8 @@ class RegistrySystem {
     virtual uint32_t WriteMergeFile(const String8& text, String& path) = 0;
     // Starts the command line and waits for its end; the error when it cannot be started.
     virtual uint32_t RunAndWait(const String& commandLine) = 0;
+    // Whether the key is there in the view the registry editor of the last RunAndWait wrote.
+    virtual bool ImportedKeyExists(RegistryHive hive, const String& subkey) = 0;
     virtual void RemoveFile(const String& path) = 0;
     virtual bool IsFile(const String& path) = 0;
 };
@@ -75,6 +77,7 @@ class RegistryInstaller {
     void CreateProductKey();
     void ApplyLine(std::string_view text);
     void MergeFile();
+    String MergeNotImported(const String8& text);
     void RegisterAppPath();
 
     struct Target {

@@ -66,7 +66,7 @@ class RedirectionOff {
 
 class WindowsRegistrySystem final : public RegistrySystem {
   public:
-    explicit WindowsRegistrySystem(RegistryView view) : view_(view) {}
+    explicit WindowsRegistrySystem(RegistryView view) : view_(view), importView_(view) {}
 
     void ShowStatus(int textNumber, int position) override {
         RunOutcome& outcome = Installer().outcome;
@@ -116,7 +116,7 @@ class WindowsRegistrySystem final : public RegistrySystem {
     uint32_t WriteMergeFile(const String8& text, String& path) override {
         path = MakeTempFileName(String(), u"reg");
         if (path.IsEmpty()) return GetLastError();
-        if (WriteWholeFile(path, text.View())) return 0;
+        if (WriteWholeFile(path, MergeFileBytes(text).View())) return 0;
         uint32_t error = GetLastError();
         DeleteFileW(W(path));
         path.Clear();
@@ -136,13 +136,22 @@ class WindowsRegistrySystem final : public RegistrySystem {
         }
         UniqueHandle thread(process.hThread), editor(process.hProcess);
         WaitForProcessProcessingMessages(editor.Get());
+        // Without an editor of the product's bitness the engine's own kind imported.
+        importView_ = !program.IsEmpty() || !CurrentOsRecord().is64BitWindows ? view_
+                      : kEngineIs64Bit                                        ? RegistryView::Bits64
+                                                                              : RegistryView::Bits32;
         return 0;
+    }
+    bool ImportedKeyExists(RegistryHive hive, const String& subkey) override {
+        RegistryKey key;
+        return key.Open(RegistryHiveKey(hive), subkey, importView_, KEY_QUERY_VALUE);
     }
     void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
     bool IsFile(const String& path) override { return IsExistingFile(path); }
 
   private:
     RegistryView view_;
+    RegistryView importView_;
 };
 
 } // namespace

@@ -46,6 +46,24 @@ struct RegistryData {
 RegistryData ConvertRegistryData(uint32_t type, const String8& data,
                                  const std::function<void(String&)>& expand);
 
+// ---- The merge file ----------------------------------------------------------------------
+
+// The bytes of the temporary ".reg" file for a merge text: the text as stored, with the UTF-16
+// byte-order mark put in front of UTF-16 text that has none (the registry editor takes UTF-16
+// only behind its mark, and imports nothing from the same text without it). 8-bit text
+// ("REGEDIT4") and text that has its mark are left as they are.
+String8 MergeFileBytes(const String8& text);
+
+// A key that a merge text's section names: "[KEY]" is written, "[-KEY]" removed.
+struct MergeKey {
+    String path;
+    RegistryKeyPath key;
+    bool removed = false;
+};
+// The keys of the merge text's sections, in order; a section whose root is unknown is left
+// out. 8-bit text is read as code page 1252, as the registry editor reads it.
+Array<MergeKey> MergeFileKeys(const String8& text);
+
 // ---- The list for the uninstaller --------------------------------------------------------
 
 // Appends one line of fields in the CSV form, with "\r\n".

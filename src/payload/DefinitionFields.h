@@ -370,8 +370,10 @@ template <class Io> int DefinitionFields(Io& io, Definition& d) {
     if (int c = LanguageFields(io, d.languages)) return c; // 84 to 87
     if (int c = io.Step(DefinitionStep::LanguageTable)) return c;
     // 89: a field of our own, after every numbered one and before the end mark, so the fields
-    // before it keep their places.
-    io.TextBlob4("firewall_exceptions", d.firewallExceptions);
+    // before it keep their places. It is optional: a definition that ends with the end mark
+    // right after the language table (any other writer's, or one older than the field) has no
+    // firewall lines. The end mark read as a length would be negative, so no blob starts with it.
+    if (!io.EndMarkNext()) io.TextBlob4("firewall_exceptions", d.firewallExceptions);
     uint32_t endMark = kDefinitionEndMark; // 88
     io.U32(nullptr, endMark);
     if (int c = io.Check(endMark == kDefinitionEndMark, kCodeEndMark)) return c;

@@ -79,6 +79,10 @@ class ReadIo {
     void EndItem() {}
 
     bool AtEnd() const { return in_.Exhausted(); }
+    bool EndMarkNext() const {
+        uint32_t next = 0;
+        return in_.PeekU32(next) && next == kDefinitionEndMark;
+    }
     uint32_t PayloadFlags() const { return state_.payloadFlags; }
     // A definition that ended early is reported as such, whatever field ran short.
     int Fail(int code) const { return in_.Exhausted() ? kCodeEndMark : code; }

@@ -44,6 +44,13 @@ uint32_t ByteReader::U32() {
     return p ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24 : 0;
 }
 
+bool ByteReader::PeekU32(uint32_t& value) const {
+    if (Remaining() < 4) return false;
+    const uint8_t* p = data_ + pos_;
+    value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return true;
+}
+
 uint64_t ByteReader::U64() {
     uint64_t low = U32();
     uint64_t high = U32();

@@ -38,6 +38,8 @@ class ByteReader {
     String ZText16();
     DateValue Date();
     String8 Bytes(size_t count);
+    // The next four bytes as U32() would read them, without moving; false when fewer remain.
+    bool PeekU32(uint32_t& value) const;
 
     size_t Position() const { return pos_; }
     size_t Remaining() const { return size_ - pos_; }

@@ -90,6 +90,7 @@ class WriteIo {
     void EndItem() {}
 
     bool AtEnd() const { return false; }
+    bool EndMarkNext() const { return false; }
     uint32_t PayloadFlags() const { return flags_; }
     int Fail(int code) {
         if (!checkLimits_) return 0;
@@ -204,6 +205,7 @@ class JsonIo {
     void EndItem() { Close("}"); }
 
     bool AtEnd() const { return false; }
+    bool EndMarkNext() const { return false; }
     uint32_t PayloadFlags() const { return flags_; }
     int Fail(int) { return 0; }
     int Check(bool, int) { return 0; }

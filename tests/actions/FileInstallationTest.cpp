@@ -159,6 +159,27 @@ class FileLoop : public testing::Test {
 
 } // namespace
 
+// The log line names the file as it is installed: a destination without a folder renames it.
+TEST_F(FileLoop, LogLineNamesTheInstalledFile) {
+    struct Case {
+        const char16_t* name;
+        const char16_t* destination;
+        const char16_t* line;
+    } cases[] = {
+        {u"renamed-src.txt", u"renamed.txt", u"renamed.txt >>> C:\\App\\renamed.txt\r\n"},
+        {u"docs\\a.txt", u"notes\\", u"a.txt >>> C:\\App\\notes\\a.txt\r\n"},
+        {u"docs\\b.txt", u"notes\\c.txt", u"b.txt >>> C:\\App\\notes\\c.txt\r\n"},
+        {u"plain.txt", u"", u"plain.txt >>> C:\\App\\plain.txt\r\n"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        system.log.clear();
+        FileRecord entry = Entry(kAppFile, cases[i].name);
+        entry.destination = cases[i].destination;
+        installer.Install(entry, 0, 1);
+        EXPECT_EQ(system.log, std::u16string(cases[i].line)) << "case " << i;
+    }
+}
+
 TEST_F(FileLoop, WritesRecordsAndLogsInPayloadOrder) {
     FileRecord app = Entry(kAppFile, u"bin\\app.exe", kFileStartMenuShortcut | kFileDesktopShortcut);
     app.title = u"My App";

@@ -60,6 +60,7 @@ class MemoryRegistry : public RegistrySystem {
     std::set<std::string> files;
     uint32_t mergeWriteError = 0, runError = 0;
     std::string mergeWritten, commandLine;
+    std::vector<std::string> importedKeys; // what the registry editor makes when it runs
     std::vector<std::string> removed;
     std::string log, failures;
     int status = 0, position = 0, hiveListings = 0;
@@ -98,6 +99,9 @@ class MemoryRegistry : public RegistrySystem {
         keys[key];
         return 0;
     }
+    bool ImportedKeyExists(RegistryHive hive, const String& subkey) override {
+        return keys.count(KeyOf(hive, subkey)) != 0;
+    }
     bool ValueExists(RegistryHive hive, const String& subkey, const String& name) override {
         return Has(KeyOf(hive, subkey), Utf8(name));
     }
@@ -130,6 +134,8 @@ class MemoryRegistry : public RegistrySystem {
     }
     uint32_t RunAndWait(const String& command) override {
         commandLine = Utf8(command);
+        for (const std::string& key : importedKeys)
+            keys[key];
         return runError;
     }
     void RemoveFile(const String& path) override { removed.push_back(Utf8(path)); }
@@ -283,6 +289,7 @@ TEST_F(RegistryStep, AllUsersPathsActInEachHive) {
 
 TEST_F(RegistryStep, MergeFileIsImportedAndRemoved) {
     run.mergeText = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Merged]\r\n\"A\"=\"1\"\r\n";
+    system.importedKeys = {"HKCU\\Software\\Merged"};
     Apply("");
     EXPECT_EQ(system.mergeWritten, std::string(run.mergeText.View()));
     EXPECT_EQ(system.commandLine, "regedit /s \"C:\\Temp\\KWT1A2B.reg\"");
@@ -308,6 +315,77 @@ TEST_F(RegistryStep, MergeFileFailuresGoToTheSummary) {
     EXPECT_EQ(unwritable.failures, "Failed to create the registry merge file: error 112\r\n");
     EXPECT_EQ(unwritable.log, "");
     EXPECT_EQ(unwritable.commandLine, "");
+}
+
+// The registry editor's silent import says nothing: a text it could not import, or a section
+// whose key is not there afterwards, is a failure and never "OK".
+TEST_F(RegistryStep, MergeFileThatImportedNothingIsAFailure) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> imported;
+        const char* reason; // "" for success
+    } cases[] = {
+        {"not a registry file\r\n", {}, "the file names no registry key the registry editor can import"},
+        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\M]\r\n",
+         {},
+         "the key HKEY_CURRENT_USER\\Software\\M was not imported"},
+        {"REGEDIT4\r\n[HKCU\\Software\\M]\r\n[HKCU\\Software\\N]\r\n",
+         {"HKCU\\Software\\M"},
+         "the key HKCU\\Software\\N was not imported"},
+        {"REGEDIT4\r\n[HKCU\\Software\\M]\r\n[-HKCU\\Software\\Old]\r\n",
+         {"HKCU\\Software\\M", "HKCU\\Software\\Old"},
+         "the key HKCU\\Software\\Old is still there"},
+        {"REGEDIT4\r\n [HKCU\\Software\\M] \r\n[-HKCU\\Software\\Old]\r\n[NOROOT\\X]\r\n",
+         {"HKCU\\Software\\M"},
+         ""},
+    };
+    for (const Case& c : cases) {
+        MemoryRegistry registry;
+        registry.importedKeys = c.imported;
+        RegistryRun merge;
+        merge.mergeText = c.text;
+        RegistryInstaller(registry, merge).Apply();
+        std::string reason = c.reason;
+        EXPECT_EQ(registry.log, reason.empty() ? "Merging registry file...OK\r\n"
+                                               : "Merging registry file...FAILED!\r\n" + reason + "\r\n")
+            << c.text;
+        EXPECT_EQ(registry.failures,
+                  reason.empty() ? "" : "Failed to import the registry merge file: " + reason + "\r\n")
+            << c.text;
+        EXPECT_EQ(registry.removed, std::vector<std::string>{"C:\\Temp\\KWT1A2B.reg"});
+    }
+}
+
+// The file the registry editor is given: UTF-16 text gets the byte-order mark it needs; 8-bit
+// text and text that has its mark stay as they are. Its sections read the same either way.
+TEST(MergeFile, BytesAndKeysOfEachEncoding) {
+    auto utf16 = [](const std::u16string& text) {
+        std::string bytes;
+        for (char16_t c : text) {
+            bytes += char(c & 0xFF);
+            bytes += char(c >> 8);
+        }
+        return bytes;
+    };
+    const std::u16string body =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\\u00c9t\u00e9]\r\n";
+    const std::string mark = "\xFF\xFE";
+    struct Case {
+        std::string text, file;
+    } cases[] = {
+        {utf16(body), mark + utf16(body)},
+        {mark + utf16(body), mark + utf16(body)},
+        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\\xC9t\xE9]\r\n",
+         "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\\xC9t\xE9]\r\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::string(MergeFileBytes(String8(c.text)).View()), c.file);
+        Array<MergeKey> keys = MergeFileKeys(String8(c.text));
+        ASSERT_EQ(keys.Count(), 1);
+        EXPECT_EQ(keys[0].key.hive, RegistryHive::CurrentUser);
+        EXPECT_EQ(keys[0].key.subkey, String(u"Software\\\u00c9t\u00e9"));
+        EXPECT_FALSE(keys[0].removed);
+    }
 }
 
 // The main executable: registered once with its two values, both recorded for the

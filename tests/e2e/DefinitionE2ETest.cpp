@@ -63,6 +63,7 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
         const char* what;
         void (*set)(Definition&);
         int code;
+        void (*edit)(std::string&) = nullptr; // on the written bytes
     } cases[] = {
         {"bitmap size 101", [](Definition& d) { d.bitmapSize = 101; }, 39},
         {"21 licences", [](Definition& d) { d.licences.SetCount(21); }, 24},
@@ -87,12 +88,17 @@ TEST(DefinitionE2E, LimitsEndTheEngineWithExitCode2) {
              d.licences.SetCount(20);
          },
          0},
+        // Another writer's definition ends at the language table: no firewall field at all.
+        {"no firewall field", [](Definition&) {}, 0, [](std::string& b) { b.erase(b.size() - 8, 4); }},
+        {"no firewall field, language table cut short", [](Definition&) {}, 32,
+         [](std::string& b) { b.erase(b.size() - 10, 6); }},
     };
     for (const Case& c : cases) {
         Definition d = test::MinimalDefinition();
         c.set(d);
         std::string bytes, error;
         ASSERT_TRUE(WriteDefinition(d, 0, bytes, error, false)) << error;
+        if (c.edit) c.edit(bytes);
         PackInput input;
         input.stub.assign(stubBytes.begin(), stubBytes.end());
         input.definition.assign(bytes.begin(), bytes.end());

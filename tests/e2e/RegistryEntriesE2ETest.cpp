@@ -226,6 +226,50 @@ TEST_F(RegistryUnderWine, MergeFileAndAppPaths) {
     fs::remove_all(root);
 }
 
+// The merge text as another writer stores it (UTF-16 without a byte-order mark) is imported;
+// a text the registry editor cannot import is a failure in the log and the failure summary,
+// never "OK" (the editor's silent import ends with 0 either way).
+TEST_F(RegistryUnderWine, MergeFileImportIsChecked) {
+    const std::string root = DriveC() + "/cs_e2e_regmerge";
+    const std::string key = "HKCU\\Software\\CsE2E Merge16";
+    auto utf16 = [](const std::string& ascii) {
+        std::string bytes;
+        for (char c : ascii)
+            bytes += std::string{c, '\0'};
+        return bytes;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* logLine;
+    } cases[] = {
+        {"UTF-16 without its mark",
+         utf16("Windows Registry Editor Version 5.00\r\n\r\n[" + std::string("HKEY_CURRENT_USER\\Software\\CsE2E Merge16") +
+               "]\r\n\"Wide\"=\"yes\"\r\n"),
+         "Merging registry file...OK\r\n"},
+        {"not a registry file", "this is no registry file\r\n",
+         "Merging registry file...FAILED!\r\nthe file names no registry key the registry editor can import\r\n"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(root);
+        RegDelete(key, "/reg:32");
+        merge_ = c.text;
+        std::string setup = Build("Registry Merge Check E2E", "[install]\nfolder = 'C:\\cs_e2e_regmerge'\n" + MergeFileKey());
+        ASSERT_FALSE(setup.empty());
+        RunSilent(setup);
+        std::string log = FileText(root + "/Install.log");
+        EXPECT_TRUE(TextContains(log, c.logLine)) << c.what << "\n" << log;
+        bool imported = std::string(c.logLine).find("OK") != std::string::npos;
+        EXPECT_EQ(TextContains(log, "Failed to import the registry merge file: "), !imported) << c.what << "\n" << log;
+        if (imported) {
+            Query wide = RegQuery(key, "/reg:32", "Wide");
+            EXPECT_TRUE(TextContains(wide.output, "Wide    REG_SZ    yes")) << wide.output;
+        }
+    }
+    RegDelete(key, "/reg:32");
+    fs::remove_all(root);
+}
+
 // A product that asks for the 64-bit registry writes its entries, and imports its merge file,
 // into the 64-bit view, whichever engine runs it.
 TEST_F(RegistryUnderWine, SixtyFourBitProductWritesTheSixtyFourBitView) {

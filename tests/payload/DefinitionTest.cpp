@@ -215,6 +215,32 @@ TEST(DefinitionRoundTrip, EveryFieldSurvivesWriteAndRead) {
     ExpectSame(original, state.definition);
 }
 
+TEST(DefinitionRoundTrip, FirewallLinesAreOptionalBeforeTheEndMark) {
+    // A writer that knows only the numbered fields puts the end mark right after the language
+    // table: that definition has no firewall lines and reads as complete.
+    Definition original = FullDefinition();
+    original.firewallExceptions.Clear();
+    std::string withField = Write(original, kAllColorFlags);
+    ASSERT_EQ(withField.substr(withField.size() - 8, 4), std::string(4, '\0')); // the empty field
+    std::string documented = withField.substr(0, withField.size() - 8) + withField.substr(withField.size() - 4);
+    TestState state;
+    state.payloadFlags = kAllColorFlags;
+    ASSERT_EQ(Read(documented, state), 0);
+    ExpectSame(original, state.definition);
+
+    // Cut inside the last documented field, or with the end mark damaged, it is still short.
+    for (size_t cut : {size_t(1), size_t(3), size_t(5)}) {
+        TestState cutState;
+        cutState.payloadFlags = kAllColorFlags;
+        std::string shorter = documented.substr(0, documented.size() - 4 - cut) + documented.substr(documented.size() - 4);
+        EXPECT_EQ(Read(shorter, cutState), kCodeEndMark) << cut;
+    }
+    std::string noMark = documented.substr(0, documented.size() - 4);
+    TestState noMarkState;
+    noMarkState.payloadFlags = kAllColorFlags;
+    EXPECT_EQ(Read(noMark, noMarkState), kCodeEndMark);
+}
+
 TEST(DefinitionRoundTrip, OptionalFieldsAbsentKeepTheirDefaults) {
     // Without the presence bits the colours, master product and uninstaller icon are not
     // written; the reader then keeps the styling start values.
