@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "app/Uninstaller.h"
 #include "core/ModulePathWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "log/LogWin32.h"
 #include "runtime/Exit.h"
@@ -58,6 +59,9 @@ void ExtractFiles(EnginePayload& payload) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library: a planted copy beside an installer in a downloads
+    // folder, or beside the installed uninstaller, must never be found.
+    RestrictLibrarySearch();
     PrepareProcess();
     LoadNetworkingLibraries();
     CommandLine commandLine = ReadCommandLineOrExit();

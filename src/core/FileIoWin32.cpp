@@ -43,4 +43,9 @@ bool WriteWholeFile(const String& path, std::string_view bytes) {
     return file && WriteAll(file.Get(), bytes);
 }
 
+bool WriteNewFile(const String& path, std::string_view bytes) {
+    UniqueHandle file(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.Get(), bytes);
+}
+
 } // namespace cs

@@ -51,4 +51,8 @@ String MakeTempFileNameWith(TempFileSystem& system, const String& folder, const 
     return SearchNames(system, where, u"KWT%4X.%s", ext, false);
 }
 
+String PrivateTempFolderName(uint16_t high, uint16_t low) {
+    return Format(u"cs-%04x%04x.tmp", high, low);
+}
+
 } // namespace cs

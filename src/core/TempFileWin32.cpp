@@ -5,6 +5,7 @@
 #include "core/Folders.h"
 #include "core/HandleWin32.h"
 #include "core/Random.h"
+#include "core/SecurityWin32.h"
 
 #include <windows.h>
 
@@ -49,6 +50,23 @@ String MakeTempFileName(const String& folder, const String& extension) {
     String path = MakeTempFileNameWith(SystemTempFileSystem(), folder, extension);
     if (path.IsEmpty() && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANNOT_MAKE);
     return path;
+}
+
+String MakePrivateTempFolder() {
+    String temp = SystemFolders().Temp();
+    if (temp.IsEmpty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return {};
+    }
+    for (int attempt = 0; attempt < kPrivateTempFolderAttempts; ++attempt) {
+        uint16_t high = CoreRandom16();
+        uint16_t low = CoreRandom16();
+        String path = JoinPath(temp, PrivateTempFolderName(high, low));
+        if (CreatePrivateFolder(path)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    }
+    SetLastError(ERROR_CANNOT_MAKE);
+    return {};
 }
 
 } // namespace cs

@@ -193,3 +193,9 @@ TEST(CoreRandom, ProcessGeneratorFollowsItsSeed) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(CoreRandom16(), NextRandom16(state));
 }
+
+TEST(PrivateTempFolderName, EightLowercaseHexDigitsBetweenPrefixAndExtension) {
+    EXPECT_EQ(PrivateTempFolderName(0xABCD, 0x0012), u"cs-abcd0012.tmp");
+    EXPECT_EQ(PrivateTempFolderName(0, 0), u"cs-00000000.tmp");
+    EXPECT_EQ(PrivateTempFolderName(0xFFFF, 0xFFFF), u"cs-ffffffff.tmp");
+}
