@@ -24,8 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // The names of system libraries the engine uses that the system does not keep in its list of
-// known libraries (which it maps from the system folder whatever the search says).
-const char* const kPlantedNames[] = {"version.dll", "winmm.dll", "wintrust.dll", "comctl32.dll"};
+// known libraries (which it maps from the system folder whatever the search says). Not
+// version.dll: Wine's own user32 imports it, so under a native-first override Wine's loader
+// takes a planted version.dll from the program's folder while it maps user32, before any code
+// of the program runs, for every program (Windows' user32 is a known library and imports no
+// version library). The engine's own use of it is shown by the import-table test and
+// library_search_tests.
+const char* const kPlantedNames[] = {"winmm.dll", "wintrust.dll", "comctl32.dll"};
 
 // The library search override for one run: Wine takes a file of these names from the search
 // path before its own.
@@ -36,7 +41,7 @@ class NativeFirst {
         saved_ = current ? current : "";
         std::string value = saved_;
         if (!value.empty()) value += ";";
-        value += "version,winmm,wintrust,comctl32=n,b";
+        value += "winmm,wintrust,comctl32=n,b";
         setenv("WINEDLLOVERRIDES", value.c_str(), 1);
     }
     ~NativeFirst() { setenv("WINEDLLOVERRIDES", saved_.c_str(), 1); }
@@ -45,19 +50,25 @@ class NativeFirst {
     std::string saved_;
 };
 
+// The planted libraries whose code ran: their marks, whatever the case the loader gave the
+// library's name (an import names "WINMM.dll").
+std::vector<std::string> LoadedLibraries(const std::string& folder) {
+    std::vector<std::string> loaded;
+    const std::string mark = ".loaded";
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0)
+            loaded.push_back(name.substr(0, name.size() - mark.size()));
+    }
+    return loaded;
+}
+
 void PlantLibraries(const std::string& folder) {
     for (const char* name : kPlantedNames) {
         fs::copy_file(WinBin("cs-planted-library.dll"), folder + "/" + name, fs::copy_options::overwrite_existing);
-        fs::remove(folder + "/" + name + ".loaded");
     }
-}
-
-// The planted libraries whose code ran.
-std::vector<std::string> LoadedLibraries(const std::string& folder) {
-    std::vector<std::string> loaded;
-    for (const char* name : kPlantedNames)
-        if (fs::exists(folder + "/" + name + ".loaded")) loaded.push_back(name);
-    return loaded;
+    for (const std::string& mark : LoadedLibraries(folder))
+        fs::remove(folder + "/" + mark + ".loaded");
 }
 
 std::string Joined(const std::vector<std::string>& names) {
