@@ -44,7 +44,8 @@ bool WriteWholeFile(const String& path, std::string_view bytes) {
 }
 
 bool WriteNewFile(const String& path, std::string_view bytes) {
-    UniqueHandle file(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && WriteAll(file.Get(), bytes);
 }
 

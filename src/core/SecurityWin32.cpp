@@ -44,8 +44,8 @@ bool CreatePrivateFolder(const String& path) {
     ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
     if (!InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION)) return false;
     for (PSID sid : sids) {
-        if (!AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, FILE_ALL_ACCESS,
-                                   sid))
+        if (!AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                                   FILE_ALL_ACCESS, sid))
             return false;
     }
     SECURITY_DESCRIPTOR descriptor;

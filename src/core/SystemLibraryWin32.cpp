@@ -9,8 +9,8 @@ namespace cs {
 namespace {
 
 // The search flags of newer systems (they exist in every header, not on every system).
-constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
-constexpr DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr DWORD kSearchDllLoadDir = 0x00000100; // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 // A system that does not know the search flags refuses them as an invalid parameter.
 bool FlagsUnknown() {

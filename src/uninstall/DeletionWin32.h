@@ -26,7 +26,8 @@ bool DeleteFolderTree(const String& folder);
 // Writes "delunins.bat" into a new private temporary folder (MakePrivateTempFolder) and
 // starts it hidden without waiting: it deletes the running program once it has exited, then
 // the empty uninstall folders and itself (its empty folder stays: the batch text ends with its
-// own deletion, after which the interpreter reads no further line). Inputs: the installer state (installation folder, uninstall data subfolder).
+// own deletion, after which the interpreter reads no further line). Inputs: the installer
+// state (installation folder, uninstall data subfolder).
 bool StartSelfRemoval();
 
 } // namespace cs

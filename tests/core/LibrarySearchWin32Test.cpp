@@ -40,7 +40,8 @@ class LibrarySearch : public testing::Test {
         ASSERT_TRUE(CreateDirectoryW(W(folder_), nullptr));
         String planted = JoinPath(ProgramFolder(), u"cs-planted-library.dll");
         for (const char16_t* name : {u"cs-only-here-a.dll", u"cs-only-here-b.dll", u"cs-own-library.dll"})
-            ASSERT_TRUE(CopyFileW(W(planted), W(JoinPath(folder_, name)), FALSE)) << "the fixture beside the test";
+            ASSERT_TRUE(CopyFileW(W(planted), W(JoinPath(folder_, name)), FALSE))
+                << "the fixture beside the test";
         wchar_t previous[MAX_PATH] = {};
         GetCurrentDirectoryW(MAX_PATH, previous);
         previous_ = FromW(previous);

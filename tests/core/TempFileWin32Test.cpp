@@ -2,8 +2,8 @@
 // folder cannot be made.
 #include "core/FileIoWin32.h"
 #include "core/Folders.h"
-#include "core/Random.h"
 #include "core/Format.h"
+#include "core/Random.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "support/TextPrint.h"
@@ -19,6 +19,7 @@
 #include <aclapi.h>
 
 using namespace cs;
+using cs::test::Exists;
 using cs::test::RemoveTree;
 
 namespace {
@@ -183,7 +184,7 @@ TEST_F(TempFileOnSystem, PrivateFoldersAreNewAndPassOverEveryNameThatExists) {
     uint16_t c = NextRandom16(state), d = NextRandom16(state);
     String expected = JoinPath(temp, PrivateTempFolderName(c, d));
     RemoveTree(expected);
-    DeleteFileW(W(planted));
+    RemoveTree(planted);
     HANDLE file = CreateFileW(W(planted), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD wrote = 0;
@@ -209,8 +210,8 @@ TEST_F(TempFileOnSystem, PrivateFoldersAreNewAndPassOverEveryNameThatExists) {
     // never marked as protected.)
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(GetNamedSecurityInfoW(W(folder), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
-                                    nullptr, &descriptor),
+    ASSERT_EQ(GetNamedSecurityInfoW(W(folder), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &acl, nullptr, &descriptor),
               static_cast<DWORD>(ERROR_SUCCESS));
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
@@ -240,4 +241,42 @@ TEST_F(TempFileOnSystem, PrivateFoldersAreNewAndPassOverEveryNameThatExists) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
     EXPECT_EQ(cs::test::ReadBytes(batch), "first");
     RemoveTree(folder);
+}
+
+TEST_F(TempFileOnSystem, StaleEmptyPrivateFoldersGoWhenTheNextIsMade) {
+    String temp = SystemFolders().Temp();
+    auto makeFolder = [&](const char16_t* name, bool old, bool withFile) {
+        String path = JoinPath(temp, name);
+        RemoveTree(path);
+        EXPECT_TRUE(CreateDirectoryW(W(path), nullptr)) << cs::test::Narrow(path);
+        if (withFile) {
+            HANDLE file = CreateFileW(W(JoinPath(path, u"kept.txt")), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      0, nullptr);
+            CloseHandle(file);
+        }
+        if (old) {
+            HANDLE folder = CreateFileW(W(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+            t.QuadPart -= uint64_t(kStalePrivateFolderSeconds + 60) * 10000000u;
+            FILETIME then{t.LowPart, t.HighPart};
+            EXPECT_TRUE(SetFileTime(folder, nullptr, nullptr, &then));
+            CloseHandle(folder);
+        }
+        return path;
+    };
+    String stale = makeFolder(u"cs-5a1e0000.tmp", true, false);
+    String fresh = makeFolder(u"cs-f2e5b000.tmp", false, false);
+    String full = makeFolder(u"cs-f0110000.tmp", true, true);
+    String other = makeFolder(u"cs-other.tmp", true, false);
+    String made = MakePrivateTempFolder();
+    EXPECT_FALSE(made.IsEmpty());
+    EXPECT_FALSE(Exists(stale)) << "an old empty private folder is a leftover";
+    EXPECT_TRUE(Exists(fresh)) << "a new one may be about to be used";
+    EXPECT_TRUE(Exists(full)) << "only empty folders go";
+    EXPECT_TRUE(Exists(other)) << "not a name of ours";
+    for (const String& path : {stale, fresh, full, other, made})
+        RemoveTree(path);
 }

@@ -21,10 +21,10 @@ namespace {
 // Known libraries on every system the engine supports (the list of Windows 7 and of Windows
 // 10 have these in common), and the system's own core library, which every process has.
 const std::set<std::string> kKnownLibraries = {
-    "advapi32.dll", "clbcatq.dll", "comdlg32.dll", "difxapi.dll", "gdi32.dll",  "imagehlp.dll", "imm32.dll",
-    "kernel32.dll", "msctf.dll",   "msvcrt.dll",   "normaliz.dll", "nsi.dll",   "ntdll.dll",    "ole32.dll",
-    "oleaut32.dll", "psapi.dll",   "rpcrt4.dll",   "sechost.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll",
-    "user32.dll",   "wldap32.dll", "ws2_32.dll"};
+    "advapi32.dll", "clbcatq.dll",  "comdlg32.dll", "difxapi.dll", "gdi32.dll",    "imagehlp.dll",
+    "imm32.dll",    "kernel32.dll", "msctf.dll",    "msvcrt.dll",  "normaliz.dll", "nsi.dll",
+    "ntdll.dll",    "ole32.dll",    "oleaut32.dll", "psapi.dll",   "rpcrt4.dll",   "sechost.dll",
+    "setupapi.dll", "shell32.dll",  "shlwapi.dll",  "user32.dll",  "wldap32.dll",  "ws2_32.dll"};
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

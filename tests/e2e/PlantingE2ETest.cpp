@@ -65,7 +65,8 @@ std::vector<std::string> LoadedLibraries(const std::string& folder) {
 
 void PlantLibraries(const std::string& folder) {
     for (const char* name : kPlantedNames) {
-        fs::copy_file(WinBin("cs-planted-library.dll"), folder + "/" + name, fs::copy_options::overwrite_existing);
+        fs::copy_file(WinBin("cs-planted-library.dll"), folder + "/" + name,
+                      fs::copy_options::overwrite_existing);
     }
     for (const std::string& mark : LoadedLibraries(folder))
         fs::remove(folder + "/" + mark + ".loaded");
@@ -102,9 +103,11 @@ TEST(PlantedLibrariesUnderWine, BesideTheInstallerAndBesideTheUninstallerTheyAre
     const std::string app = DriveC() + kLibraryFolder;
     fs::remove_all(app);
     RegDeleteKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kLibraryProduct);
-    std::string setup = BuildWithOneFile(
-        "planted-dll", "[product]\nname = '" + kLibraryProduct + "'\n[install]\nfolder = 'C:\\cs_e2e_planted_dll'\n"
-                       "[uninstall]\nkey_name = '" + kLibraryProduct + "'\n");
+    std::string setup =
+        BuildWithOneFile("planted-dll", "[product]\nname = '" + kLibraryProduct +
+                                            "'\n[install]\nfolder = 'C:\\cs_e2e_planted_dll'\n"
+                                            "[uninstall]\nkey_name = '" +
+                                            kLibraryProduct + "'\n");
     ASSERT_FALSE(setup.empty());
     const std::string downloads = TempDir();
     fs::copy_file(setup, downloads + "/setup.exe");
@@ -123,7 +126,8 @@ TEST(PlantedLibrariesUnderWine, BesideTheInstallerAndBesideTheUninstallerTheyAre
     PlantLibraries(app);
     {
         NativeFirst preferPlanted;
-        RunResult removed = RunUninstaller("C:\\cs_e2e_planted_dll\\uninstall.exe", kLibraryProduct, "/silent");
+        RunResult removed =
+            RunUninstaller("C:\\cs_e2e_planted_dll\\uninstall.exe", kLibraryProduct, "/silent");
         EXPECT_EQ(removed.exitCode, 0) << removed.output;
     }
     EXPECT_EQ(Joined(LoadedLibraries(app)), "") << "planted libraries beside the uninstaller ran";
@@ -177,7 +181,8 @@ std::vector<std::string> LeftBatchFiles(const std::string& tempFolder) {
     for (const auto& entry : fs::directory_iterator(tempFolder)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("cs-", 0) != 0 || !entry.is_directory()) continue;
-        for (const auto& file : fs::directory_iterator(entry.path())) left.push_back(file.path().string());
+        for (const auto& file : fs::directory_iterator(entry.path()))
+            left.push_back(file.path().string());
     }
     return left;
 }
@@ -197,14 +202,24 @@ TEST(PlantedLinksUnderWine, BatchesAndTheSelfRemovalNeverWriteThroughALink) {
     // In the project's basic strings: "\\" is one backslash, "\r\n" a line break.
     const std::string trace = "\\\"C:\\\\cs_e2e_planted_links_trace.txt\\\"";
     std::string setup = BuildWithOneFile(
-        "planted-links",
-        "[product]\nname = '" + kLinkProduct + "'\n[install]\nfolder = '" + kLinkFolder + "'\n"
-        "[uninstall]\nkey_name = '" + kLinkProduct + "'\n"
-        "[batches]\npre_install = \"echo pre>>" + trace + "\"\n"
-        "post_install = \"echo post>>" + trace + "\\r\\necho captured post output\"\n"
-        "uninstall_before = \"echo before>>" + trace + "\"\n"
-        "uninstall_after = \"echo after>>" + trace + "\"\n"
-        "[options]\nlog_pre_install_batch = true\nlog_post_install_batch = true\n");
+        "planted-links", "[product]\nname = '" + kLinkProduct + "'\n[install]\nfolder = '" + kLinkFolder +
+                             "'\n"
+                             "[uninstall]\nkey_name = '" +
+                             kLinkProduct +
+                             "'\n"
+                             "[batches]\npre_install = \"echo pre>>" +
+                             trace +
+                             "\"\n"
+                             "post_install = \"echo post>>" +
+                             trace +
+                             "\\r\\necho captured post output\"\n"
+                             "uninstall_before = \"echo before>>" +
+                             trace +
+                             "\"\n"
+                             "uninstall_after = \"echo after>>" +
+                             trace +
+                             "\"\n"
+                             "[options]\nlog_pre_install_batch = true\nlog_post_install_batch = true\n");
     ASSERT_FALSE(setup.empty());
 
     fs::create_directories(app);
@@ -227,7 +242,8 @@ TEST(PlantedLinksUnderWine, BatchesAndTheSelfRemovalNeverWriteThroughALink) {
     for (int i = 0; i < 40 && LeftBatchFiles(temp).size() > batchesBefore.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     ExpectDocumentsUnchanged(links, "after the uninstallation");
-    EXPECT_EQ(FileText(DriveC() + kTraceFile), "pre\r\npost\r\nbefore\r\nafter\r\n") << "both uninstall batches ran";
+    EXPECT_EQ(FileText(DriveC() + kTraceFile), "pre\r\npost\r\nbefore\r\nafter\r\n")
+        << "both uninstall batches ran";
     EXPECT_EQ(LeftBatchFiles(temp), batchesBefore) << "every batch file went";
 
     for (const PlantedLink& planted : links)
