@@ -15,16 +15,10 @@
 using namespace cs;
 using cs::test::Exists;
 using cs::test::Narrow;
+using cs::test::ProgramFolder;
 using cs::test::RemoveTree;
 
 namespace {
-
-String ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    String p = FromW(path);
-    return p.Sub(0, p.View().find_last_of(u'\\'));
-}
 
 String ModulePath(HMODULE module) {
     wchar_t path[MAX_PATH] = {};

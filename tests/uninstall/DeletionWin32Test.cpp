@@ -385,13 +385,6 @@ TEST_F(DeletionTest, ConditionalDeletionOfAFileInUseWaitsForTheRestart) {
 
 namespace {
 
-String ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    String p = FromW(path);
-    return p.Sub(0, p.View().find_last_of(u'\\'));
-}
-
 // The self-removal batches in the private temporary folders ("cs-*.tmp") as they are now.
 std::vector<String> SelfRemovalBatches() {
     std::vector<String> found;
