@@ -7,6 +7,7 @@
 #include "core/HandleWin32.h"
 #include "core/SecurityWin32.h"
 #include "core/SystemErrorWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/TempFile.h"
 #include "core/WinText.h"
 #include "runtime/FileRemovalWin32.h"
@@ -244,6 +245,27 @@ WriteOutcome FallBack(const FileWrite& write, const DataSource& source, DWORD er
 }
 
 // ---- Version resources -------------------------------------------------------------------
+
+// The version library is no known system library: loaded from the system folder at run time
+// (see core/SystemLibraryWin32.h), never linked.
+using VerQueryValueFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+using GetVersionInfoSizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+using GetVersionInfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR query, LPVOID* value, PUINT length) {
+    static const auto entry = SystemEntry<VerQueryValueFn>(L"version.dll", "VerQueryValueW");
+    return entry ? entry(block, query, value, length) : FALSE;
+}
+
+DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {
+    static const auto entry = SystemEntry<GetVersionInfoSizeFn>(L"version.dll", "GetFileVersionInfoSizeW");
+    return entry ? entry(path, handle) : 0;
+}
+
+BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID block) {
+    static const auto entry = SystemEntry<GetVersionInfoFn>(L"version.dll", "GetFileVersionInfoW");
+    return entry ? entry(path, handle, size, block) : FALSE;
+}
 
 // The text at a query of the version block, "" when it has none.
 String VersionValue(const std::vector<uint8_t>& block, const String& query) {

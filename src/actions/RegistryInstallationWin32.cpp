@@ -113,12 +113,16 @@ class WindowsRegistrySystem final : public RegistrySystem {
         return ResultOf(key.Open(RegistryHiveKey(hive), subkey, view_, kKeyAccess) && key.DeleteValue(name));
     }
 
+    // The registry editor imports the file by name: it lies in a private folder of its own,
+    // created new, so nobody can plant a link at its name or swap it before the import.
     uint32_t WriteMergeFile(const String8& text, String& path) override {
-        path = MakeTempFileName(String(), u"reg");
-        if (path.IsEmpty()) return GetLastError();
-        if (WriteWholeFile(path, MergeFileBytes(text).View())) return 0;
+        String folder = MakePrivateTempFolder();
+        if (folder.IsEmpty()) return GetLastError();
+        path = JoinPath(folder, u"merge.reg");
+        if (WriteNewFile(path, MergeFileBytes(text).View())) return 0;
         uint32_t error = GetLastError();
         DeleteFileW(W(path));
+        RemoveDirectoryW(W(folder));
         path.Clear();
         return error;
     }
@@ -146,7 +150,13 @@ class WindowsRegistrySystem final : public RegistrySystem {
         RegistryKey key;
         return key.Open(RegistryHiveKey(hive), subkey, importView_, KEY_QUERY_VALUE);
     }
-    void RemoveFile(const String& path) override { DeleteFileW(W(path)); }
+    // The merge file goes with its private folder.
+    void RemoveFile(const String& path) override {
+        DeleteFileW(W(path));
+        String folder = path.Sub(0, path.View().find_last_of(u'\\'));
+        if (IsPrivateTempFolderName(folder.Sub(folder.View().find_last_of(u'\\') + 1)))
+            RemoveDirectoryW(W(folder));
+    }
     bool IsFile(const String& path) override { return IsExistingFile(path); }
 
   private:

@@ -75,7 +75,7 @@ class WindowsRegistrationSystem final : public RegistrationSystem {
         return true;
     }
     bool CallDllRegisterServer(const String& path) override {
-        HMODULE library = LoadLibraryW(W(path));
+        HMODULE library = LoadLibraryFromItsFolder(path);
         if (!library) return false;
         auto entry = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllRegisterServer");
         if (entry) entry();

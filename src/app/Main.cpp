@@ -8,6 +8,7 @@
 #include "app/Uninstaller.h"
 #include "core/Format.h"
 #include "core/ModulePathWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
@@ -68,6 +69,9 @@ void ExtractFiles(EnginePayload& payload) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library: a planted copy beside an installer in a downloads
+    // folder, or beside the installed uninstaller, must never be found.
+    RestrictLibrarySearch();
     PrepareProcess();
     LoadNetworkingLibraries();
     CommandLine commandLine = ReadCommandLineOrExit();

@@ -9,6 +9,7 @@
 #include "core/HandleWin32.h"
 #include "core/OsInfo.h"
 #include "core/RegistryWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -231,7 +232,11 @@ void PlayStartSound() {
     // The name is kept for the whole run: an asynchronous sound reads its file while playing.
     static String playing;
     playing = sound;
-    if (!PlaySoundW(W(playing), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT))
+    // The sound library is no known system library: loaded from the system folder at run
+    // time (see core/SystemLibraryWin32.h), never linked.
+    using PlaySoundFn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
+    auto play = SystemEntry<PlaySoundFn>(L"winmm.dll", "PlaySoundW");
+    if (!play || !play(W(playing), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT))
         LogTextWide(Format(u"Failed to play the start sound \"%s\".\r\n", playing));
 }
 

@@ -41,7 +41,7 @@ HICON LoadProgramIcon(int widthMetric, int heightMetric) {
 
 // The subclassing entry points exist by name from comctl32 version 6 on.
 void LookUpSubclassing() {
-    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    HMODULE comctl = LoadSystemLibrary(L"comctl32.dll");
     if (!comctl) return;
     g_resources.setWindowSubclass = LibraryEntry<void*>(comctl, "SetWindowSubclass");
     g_resources.defSubclassProc = LibraryEntry<void*>(comctl, "DefSubclassProc");

@@ -342,7 +342,7 @@ void UnregisterComServer(const String& path) {
         DWORD code = 1;
         if (GetExitCodeProcess(child.Get(), &code) && code == 0) return;
     }
-    HMODULE library = LoadLibraryW(W(path));
+    HMODULE library = LoadLibraryFromItsFolder(path);
     if (!library) return;
     // The server's own code: a crash in it must not end the uninstallation.
     if (auto unregister = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllUnregisterServer"))

@@ -74,4 +74,10 @@ bool WriteWholeFileDurably(const String& path, std::string_view bytes) {
     return false;
 }
 
+bool WriteNewFile(const String& path, std::string_view bytes) {
+    UniqueHandle file(
+        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.Get(), bytes);
+}
+
 } // namespace cs

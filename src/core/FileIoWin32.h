@@ -20,6 +20,9 @@ bool WriteAll(HANDLE file, std::string_view bytes);
 bool ReadWholeFile(const String& path, String8& out);
 // Replaces the file (created when missing) with the bytes.
 bool WriteWholeFile(const String& path, std::string_view bytes);
+// Creates the file with the bytes; fails (ERROR_FILE_EXISTS) when anything, a link included,
+// stands at the name, so it never writes through a planted link.
+bool WriteNewFile(const String& path, std::string_view bytes);
 
 // ---- Files put in place whole -----------------------------------------------------------
 // A file that must never be seen cut short (an installed file, the uninstaller, "Uninstall.dat",

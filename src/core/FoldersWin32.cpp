@@ -29,10 +29,7 @@ using SHChangeNotifyFn = void(WINAPI*)(LONG, UINT, const void*, const void*);
 
 // shell32.dll from the system folder, loaded once and kept.
 HMODULE Shell32() {
-    static HMODULE module = [] {
-        HMODULE m = LoadSystemLibrary(L"shell32.dll");
-        return m ? m : LoadLibraryW(L"shell32.dll");
-    }();
+    static HMODULE module = LoadSystemLibrary(L"shell32.dll");
     return module;
 }
 

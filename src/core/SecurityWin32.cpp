@@ -26,6 +26,37 @@ void EnablePrivilege(const wchar_t* name) {
         AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
+bool CreatePrivateFolder(const String& path) {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
+    alignas(TOKEN_USER) BYTE userBuffer[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.Get(), TokenUser, userBuffer, sizeof userBuffer, &size)) return false;
+    PSID user = reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid;
+    alignas(SID) BYTE administrators[SECURITY_MAX_SID_SIZE];
+    alignas(SID) BYTE system[SECURITY_MAX_SID_SIZE];
+    DWORD adminSize = sizeof administrators, systemSize = sizeof system;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &adminSize) ||
+        !CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize))
+        return false;
+    PSID sids[] = {user, administrators, system};
+    alignas(ACL) BYTE aclBuffer[1024];
+    ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+    if (!InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION)) return false;
+    for (PSID sid : sids) {
+        if (!AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                                   FILE_ALL_ACCESS, sid))
+            return false;
+    }
+    SECURITY_DESCRIPTOR descriptor;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
+        !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    return CreateDirectoryW(W(path), &attributes) != FALSE;
+}
+
 DWORD TakeOwnership(const String& path) {
     EnablePrivilege(L"SeTakeOwnershipPrivilege");
     EnablePrivilege(L"SeRestorePrivilege");

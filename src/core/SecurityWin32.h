@@ -9,6 +9,11 @@
 namespace cs {
 
 void EnablePrivilege(const wchar_t* name);
+// Creates a new folder (failing with ERROR_ALREADY_EXISTS when anything, a link included,
+// stands at the name) whose access list, not inherited from its parent, gives full access to
+// the current user, the administrators and the system only, and passes to its files.
+// False with the system error set.
+bool CreatePrivateFolder(const String& path);
 // Makes the current user the owner (with the take-ownership and restore privileges);
 // returns the system's result code.
 DWORD TakeOwnership(const String& path);

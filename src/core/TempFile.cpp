@@ -51,4 +51,21 @@ String MakeTempFileNameWith(TempFileSystem& system, const String& folder, const 
     return SearchNames(system, where, u"KWT%4X.%s", ext, false);
 }
 
+String PrivateTempFolderName(uint16_t high, uint16_t low) {
+    return Format(u"cs-%04x%04x.tmp", high, low);
+}
+
+bool IsPrivateTempFolderName(const String& name) {
+    if (name.Length() != 15) return false;
+    String lower = name;
+    for (size_t i = 0; i < lower.Length(); ++i)
+        if (lower[i] >= u'A' && lower[i] <= u'Z') lower[i] = static_cast<char16_t>(lower[i] - u'A' + u'a');
+    if (lower.Sub(0, 3) != u"cs-" || lower.Sub(11) != u".tmp") return false;
+    for (size_t i = 3; i < 11; ++i) {
+        char16_t c = lower[i];
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    }
+    return true;
+}
+
 } // namespace cs

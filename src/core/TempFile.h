@@ -38,9 +38,27 @@ constexpr int kTempFileMaxConsecutiveError12 = 20;
 // extension (may be empty; one leading "." is dropped), or "" when none could be made.
 String MakeTempFileNameWith(TempFileSystem& system, const String& folder, const String& extension);
 
+// The name of a private temporary folder from two random numbers: "cs-" and eight hex digits,
+// then ".tmp".
+String PrivateTempFolderName(uint16_t high, uint16_t low);
+constexpr int kPrivateTempFolderAttempts = 100;
+// True for a name PrivateTempFolderName gives (hex digits of either case, as the system may
+// report the name in either).
+bool IsPrivateTempFolderName(const String& name);
+// A private folder unchanged for longer than this that is empty is a leftover (the self-removal batch cannot
+// remove its own folder): the next one made removes it.
+constexpr int64_t kStalePrivateFolderSeconds = 3600;
+
 #ifdef _WIN32
 TempFileSystem& SystemTempFileSystem();
 String MakeTempFileName(const String& folder = {}, const String& extension = {});
+// A new folder of the process's own in the temporary folder, made fresh with a name never
+// used before (a name that exists, a planted link included, is passed over) and an access list
+// that lets only the current user and the administrators in: the place for files another
+// program runs by name (batch files), which nobody else may plant, read or swap. "" with the
+// system error set when none could be made. Empty private folders older than
+// kStalePrivateFolderSeconds are removed first.
+String MakePrivateTempFolder();
 #endif
 
 } // namespace cs

@@ -4,6 +4,7 @@
 
 #include "core/Fatal.h"
 #include "core/ModulePathWin32.h"
+#include "core/SystemLibraryWin32.h"
 #include "payload/Integrity.h"
 #include "payload/PayloadCodes.h"
 #include "runtime/CorruptInstaller.h"
@@ -30,6 +31,15 @@ void ExitOnCode(int code, bool withSystemError = false) {
     CorruptInstaller(code, withSystemError);
 }
 
+// The trust library is no known system library: loaded from the system folder at run time
+// (see core/SystemLibraryWin32.h), never linked. Without it the file counts as unverifiable.
+LONG VerifyTrust(GUID* action, WINTRUST_DATA* data) {
+    using WinVerifyTrustFn = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+    static const auto entry = SystemEntry<WinVerifyTrustFn>(L"wintrust.dll", "WinVerifyTrust");
+    if (!entry) return static_cast<LONG>(TRUST_E_PROVIDER_UNKNOWN);
+    return entry(static_cast<HWND>(INVALID_HANDLE_VALUE), action, data);
+}
+
 } // namespace
 
 uint32_t VerifyFileTrust(const String& path) {
@@ -44,9 +54,9 @@ uint32_t VerifyFileTrust(const String& path) {
     data.pFile = &fileInfo;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    LONG outcome = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    LONG outcome = VerifyTrust(&action, &data);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    VerifyTrust(&action, &data);
     return static_cast<uint32_t>(outcome);
 }
 

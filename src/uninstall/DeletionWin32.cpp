@@ -1,12 +1,14 @@
 #include "uninstall/DeletionWin32.h"
 
 #include "core/CanonicalPath.h"
+#include "core/FileIoWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/HandleWin32.h"
 #include "core/ModulePathWin32.h"
 #include "core/OsInfo.h"
 #include "core/RegistryWin32.h"
+#include "core/TempFile.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/Log.h"
@@ -289,20 +291,22 @@ DeletionScope UninstallDeletionScope(const String& installDir, const String& sha
 
 bool StartSelfRemoval() {
     String temp = GetFolder(FolderId::Temp);
-    String batchPath = temp.IsEmpty() ? String(kSelfRemovalFileName) : JoinPath(temp, kSelfRemovalFileName);
+    // A fresh folder of our own, and the batch created new in it: a planted file or link at
+    // its name is never written through, and nobody else can swap the batch before it runs.
+    String folder = MakePrivateTempFolder();
+    if (folder.IsEmpty()) return false;
+    String batchPath = JoinPath(folder, kSelfRemovalFileName);
     const InstallerState& state = Installer();
     String text = SelfRemovalText(ModuleFullPath(), state.folders.installDir,
                                   state.definition.uninstallSubdir, batchPath);
     String8 bytes = EncodeBatchText(text, CurrentOsRecord());
-    UniqueHandle file(
-        CreateFileW(W(batchPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD wrote = 0;
-    bool written =
-        WriteFile(file.Get(), bytes.c_str(), static_cast<DWORD>(bytes.Length()), &wrote, nullptr) &&
-        wrote == bytes.Length();
-    file.Reset(); // closed before the batch runs
-    if (!written) return false;
+    if (!WriteNewFile(batchPath, bytes.View())) {
+        DWORD error = GetLastError();
+        DeleteFileW(W(batchPath));
+        RemoveDirectoryW(W(folder));
+        SetLastError(error);
+        return false;
+    }
 
     // The batch's working folder is the temporary folder: a process whose working folder is
     // inside the installation folder would keep that folder from being removed.

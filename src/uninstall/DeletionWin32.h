@@ -37,9 +37,11 @@ class SystemLongNames final : public LongNames {
 // and long.
 DeletionScope UninstallDeletionScope(const String& installDir, const String& sharedDir);
 
-// Writes "delunins.bat" into the temporary folder and starts it hidden without waiting: it
-// deletes the running program once it has exited, then the empty uninstall folders and
-// itself. Inputs: the installer state (installation folder, uninstall data subfolder).
+// Writes "delunins.bat" into a new private temporary folder (MakePrivateTempFolder) and
+// starts it hidden without waiting: it deletes the running program once it has exited, then
+// the empty uninstall folders and itself (its empty folder stays: the batch text ends with its
+// own deletion, after which the interpreter reads no further line). Inputs: the installer
+// state (installation folder, uninstall data subfolder).
 bool StartSelfRemoval();
 
 } // namespace cs

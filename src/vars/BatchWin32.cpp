@@ -4,6 +4,7 @@
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/HandleWin32.h"
+#include "core/TempFile.h"
 #include "core/WinText.h"
 #include "log/Log.h"
 #include "log/LogWin32.h"
@@ -55,12 +56,18 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     options.os = CurrentOsRecord();
     String8 text = BatchText(CurrentVariableInputs(), commands, options);
 
-    String folder =
+    // The commands run in the installation folder when it exists; the files themselves live
+    // in a fresh folder of our own that nobody else can write, created new, so no planted
+    // file or link at their names is ever written through and nobody can swap the batch
+    // between its writing and its run.
+    String workFolder =
         IsExistingFolder(state.folders.installDir) ? state.folders.installDir : GetFolder(FolderId::Temp);
-    String batchPath = JoinPath(folder, kBatchFileName);
-    if (!WriteWholeFile(batchPath, text.View())) {
+    String folder = MakePrivateTempFolder();
+    String batchPath = JoinPath(folder.IsEmpty() ? GetFolder(FolderId::Temp) : folder, kBatchFileName);
+    if (folder.IsEmpty() || !WriteNewFile(batchPath, text.View())) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to create batch file \"%s\".\r\n\r\n%s", batchPath, error));
+        if (!folder.IsEmpty()) RemoveDirectoryW(W(folder));
         return false;
     }
 
@@ -68,7 +75,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     if (!label.IsEmpty()) {
         capturePath = JoinPath(folder, kBatchCaptureFileName);
         // Made empty here (its short name needs the file); the batch's redirection writes into it.
-        UniqueHandle capture(CreateFileW(W(capturePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        UniqueHandle capture(CreateFileW(W(capturePath), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!capture) {
             String error = WindowsSystemErrorText(GetLastError());
@@ -76,17 +83,21 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
             capturePath.Clear();
         }
     }
+    auto removeFiles = [&] {
+        if (!capturePath.IsEmpty()) DeleteFileEx(capturePath, kDeleteRestartOnFailure);
+        DeleteFileEx(batchPath, kDeleteRestartOnFailure);
+        RemoveDirectoryW(W(folder));
+    };
 
     String commandLine = BatchProcessCommandLine(interpreter, ShortPathOf(batchPath),
                                                  capturePath.IsEmpty() ? String() : ShortPathOf(capturePath));
-    UniqueHandle batch = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS);
+    UniqueHandle batch = StartProcess(commandLine, workFolder, hidden, NORMAL_PRIORITY_CLASS);
     if (!batch) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,
                                   error, commandLine));
-        // Nothing ran: the files are not left behind in the installation folder.
-        if (!capturePath.IsEmpty()) DeleteFileEx(capturePath, kDeleteRestartOnFailure);
-        DeleteFileEx(batchPath, kDeleteRestartOnFailure);
+        // Nothing ran: the files are not left behind.
+        removeFiles();
         return false;
     }
     WaitForProcessProcessingMessages(batch.Get());
@@ -96,9 +107,8 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         ReadWholeFile(capturePath, captured);
         String8 output = CapturedOutputForLog(captured);
         if (!output.IsEmpty()) LogRaw(output);
-        DeleteFileEx(capturePath, kDeleteRestartOnFailure);
     }
-    DeleteFileEx(batchPath, kDeleteRestartOnFailure);
+    removeFiles();
     return true;
 }
 

@@ -6,10 +6,11 @@
 
 namespace cs {
 
-// Writes "SETUPBAT.BAT" (the installer's values as SET lines, then the commands) into the
-// installation folder, or the temporary folder while that does not exist, runs it with the
-// command interpreter and waits, processing window messages. With a label, the output is
-// captured into "cs_batch.log" and copied into the log. Both files are deleted afterwards.
+// Writes "SETUPBAT.BAT" (the installer's values as SET lines, then the commands) into a new
+// private temporary folder (MakePrivateTempFolder), runs it with the command interpreter in
+// the installation folder, or the temporary folder while that does not exist, and waits,
+// processing window messages. With a label, the output is captured into "cs_batch.log" beside
+// it and copied into the log. Both files and their folder are deleted afterwards.
 // Inputs: the installer state, the system. Returns true for empty commands or a batch that
 // ran; false when it could not be written or started (logged, and shown unless automatic).
 bool RunBatch(const String8& commands, bool hide, const String& label = {});

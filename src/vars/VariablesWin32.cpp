@@ -82,7 +82,7 @@ void ExpandInstallerPlaceholders(String& text) {
 uint64_t DrawSessionNumber() {
     uint8_t bytes[8] = {};
     using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
-    auto gen = LibraryEntry<GenRandom>(LoadLibraryW(L"advapi32.dll"), "SystemFunction036");
+    auto gen = LibraryEntry<GenRandom>(LoadSystemLibrary(L"advapi32.dll"), "SystemFunction036");
     if (!gen || !gen(bytes, sizeof bytes)) {
         SeedCoreRandom(GetTickCount());
         for (int i = 0; i < 8; i += 2) {

@@ -193,3 +193,18 @@ TEST(CoreRandom, ProcessGeneratorFollowsItsSeed) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(CoreRandom16(), NextRandom16(state));
 }
+
+TEST(PrivateTempFolderName, EightLowercaseHexDigitsBetweenPrefixAndExtension) {
+    EXPECT_EQ(PrivateTempFolderName(0xABCD, 0x0012), u"cs-abcd0012.tmp");
+    EXPECT_EQ(PrivateTempFolderName(0, 0), u"cs-00000000.tmp");
+    EXPECT_EQ(PrivateTempFolderName(0xFFFF, 0xFFFF), u"cs-ffffffff.tmp");
+}
+
+TEST(PrivateTempFolderName, RecognisedOnlyInItsOwnShape) {
+    EXPECT_TRUE(IsPrivateTempFolderName(PrivateTempFolderName(0x1234, 0xBEEF)));
+    EXPECT_TRUE(IsPrivateTempFolderName(u"CS-ABCD0012.TMP")) << "as the system may report it";
+    for (const char16_t* other :
+         {u"cs-abcd001.tmp", u"cs-abcd00123.tmp", u"cs-abcg0012.tmp", u"cs_abcd0012.tmp", u"cs-abcd0012.tmq",
+          u"xs-abcd0012.tmp", u"cs-abcd0012tmp.", u""})
+        EXPECT_FALSE(IsPrivateTempFolderName(other)) << ToUtf8(String(other)).c_str();
+}

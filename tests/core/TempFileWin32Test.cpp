@@ -1,7 +1,9 @@
 // Temporary files on the running system: new, distinct, empty files; no file where the
 // folder cannot be made.
+#include "core/FileIoWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
+#include "core/Random.h"
 #include "core/TempFile.h"
 #include "core/Text.h"
 #include "support/TextPrint.h"
@@ -14,7 +16,10 @@
 #include <vector>
 #include <windows.h>
 
+#include <aclapi.h>
+
 using namespace cs;
+using cs::test::Exists;
 using cs::test::RemoveTree;
 
 namespace {
@@ -138,4 +143,140 @@ TEST_F(TempFileOnSystem, NameSearchWhenTheSystemGivesNoName) {
         }
         EXPECT_TRUE(names.insert(std::u16string(path.View())).second);
     }
+}
+
+// ---- Private folders -----------------------------------------------------------------------
+
+namespace {
+
+bool IsCurrentUser(PSID sid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    alignas(TOKEN_USER) BYTE buffer[256];
+    DWORD size = 0;
+    bool isUser = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                  EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    CloseHandle(token);
+    return isUser;
+}
+
+// The SIDs the access list of a private folder may name: the current user, the
+// administrators, the system.
+bool IsAllowedOwnerOfAccess(PSID sid) {
+    return IsCurrentUser(sid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+} // namespace
+
+TEST_F(TempFileOnSystem, PrivateFoldersAreNewAndPassOverEveryNameThatExists) {
+    // The names the generator gives next, the first taken beforehand by a planted file.
+    SeedCoreRandom(4242);
+    uint32_t state = 4242;
+    String temp = SystemFolders().Temp();
+    uint16_t a = NextRandom16(state), b = NextRandom16(state);
+    String planted = JoinPath(temp, PrivateTempFolderName(a, b));
+    uint16_t c = NextRandom16(state), d = NextRandom16(state);
+    String expected = JoinPath(temp, PrivateTempFolderName(c, d));
+    RemoveTree(expected);
+    RemoveTree(planted);
+    HANDLE file = CreateFileW(W(planted), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD wrote = 0;
+    WriteFile(file, "mine", 4, &wrote, nullptr);
+    CloseHandle(file);
+    made_.push_back(planted);
+
+    String folder = MakePrivateTempFolder();
+    EXPECT_EQ(folder, expected) << "the planted name is passed over";
+    EXPECT_EQ(cs::test::ReadBytes(planted), "mine") << "and left as it was";
+    DWORD attributes = GetFileAttributesW(W(folder));
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    String second = MakePrivateTempFolder();
+    EXPECT_FALSE(second.IsEmpty());
+    EXPECT_NE(second, folder);
+    RemoveDirectoryW(W(second));
+
+    // Its access list lets only the user, the administrators and the system in, the user
+    // among them; on Windows it is its own, not inherited from the temporary folder. (Wine
+    // keeps no access list of a file: it answers with one made from the Linux permissions,
+    // never marked as protected.)
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(W(folder), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &acl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    if (!RunningUnderWine()) {
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited";
+    }
+    ASSERT_NE(acl, nullptr) << "a null access list would let everybody in";
+    EXPECT_GE(acl->AceCount, 1);
+    EXPECT_LE(acl->AceCount, 3);
+    bool userAllowed = false;
+    for (WORD i = 0; i < acl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&header)));
+        ASSERT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE);
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        EXPECT_TRUE(IsAllowedOwnerOfAccess(&ace->SidStart)) << "entry " << i;
+        userAllowed = userAllowed || IsCurrentUser(&ace->SidStart);
+    }
+    EXPECT_TRUE(userAllowed);
+    LocalFree(descriptor);
+
+    // Files in it are created new: an existing one is never written through.
+    String batch = JoinPath(folder, u"x.bat");
+    EXPECT_TRUE(WriteNewFile(batch, "first"));
+    EXPECT_FALSE(WriteNewFile(batch, "second"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(cs::test::ReadBytes(batch), "first");
+    RemoveTree(folder);
+}
+
+TEST_F(TempFileOnSystem, StaleEmptyPrivateFoldersGoWhenTheNextIsMade) {
+    String temp = SystemFolders().Temp();
+    auto makeFolder = [&](const char16_t* name, bool old, bool withFile) {
+        String path = JoinPath(temp, name);
+        RemoveTree(path);
+        EXPECT_TRUE(CreateDirectoryW(W(path), nullptr)) << cs::test::Narrow(path);
+        if (withFile) {
+            HANDLE file = CreateFileW(W(JoinPath(path, u"kept.txt")), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      0, nullptr);
+            CloseHandle(file);
+        }
+        if (old) {
+            HANDLE folder = CreateFileW(W(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+            t.QuadPart -= uint64_t(kStalePrivateFolderSeconds + 60) * 10000000u;
+            FILETIME then{t.LowPart, t.HighPart};
+            EXPECT_TRUE(SetFileTime(folder, nullptr, nullptr, &then));
+            CloseHandle(folder);
+        }
+        return path;
+    };
+    String stale = makeFolder(u"cs-5a1e0000.tmp", true, false);
+    String fresh = makeFolder(u"cs-f2e5b000.tmp", false, false);
+    String full = makeFolder(u"cs-f0110000.tmp", true, true);
+    String other = makeFolder(u"cs-other.tmp", true, false);
+    String made = MakePrivateTempFolder();
+    EXPECT_FALSE(made.IsEmpty());
+    EXPECT_FALSE(Exists(stale)) << "an old empty private folder is a leftover";
+    EXPECT_TRUE(Exists(fresh)) << "a new one may be about to be used";
+    EXPECT_TRUE(Exists(full)) << "only empty folders go";
+    EXPECT_TRUE(Exists(other)) << "not a name of ours";
+    for (const String& path : {stale, fresh, full, other, made})
+        RemoveTree(path);
 }

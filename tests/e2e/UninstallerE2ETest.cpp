@@ -307,7 +307,12 @@ TEST_F(UninstallerUnderWine, SilentAndAutomaticRunsLeaveTheMachineAsItWas) {
         EXPECT_TRUE(Vanishes(app + "/uninst", 10)) << "and its empty folder";
         std::string temp = SpecialFolder("Temp");
         if (!temp.empty()) {
-            EXPECT_TRUE(Vanishes(DriveCPath(temp + "\\delunins.bat"), 10)) << "and itself";
+            // It lies in a private folder of its own ("cs-*.tmp") in the temporary folder.
+            for (const auto& entry : fs::directory_iterator(DriveCPath(temp))) {
+                if (entry.path().filename().string().rfind("cs-", 0) == 0) {
+                    EXPECT_TRUE(Vanishes(entry.path().string() + "/delunins.bat", 10)) << "and itself";
+                }
+            }
         }
         EXPECT_FALSE(KeyExists(kEntryRoot + "CsE2E Uninstaller"));
         EXPECT_EQ(CountOf(keptPath), "0x2") << "the other product's count";

@@ -21,6 +21,14 @@ inline String TempFolder() {
     return t;
 }
 
+// The folder of the running test program, where the build puts its fixtures.
+inline String ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    String p = FromW(path);
+    return p.Sub(0, p.View().find_last_of(u'\\'));
+}
+
 inline bool Exists(const String& path) {
     return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
 }

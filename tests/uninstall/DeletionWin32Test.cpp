@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -408,11 +409,18 @@ TEST_F(DeletionTest, ConditionalDeletionOfAFileInUseWaitsForTheRestart) {
 
 namespace {
 
-String ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    String p = FromW(path);
-    return p.Sub(0, p.View().find_last_of(u'\\'));
+// The self-removal batches in the private temporary folders ("cs-*.tmp") as they are now.
+std::vector<String> SelfRemovalBatches() {
+    std::vector<String> found;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(W(JoinPath(TempFolder(), u"cs-*.tmp")), &data);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do {
+        String batch = JoinPath(JoinPath(TempFolder(), FromW(data.cFileName)), kSelfRemovalFileName);
+        if (Exists(batch)) found.push_back(batch);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return found;
 }
 
 } // namespace
@@ -425,8 +433,15 @@ TEST_F(DeletionTest, SelfRemovalWaitsForTheProgramThenRemovesTheFoldersAndItself
     CreateDirectoryW(W(data), nullptr);
     String program = JoinPath(data, u"unins000.exe");
     ASSERT_TRUE(CopyFileW(W(JoinPath(ProgramFolder(), u"deletion_probe.exe")), W(program), FALSE));
-    String batch = JoinPath(TempFolder(), kSelfRemovalFileName);
-    DeleteFileW(W(batch));
+    // A user's file at the batch's old fixed name is no batch of ours: never written.
+    String oldPlace = JoinPath(TempFolder(), kSelfRemovalFileName);
+    DeleteFileW(W(oldPlace));
+    HANDLE document = CreateFileW(W(oldPlace), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(document, INVALID_HANDLE_VALUE);
+    DWORD wrote = 0;
+    WriteFile(document, "a user's document", 17, &wrote, nullptr);
+    CloseHandle(document);
+    std::vector<String> earlier = SelfRemovalBatches();
 
     String commandLine = Format(u"\"%s\" selfremove \"%s\" \"Data\\Uninstall\" 2500", program, install);
     std::vector<wchar_t> line(W(commandLine), W(commandLine) + commandLine.Length() + 1);
@@ -436,9 +451,14 @@ TEST_F(DeletionTest, SelfRemovalWaitsForTheProgramThenRemovesTheFoldersAndItself
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, W(TempFolder()),
                                &startup, &process));
     CloseHandle(process.hThread);
-    // While the program runs, the batch exists and the program is still there.
+    // While the program runs, the batch exists (in a new private folder) and the program is
+    // still there.
     Sleep(1200);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    String batch;
+    for (const String& found : SelfRemovalBatches())
+        if (std::find(earlier.begin(), earlier.end(), found) == earlier.end()) batch = found;
+    ASSERT_FALSE(batch.IsEmpty()) << "a batch in a new private temporary folder";
     EXPECT_TRUE(Exists(batch));
     EXPECT_TRUE(Exists(program));
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -453,5 +473,8 @@ TEST_F(DeletionTest, SelfRemovalWaitsForTheProgramThenRemovesTheFoldersAndItself
     EXPECT_FALSE(Exists(data));
     EXPECT_FALSE(Exists(install));
     EXPECT_FALSE(Exists(batch)) << "the batch deletes itself";
+    EXPECT_EQ(ReadBytes(oldPlace), "a user's document");
+    DeleteFileW(W(oldPlace));
+    RemoveDirectoryW(W(batch.Sub(0, batch.View().find_last_of(u'\\'))));
     EXPECT_TRUE(Exists(root_)) << "only the installation folder and below";
 }

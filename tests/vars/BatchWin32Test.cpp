@@ -2,7 +2,10 @@
 // cmd.exe runs the batch files, the prefix's registry holds the Path.
 #include "vars/BatchWin32.h"
 
+#include "core/Folders.h"
 #include "core/Format.h"
+#include "core/Random.h"
+#include "core/TempFile.h"
 #include "core/Text.h"
 #include "core/WinText.h"
 #include "log/LogWin32.h"
@@ -189,14 +192,19 @@ TEST_F(BatchTest, CapturedOutputLandsInTheLogAndBothFilesGo) {
     EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchCaptureFileName)));
 }
 
-TEST_F(BatchTest, WithoutTheInstallationFolderBothFilesLiveInTheTemporaryFolder) {
-    Installer().folders.installDir = JoinPath(root_, u"NotYet");
-    String out = JoinPath(root_, u"where.txt");
+// Where a batch ran, as it wrote it: its own folder (%~dp0), its working folder, and whether
+// the capture file stood beside it.
+struct BatchPlaces {
+    String batchFolder, workingFolder;
+    std::string capture;
+};
+
+BatchPlaces RunWhereBatch(const String& out) {
     String commands = Format(u"echo %%~dp0>\"%s\"\r\n"
                              u"cd>>\"%s\"\r\n"
                              u"if exist \"%%~dp0cs_batch.log\" echo capture beside the batch>>\"%s\"\r\n",
                              out, out, out);
-    ASSERT_TRUE(RunBatch(ToCodePage(commands, kCodePage1252), true, u"Early"));
+    EXPECT_TRUE(RunBatch(ToCodePage(commands, kCodePage1252), true, u"Early"));
     std::istringstream lines(ReadBytes(out));
     std::string batchFolder, workingFolder, capture;
     std::getline(lines, batchFolder);
@@ -205,13 +213,60 @@ TEST_F(BatchTest, WithoutTheInstallationFolderBothFilesLiveInTheTemporaryFolder)
     for (std::string* s : {&batchFolder, &workingFolder, &capture})
         while (!s->empty() && (s->back() == '\r' || s->back() == ' ' || s->back() == '\\'))
             s->pop_back();
+    return {LongPath(FromUtf8(batchFolder)), LongPath(FromUtf8(workingFolder)), capture};
+}
+
+// The batch's own folder is a private one ("cs-*.tmp") right in the temporary folder, gone
+// after the run.
+void ExpectPrivateFolderGone(const String& batchFolder) {
+    // The batch saw its folder by its short name, which no longer resolves once it is gone.
     String temp = LongPath(TempFolder());
-    EXPECT_EQ(CompareNoCase(LongPath(FromUtf8(batchFolder)), temp), 0) << batchFolder;
-    EXPECT_EQ(CompareNoCase(LongPath(FromUtf8(workingFolder)), temp), 0) << workingFolder;
-    EXPECT_EQ(capture, "capture beside the batch");
-    EXPECT_FALSE(Exists(JoinPath(TempFolder(), kBatchFileName)));
-    EXPECT_FALSE(Exists(JoinPath(TempFolder(), kBatchCaptureFileName)));
+    size_t cut = batchFolder.View().find_last_of(u'\\');
+    ASSERT_NE(cut, std::u16string_view::npos) << Narrow(batchFolder);
+    EXPECT_EQ(CompareNoCase(LongPath(batchFolder.Sub(0, cut)), temp), 0) << Narrow(batchFolder);
+    String name = batchFolder.Sub(cut + 1);
+    EXPECT_EQ(CompareNoCase(name.Sub(0, 3), u"cs-"), 0) << Narrow(name);
+    EXPECT_EQ(CompareNoCase(name.Sub(name.Length() - 4), u".tmp"), 0) << Narrow(name);
+    EXPECT_FALSE(Exists(batchFolder)) << "removed with its files";
+}
+
+// A user's file at a name a batch file once had, and its bytes.
+const char kDocument[] = "a user's document";
+String PlantDocument(const String& path) {
+    DeleteFileW(W(path));
+    HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
+    DWORD wrote = 0;
+    WriteFile(file, kDocument, sizeof kDocument - 1, &wrote, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+TEST_F(BatchTest, WithoutTheInstallationFolderTheBatchRunsInTheTemporaryFolder) {
+    Installer().folders.installDir = JoinPath(root_, u"NotYet");
+    std::vector<String> planted = {PlantDocument(JoinPath(TempFolder(), kBatchFileName)),
+                                   PlantDocument(JoinPath(TempFolder(), kBatchCaptureFileName))};
+    BatchPlaces places = RunWhereBatch(JoinPath(root_, u"where.txt"));
+    ExpectPrivateFolderGone(places.batchFolder);
+    EXPECT_EQ(CompareNoCase(places.workingFolder, LongPath(TempFolder())), 0) << Narrow(places.workingFolder);
+    EXPECT_EQ(places.capture, "capture beside the batch");
+    for (const String& path : planted) {
+        EXPECT_EQ(ReadBytes(path), kDocument) << Narrow(path) << ": files at the old names are not ours";
+        DeleteFileW(W(path));
+    }
     EXPECT_FALSE(Exists(Installer().folders.installDir));
+}
+
+TEST_F(BatchTest, WithTheInstallationFolderTheBatchRunsThereFromAPrivateFolder) {
+    String install = Installer().folders.installDir;
+    std::vector<String> planted = {PlantDocument(JoinPath(install, kBatchFileName)),
+                                   PlantDocument(JoinPath(install, kBatchCaptureFileName))};
+    BatchPlaces places = RunWhereBatch(JoinPath(root_, u"where.txt"));
+    ExpectPrivateFolderGone(places.batchFolder);
+    EXPECT_EQ(CompareNoCase(places.workingFolder, LongPath(install)), 0) << Narrow(places.workingFolder);
+    EXPECT_EQ(places.capture, "capture beside the batch");
+    for (const String& path : planted)
+        EXPECT_EQ(ReadBytes(path), kDocument) << Narrow(path) << ": files at the old names are not ours";
 }
 
 TEST_F(BatchTest, EmptyCommandsRunNothing) {
@@ -220,12 +275,23 @@ TEST_F(BatchTest, EmptyCommandsRunNothing) {
 }
 
 TEST_F(BatchTest, BatchFileThatCannotBeWrittenIsReported) {
-    String blocker = JoinPath(Installer().folders.installDir, kBatchFileName);
-    ASSERT_TRUE(CreateDirectoryW(W(blocker), nullptr)); // a folder where the file should go
+    // Every name the generator can give next for a private folder is taken already: each pair
+    // of successive numbers, whatever else draws numbers before.
+    SeedCoreRandom(777);
+    uint32_t state = 777;
+    std::vector<String> taken;
+    uint16_t previous = NextRandom16(state);
+    for (int i = 0; i < 3 * kPrivateTempFolderAttempts; ++i) {
+        uint16_t next = NextRandom16(state);
+        taken.push_back(PlantDocument(JoinPath(TempFolder(), PrivateTempFolderName(previous, next))));
+        previous = next;
+    }
     EXPECT_FALSE(RunBatch("echo never", true, u"Blocked"));
+    for (const String& path : taken)
+        DeleteFileW(W(path));
     std::string log = NewLog();
-    std::string expected =
-        "\r\nRunning Blocked...\r\nUnable to create batch file \"" + Narrow(blocker) + "\".\r\n\r\n";
+    std::string expected = "\r\nRunning Blocked...\r\nUnable to create batch file \"" +
+                           Narrow(JoinPath(GetFolder(FolderId::Temp), kBatchFileName)) + "\".\r\n\r\n";
     EXPECT_EQ(log.substr(0, expected.size()), expected) << log;
     EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
     EXPECT_GT(log.size(), expected.size() + 4) << "the system's error text follows";
