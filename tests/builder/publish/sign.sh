@@ -140,8 +140,12 @@ for c in "2:0x80096010" "3:"; do
   rc=0
   WINEDEBUG=-all,trace+win timeout 120 "$CORVANTIS_WINE" "changed$mode.exe" </dev/null >/dev/null 2>trace.txt &
   pid=$!
-  box=$(timeout 60 xdotool search --sync --name '^Error$' | head -n 1) || true
-  [ -n "$box" ] && xdotool windowfocus --sync "$box" key Return
+  # Only a mapped window takes the focus: a box found before it is shown makes the focus
+  # request fail (BadMatch), so the search waits for a visible one and the key is tried again.
+  box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Error$' | head -n 1) || true
+  if [ -n "$box" ]; then
+    for _ in 1 2 3 4 5; do xdotool windowfocus --sync "$box" key Return 2>/dev/null && break; sleep 0.5; done
+  fi
   wait "$pid" || rc=$?
   if [ -n "$box" ] && [ "$rc" = 2 ]; then ok "mode $mode: the changed installer is refused (box shown, exit code 2)"
   else bad "mode $mode: the changed installer: box '${box}', exit code $rc"; fi
