@@ -39,7 +39,7 @@ TEST(Extract, PathUnderTheBaseFolder) {
         {0, 0, u"x.cfg", u"%AppDataDir%\\Corp\\x.cfg", "AppDataDir/Corp/x.cfg", nullptr},
         {0, 0, u"x.cfg", u"%AppDataDir%\\", "AppDataDir/x.cfg", nullptr},
         {0, 0, u"x.cfg", u"sub\\%ProductName%\\", "InstallDir/sub/%ProductName%/x.cfg", nullptr},
-        {0, 0, u"a.txt", u".\\a\\.\\b.txt", "InstallDir/a/b.txt", nullptr},
+        {0, 0, u"a.txt", u".\\a\\.\\b.txt", nullptr, "leaves its folder"}, // "." parts are refused too
         {0, 0, u"a.txt", u"..\\a.txt", nullptr, "leaves its folder"},
         {0, 0, u"a.txt", u"docs\\..\\..\\a.txt", nullptr, "leaves its folder"},
         {0, 0, u"..\\a.txt", u"", nullptr, "leaves its folder"},
@@ -47,6 +47,15 @@ TEST(Extract, PathUnderTheBaseFolder) {
         {0, 0, u"a.txt", u"C:\\Windows\\a.txt", nullptr, "absolute path"},
         {0, 0, u"a.txt", u"\\\\server\\share\\a.txt", nullptr, "absolute path"},
         {0, 0, u"a.txt", u"/etc/a.txt", nullptr, "absolute path"},
+        // The base folder's name becomes a folder of the output: it must be a sound name.
+        {0, 0, u"x", u"%..%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%C:%\\pwned.txt", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%/tmp%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"\\\\?\\C:\\pwned.txt", nullptr, "device path"},
+        {0, 0, u"x", u"C:pwned.txt", nullptr, "does not allow"},
+        {0, 0, u"nul.txt", u"", nullptr, "device"},
+        {0, 0, u"a<b", u"", nullptr, "does not allow"},
     };
     for (const Case& c : cases) {
         FileRecord record;
