@@ -180,6 +180,16 @@ bool SizeFits(const fs::path& file) {
     return !ec && size <= uintmax_t(kMaxFileSize);
 }
 
+// What the name rule reads of a file: its kind, flags, name and destination.
+FileRecord NamesOf(const ProjectFile& f, const String& name) {
+    FileRecord record;
+    record.kind = f.kind;
+    record.flags = f.flags;
+    record.name = name;
+    record.destination = f.destination;
+    return record;
+}
+
 // The source path, relative to the project file's folder unless absolute.
 bool ReadSource(Section& s, const char* what, fs::path& path) {
     String source;
@@ -205,13 +215,8 @@ void ReadFile(Section& s, std::vector<ProjectFile>& files) {
     if (name.IsEmpty()) s.Fail("name", "must not be empty");
     FileSettings settings = ReadFileSettings(s);
     s.Text("destination", settings.file.destination);
-    FileRecord record;
-    record.kind = settings.file.kind;
-    record.flags = settings.file.flags;
-    record.name = name;
-    record.destination = settings.file.destination;
     RecordNameProblem problem;
-    if (!s.Problems_().Failed() && !CheckRecordNames(record, problem)) {
+    if (!s.Problems_().Failed() && !CheckRecordNames(NamesOf(settings.file, name), problem)) {
         const String& text = std::string_view(problem.field) == "name" ? name : settings.file.destination;
         return s.Fail(problem.field, "\"" + std::string(ToUtf8(text).c_str()) + "\" " + problem.what);
     }
@@ -288,14 +293,9 @@ template <class Entries> void CheckCaseTwins(Problems& problems, const Entries& 
     std::unordered_map<std::u16string, std::string> seen;
     for (const auto& entry : entries)
         for (const ProjectFile& f : entry.files) {
-            FileRecord record;
-            record.kind = f.kind;
-            record.flags = f.flags;
-            record.name = f.name;
-            record.destination = f.destination;
             String placed;
             RecordNameProblem problem;
-            if (!PlacedPath(record, u'\\', placed, problem)) continue; // reported where it was read
+            if (!PlacedPath(NamesOf(f, f.name), u'\\', placed, problem)) continue; // reported where it was read
             std::string text = ToUtf8(placed).c_str();
             auto [first, added] = seen.emplace(std::u16string(PathCompareKey(placed).View()), text);
             if (added) continue;
