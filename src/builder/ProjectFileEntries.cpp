@@ -295,7 +295,8 @@ template <class Entries> void CheckCaseTwins(Problems& problems, const Entries& 
         for (const ProjectFile& f : entry.files) {
             String placed;
             RecordNameProblem problem;
-            if (!PlacedPath(NamesOf(f, f.name), u'\\', placed, problem)) continue; // reported where it was read
+            if (!PlacedPath(NamesOf(f, f.name), u'\\', placed, problem))
+                continue; // reported where it was read
             std::string text = ToUtf8(placed).c_str();
             auto [first, added] = seen.emplace(std::u16string(PathCompareKey(placed).View()), text);
             if (added) continue;
