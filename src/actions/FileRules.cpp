@@ -114,7 +114,7 @@ String BaseFolderOf(int32_t kind, const DestinationFolders& folders) {
     return folders.installDir;
 }
 
-// A variable at the start names the base folder and may take any value the system gives;
+// A variable at the start names the base folder and may take any full path the system gives;
 // what follows stays a relative name after its own expansion, so that neither "..\" in the
 // definition nor a value expanded into the rest climbs out of the base.
 String ExpandWithinBase(const String& destination, const std::function<void(String&)>& expand,
@@ -124,7 +124,11 @@ String ExpandWithinBase(const String& destination, const std::function<void(Stri
     String base(parts.baseText), rest(parts.rest);
     if (expand && parts.base == DestinationParts::Base::Variable) expand(base);
     if (expand) expand(rest);
-    problem = RelativeNameProblem(rest.View(), true);
+    // A value that is no full path (a product name, a version) is joined onto the kind's
+    // folder below, so it must be a sound name too.
+    if (parts.base == DestinationParts::Base::Variable && !IsFullPath(base))
+        problem = RelativeNameProblem(base.View());
+    if (!problem) problem = RelativeNameProblem(rest.View(), true);
     if (problem) return {};
     return base.IsEmpty() ? rest : base + u"\\" + rest;
 }

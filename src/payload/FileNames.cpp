@@ -95,9 +95,10 @@ const char* NamePartProblem(std::u16string_view part) {
 }
 
 const char* RelativeNameProblem(std::u16string_view name, bool folder) {
-    if (folder && !name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
     if (name.empty()) return folder ? nullptr : "is empty";
     if (IsSeparator(name[0])) return "is an absolute path (it starts with \"\\\" or \"/\")";
+    // Only "\" marks a folder: the engine appends the file name after it alone.
+    if (folder && name.back() == u'\\') name.remove_suffix(1);
     for (size_t start = 0;;) {
         size_t end = std::min(name.find_first_of(u"\\/", start), name.size());
         if (const char* problem = NamePartProblem(name.substr(start, end - start))) return problem;

@@ -25,8 +25,8 @@ namespace cs {
 // Why one part of a name is refused, or nullptr when it is sound.
 const char* NamePartProblem(std::u16string_view part);
 
-// Why a relative name is refused, or nullptr when it is sound; `folder` allows one "\" (or
-// "/") at its end (a folder), and then also an empty name.
+// Why a relative name is refused, or nullptr when it is sound; `folder` allows one "\" at
+// its end (a folder: the engine appends the file name after a "\" only), and an empty name.
 const char* RelativeNameProblem(std::u16string_view name, bool folder = false);
 
 // A destination cut into its base and the relative rest.

@@ -484,8 +484,15 @@ TEST_F(FileLoop, ARestThatExpandsOutOfItsBaseIsRefused) {
     sound.destination = u"%Desktop%\\Corp\\";
     FileRecord climbing = Entry(kAppFile, u"b.txt");
     climbing.destination = u"%Desktop%\\%Up%\\b.txt"; // the rest expands to "..\b.txt"
-    InstallAll({sound, climbing});
-    EXPECT_EQ(system.written, std::vector<std::u16string>{u"C:\\Desktop\\Corp\\a.txt"});
+    FileRecord relativeBase = Entry(kAppFile, u"c.txt");
+    relativeBase.destination = u"%Up%\\c.txt"; // a base that is no full path: "..\c.txt"
+    FileRecord unknown = Entry(kAppFile, u"d.txt");
+    unknown.destination = u"%Unknown%\\"; // left as written: a folder of that name
+    InstallAll({sound, climbing, relativeBase, unknown});
+    EXPECT_EQ(system.written, (std::vector<std::u16string>{u"C:\\Desktop\\Corp\\a.txt",
+                                                           u"C:\\App\\%Unknown%\\d.txt"}));
+    EXPECT_NE(system.failures.find(u"File \"c.txt\" was not installed: its destination \"%Up%\\c.txt\""),
+              std::u16string::npos);
     EXPECT_NE(
         system.failures.find(u"File \"b.txt\" was not installed: its destination \"%Desktop%\\%Up%\\b.txt\""),
         std::u16string::npos)

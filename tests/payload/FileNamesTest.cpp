@@ -90,6 +90,8 @@ TEST(FileNames, RelativeNames) {
     EXPECT_EQ(RelativeNameProblem(u"", true), nullptr);
     EXPECT_NE(RelativeNameProblem(u"..\\", true), nullptr);
     EXPECT_NE(RelativeNameProblem(u"bin\\\\", true), nullptr);
+    EXPECT_NE(RelativeNameProblem(u"\\", true), nullptr);   // "%X%\\": a rooted rest
+    EXPECT_NE(RelativeNameProblem(u"bin/", true), nullptr); // the engine reads no folder in "/"
 }
 
 TEST(FileNames, Destinations) {
@@ -126,6 +128,9 @@ TEST(FileNames, Destinations) {
         {u"\\\\server", false, Base::None, u"", u""},
         {u"bin\\com1\\x", false, Base::None, u"", u""},
         {u"bin\\a|b", false, Base::None, u"", u""},
+        // Found by fuzzing: a second "\\" after the base, a "/" taken for a folder's end.
+        {u"%V%\\\\", false, Base::None, u"", u""},
+        {u"D:\\Tools/", false, Base::None, u"", u""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.destination));
