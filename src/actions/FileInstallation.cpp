@@ -5,6 +5,7 @@
 #include "core/Format.h"
 #include "core/Text.h"
 #include "log/Log.h"
+#include "payload/FileNames.h"
 
 namespace cs {
 
@@ -25,10 +26,16 @@ int ProgressOf(int index, int count) {
 void FileInstaller::Install(const FileRecord& entry, int index, int count) {
     if (!IsFileKind(entry.kind)) system_.Corrupt(kCodeFileKind);
     if (entry.size < 0) system_.Corrupt(kCodeFileSize);
+    if (RefusedNames(entry)) return;
     bool removable = run_.folders.removableDrive;
     Destination destination =
         ResolveDestination(entry, run_.folders, [this](String& text) { system_.ExpandVariables(text); });
+    if (destination.problem)
+        return Refuse(entry, "destination", entry.destination, FromUtf8(destination.problem));
     const String& path = destination.path;
+    if (!placed_.Set(PathCompareKey(path), true))
+        return Refuse(entry, "destination", path,
+                      u"is the destination of an earlier file of this installation");
 
     String line = Format(u"%s >>> %s", FileNameOf(destination.name), path);
     bool hide = HidesFileName(entry.name, (run_.optionWord2 & kOpt2HideFileNames) != 0);
@@ -57,6 +64,25 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
     if (write.deferred) run_.optionWord1 |= kOpt1RebootRequired;
     if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, path);
     if (write.written) lists_.installed.Append(path);
+}
+
+// A record whose name or destination would leave its folder, open a device or is no name
+// Windows can hold is refused like a file that cannot be written: a failure line, the
+// entry skipped, the run going on (docs/file-installation.md tells why).
+bool FileInstaller::RefusedNames(const FileRecord& entry) {
+    RecordNameProblem problem;
+    if (CheckRecordNames(entry, problem)) return false;
+    bool name = std::string_view(problem.field) == "name";
+    Refuse(entry, problem.field, name ? entry.name : entry.destination, FromUtf8(problem.what));
+    return true;
+}
+
+void FileInstaller::Refuse(const FileRecord& entry, const char* field, const String& text,
+                           const String& why) {
+    String line = Format(u"File \"%s\" was not installed: its %s \"%s\" %s.\r\n\r\n", entry.name,
+                         FromUtf8(field), text, why);
+    system_.Log(line);
+    system_.AddFailure(line);
 }
 
 // Records a file or folder for the uninstaller, unless the entry is kept or its kind leaves

@@ -127,9 +127,13 @@ class FileInstaller {
     void InstallMsiPackage(const FileRecord& entry, const String& destination);
     void RaiseSharedCounts();
 
+    bool RefusedNames(const FileRecord& entry);
+    void Refuse(const FileRecord& entry, const char* field, const String& text, const String& why);
+
     FileInstallSystem& system_;
     FileRun& run_;
     FileRunLists lists_;
+    HashTable<String, bool> placed_;     // the destinations of the run so far, in PathCompareKey form
     int position_ = kProgressFilesStart; // of the entry being installed
 };
 

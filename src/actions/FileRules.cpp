@@ -3,6 +3,7 @@
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
+#include "payload/FileNames.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -113,6 +114,25 @@ String BaseFolderOf(int32_t kind, const DestinationFolders& folders) {
     return folders.installDir;
 }
 
+// A variable at the start names the base folder and may take any full path the system gives;
+// what follows stays a relative name after its own expansion, so that neither "..\" in the
+// definition nor a value expanded into the rest climbs out of the base.
+String ExpandWithinBase(const String& destination, const std::function<void(String&)>& expand,
+                        const char*& problem) {
+    DestinationParts parts;
+    if (!SplitDestination(destination.View(), parts, problem)) return {};
+    String base(parts.baseText), rest(parts.rest);
+    if (expand && parts.base == DestinationParts::Base::Variable) expand(base);
+    if (expand) expand(rest);
+    // A value that is no full path (a product name, a version) is joined onto the kind's
+    // folder below, so it must be a sound name too.
+    if (parts.base == DestinationParts::Base::Variable && !IsFullPath(base))
+        problem = RelativeNameProblem(base.View());
+    if (!problem) problem = RelativeNameProblem(rest.View(), true);
+    if (problem) return {};
+    return base.IsEmpty() ? rest : base + u"\\" + rest;
+}
+
 } // namespace
 
 Destination ResolveDestination(const FileRecord& entry, const DestinationFolders& folders,
@@ -131,7 +151,8 @@ Destination ResolveDestination(const FileRecord& entry, const DestinationFolders
     Destination out;
     out.name = name;
     if (!destination.IsEmpty()) {
-        if (expand) expand(destination);
+        destination = ExpandWithinBase(destination, expand, out.problem);
+        if (out.problem) return out;
         if (!IsAbsolutePath(destination))
             destination = JoinPath(entry.kind == kSharedFile ? folders.sharedDir : folders.installDir, destination);
         if (destination.Last() == u'\\') destination += FileNameOf(name);

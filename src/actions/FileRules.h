@@ -87,10 +87,13 @@ struct DestinationFolders {
 struct Destination {
     String name; // the entry's name, or the new name its destination gives it
     String path;
-    bool createFolder = false; // the parent folder is made before writing
+    bool createFolder = false;     // the parent folder is made before writing
+    const char* problem = nullptr; // why the destination is refused (then no path)
 };
 
-// The full destination path of an entry; `expand` replaces installer variables.
+// The full destination path of an entry; `expand` replaces installer variables. A leading
+// "%Variable%" is expanded on its own as the base folder; the rest, expanded apart from it,
+// must stay a relative name (FileNames.h), else the destination is refused with the reason.
 Destination ResolveDestination(const FileRecord& entry, const DestinationFolders& folders,
                                const std::function<void(String&)>& expand);
 

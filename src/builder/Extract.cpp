@@ -5,6 +5,7 @@
 #include "builder/Project.h"
 #include "builder/SourceTree.h"
 #include "core/Text.h"
+#include "payload/FileNames.h"
 #include "payload/PayloadCodes.h"
 
 #include <filesystem>
@@ -19,22 +20,6 @@ namespace {
 std::string Utf8(const String& text) {
     String8 bytes = ToUtf8(text);
     return std::string(bytes.c_str(), bytes.Length());
-}
-
-// The folder variable a file kind installs under.
-const char* KindBase(int32_t kind) {
-    switch (kind) {
-    case 1:
-        return "SharedDir";
-    case 4:
-        return "FontDir";
-    case 6:
-    case 7:
-    case 8:
-        return "SystemDir";
-    default:
-        return "InstallDir";
-    }
 }
 
 const char* KindName(int32_t kind) {
@@ -54,52 +39,26 @@ const char* KindName(int32_t kind) {
     return kind >= 0 && kind <= 12 ? names[kind] : "";
 }
 
-bool Absolute(const std::string& path) {
-    return (path.size() >= 2 && path[1] == ':') || path.starts_with("\\") || path.starts_with("/");
-}
-
 } // namespace
 
 bool ExtractedPath(const FileRecord& record, std::string& path, std::string& error) {
-    std::string name = Utf8(record.name), destination = Utf8(record.destination);
-    std::string base = (record.flags & 0x40) ? "UninstallDir" : KindBase(record.kind);
-    std::string rest = destination.empty() ? name : destination;
-    // A leading variable names the base folder itself.
-    if (rest.size() > 2 && rest[0] == '%') {
-        size_t end = rest.find('%', 1);
-        if (end != std::string::npos && end > 1 && rest.find_first_of("\\/", 1) > end) {
-            base = rest.substr(1, end - 1);
-            rest = rest.substr(end + 1);
-            while (!rest.empty() && (rest[0] == '\\' || rest[0] == '/'))
-                rest.erase(0, 1);
-        }
-    } else if (Absolute(rest)) {
-        error = "the destination \"" + rest + "\" of " + name +
+    String placed;
+    RecordNameProblem problem;
+    std::string name = Utf8(record.name);
+    if (!PlacedPath(record, u'/', placed, problem)) {
+        std::string text = Utf8(std::string_view(problem.field) == "name" ? record.name : record.destination);
+        error = "the " + std::string(problem.field) + " \"" + text + "\" of a file record " + problem.what;
+        return false;
+    }
+    DestinationParts parts;
+    const char* why = nullptr;
+    if (!record.destination.IsEmpty() && SplitDestination(record.destination.View(), parts, why) &&
+        (parts.base == DestinationParts::Base::Drive || parts.base == DestinationParts::Base::Share)) {
+        error = "the destination \"" + Utf8(record.destination) + "\" of " + name +
                 " is an absolute path: no base folder to extract it under";
         return false;
     }
-    if (rest.empty() || rest.back() == '\\' || rest.back() == '/') {
-        size_t cut = name.find_last_of("\\/");
-        rest += cut == std::string::npos ? name : name.substr(cut + 1);
-    }
-    path = base;
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find_first_of("\\/", start);
-        if (end == std::string::npos) end = rest.size();
-        std::string part = rest.substr(start, end - start);
-        if (part == "..") {
-            error = "the destination \"" + (destination.empty() ? name : destination) + "\" of " + name +
-                    " leaves its folder (\"..\")";
-            return false;
-        }
-        if (!part.empty() && part != ".") path += "/" + part;
-        start = end + 1;
-    }
-    if (path == base || name.empty()) {
-        error = "a file record without a file name";
-        return false;
-    }
+    path = Utf8(placed);
     return true;
 }
 

@@ -21,9 +21,11 @@
 
 namespace cs {
 
-// Where one record's file goes under the extraction folder: "InstallDir/docs/faq.txt".
-// False with the reason for a destination that would leave its folder (a ".." part) or
-// names no base folder (an absolute path such as "C:\..." or "\\server\...").
+// Where one record's file goes under the extraction folder: "InstallDir/docs/faq.txt", as
+// payload/FileNames.h places it. False with the reason for a record that rule refuses (a "."
+// or ".." part, a device name, a base such as "%..%" or "%C:%") or whose destination names no
+// base folder (a full path such as "C:\..." or "\\server\..."): the base and every part
+// are sound names, so the path never leaves the extraction folder.
 bool ExtractedPath(const FileRecord& record, std::string& path, std::string& error);
 
 // The listing written as DIR/contents.json.

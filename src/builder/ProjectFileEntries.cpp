@@ -4,10 +4,12 @@
 #include "builder/ProjectSection.h"
 #include "builder/Reproducible.h"
 #include "builder/SourceTree.h"
+#include "payload/FileNames.h"
 #include "payload/PayloadHeader.h"
 
 #include <charconv>
 #include <optional>
+#include <unordered_map>
 
 namespace cs {
 
@@ -178,6 +180,16 @@ bool SizeFits(const fs::path& file) {
     return !ec && size <= uintmax_t(kMaxFileSize);
 }
 
+// What the name rule reads of a file: its kind, flags, name and destination.
+FileRecord NamesOf(const ProjectFile& f, const String& name) {
+    FileRecord record;
+    record.kind = f.kind;
+    record.flags = f.flags;
+    record.name = name;
+    record.destination = f.destination;
+    return record;
+}
+
 // The source path, relative to the project file's folder unless absolute.
 bool ReadSource(Section& s, const char* what, fs::path& path) {
     String source;
@@ -203,6 +215,11 @@ void ReadFile(Section& s, std::vector<ProjectFile>& files) {
     if (name.IsEmpty()) s.Fail("name", "must not be empty");
     FileSettings settings = ReadFileSettings(s);
     s.Text("destination", settings.file.destination);
+    RecordNameProblem problem;
+    if (!s.Problems_().Failed() && !CheckRecordNames(NamesOf(settings.file, name), problem)) {
+        const String& text = std::string_view(problem.field) == "name" ? name : settings.file.destination;
+        return s.Fail(problem.field, "\"" + std::string(ToUtf8(text).c_str()) + "\" " + problem.what);
+    }
     files.push_back(Installed(settings, path, std::move(name)));
 }
 
@@ -221,6 +238,8 @@ String ReadTreeDestination(Section& s) {
         start = end + 1;
         if (part == "..") s.Fail("destination", "must stay inside the installation (no \"..\")");
         if (part.empty() || part == ".") continue;
+        if (const char* why = NamePartProblem(FromUtf8(part).View()))
+            s.Fail("destination", "\"" + part + "\" " + why);
         if (!folder.IsEmpty()) folder += u'\\';
         folder += FromUtf8(part);
     }
@@ -260,8 +279,33 @@ void ReadFolder(Section& s, std::vector<ProjectFile>& files) {
     files.reserve(files.size() + found.size());
     for (const SourceFile& file : found) {
         if (!SizeFits(file.path)) return s.Fail("source", file.relative + ": " + kTooLarge);
+        // A Linux tree can hold names Windows reads otherwise: "..\\x" is a path there.
+        if (const char* why = RelativeNameProblem(FromUtf8(file.relative).View()))
+            return s.Fail("source", "the file \"" + file.relative + "\" " + why);
         files.push_back(Installed(settings, file.path, TreeFileName(folder, file.relative)));
     }
+}
+
+// Two files that Windows takes for one place ("Read.me" and "READ.ME", or a name and a
+// destination that meet): the second would silently replace the first.
+template <class Entries> void CheckCaseTwins(Problems& problems, const Entries& entries) {
+    if (problems.Failed() || problems.Recorder()) return;
+    std::unordered_map<std::u16string, std::string> seen;
+    for (const auto& entry : entries)
+        for (const ProjectFile& f : entry.files) {
+            String placed;
+            RecordNameProblem problem;
+            if (!PlacedPath(NamesOf(f, f.name), u'\\', placed, problem))
+                continue; // reported where it was read
+            std::string text = ToUtf8(placed).c_str();
+            auto [first, added] = seen.emplace(std::u16string(PathCompareKey(placed).View()), text);
+            if (added) continue;
+            toml::source_region where;
+            where.begin.line = entry.line;
+            return problems.Report(where, entry.key,
+                                   "\"" + text + "\" is the same file on Windows as \"" + first->second +
+                                       "\" of an earlier entry (names differ only in case or not at all)");
+        }
 }
 
 } // namespace
@@ -269,12 +313,15 @@ void ReadFolder(Section& s, std::vector<ProjectFile>& files) {
 void ReadFileEntries(Section& top, std::vector<ProjectFile>& files) {
     struct Entry {
         uint32_t line;
+        std::string key; // the key a case twin is reported at: "file[0].name", "folder[1].source"
         std::vector<ProjectFile> files;
     };
     std::vector<Entry> entries;
     auto read = [&](void (*reader)(Section&, std::vector<ProjectFile>&)) {
         return [&entries, reader](Section& s, int) {
-            entries.push_back({s.Where().begin.line, {}});
+            bool tree = reader == ReadFolder;
+            const char* key = tree ? "source" : s.Has("destination") ? "destination" : "name";
+            entries.push_back({s.Where().begin.line, s.KeyName(key), {}});
             reader(s, entries.back().files);
         };
     };
@@ -282,6 +329,7 @@ void ReadFileEntries(Section& top, std::vector<ProjectFile>& files) {
     top.Tables("folder", read(ReadFolder));
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    CheckCaseTwins(top.Problems_(), entries);
     for (Entry& entry : entries)
         files.insert(files.end(), std::make_move_iterator(entry.files.begin()),
                      std::make_move_iterator(entry.files.end()));

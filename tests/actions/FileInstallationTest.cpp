@@ -48,6 +48,8 @@ class MemorySystem : public FileInstallSystem {
     }
     void ExpandVariables(String& text) override {
         if (Find(text, u"%Desktop%") == 0) text = String(u"C:\\Desktop") + String(text.c_str() + 9);
+        size_t up = Find(text, u"%Up%"); // a value that climbs
+        if (up != String::npos) text = String(text.c_str(), up) + u".." + String(text.c_str() + up + 4);
     }
     void ShowProgress(int position, const String& text) override {
         positions.push_back(position);
@@ -301,7 +303,8 @@ TEST_F(FileLoop, AnAppletGetsItsKeysAndTheirRecords) {
     InstallAll({applet});
     EXPECT_EQ(system.applets, std::vector<std::u16string>{u"{12345678-1234-1234-1234-123456789012}=tools"});
     EXPECT_NE(system.log.find(u"Registering control panel applet \"tools\"...OK\r\n"), std::u16string::npos);
-    EXPECT_EQ(Body(), "C:\\App\\tools.cpl\r\n*\\HKLM\\Software\\Classes\\CLSID\\{12345678-1234-1234-1234-123456789012}\r\n");
+    EXPECT_EQ(Body(), "C:\\App\\tools.cpl\r\n*\\HKLM\\Software\\Classes\\CLSID\\{12345678-1234-1234-1234-"
+                      "123456789012}\r\n");
 }
 
 TEST_F(FileLoop, DamagedEntriesEndInTheCorruptInstallerError) {
@@ -445,4 +448,89 @@ TEST_F(FileLoop, MsiPackagesNotWrittenAreNotRun) {
     InstallAll({Entry(kMsiPackage, u"busy.msi", kFileRemoveMsi), Entry(kMsiPackage, u"never.msi", 1 << 2)});
     EXPECT_TRUE(system.msiRuns.empty());
     EXPECT_EQ(records.msi, String8());
+}
+
+// A payload made without the builder's checks: every entry whose name or destination would
+// leave its folder, open a device or that Windows cannot hold is skipped with a failure
+// line, nothing of it is written, recorded or made, and the sound entries around it install.
+TEST_F(FileLoop, HostileNamesAndDestinationsAreSkippedWithAFailureLine) {
+    auto with = [](const char16_t* name, const char16_t* destination) {
+        FileRecord r = Entry(kAppFile, name);
+        r.destination = destination;
+        return r;
+    };
+    std::vector<FileRecord> hostile = {
+        with(u"..\\..\\escape.txt", u""),
+        with(u"../escape.txt", u""),
+        with(u"a.txt", u"..\\escape.txt"),
+        with(u"a.txt", u"%InstallDir%\\..\\escape.txt"),
+        with(u"a.txt", u"%Desktop%\\..\\..\\escape.txt"),
+        with(u"a.txt", u"sub\\..\\..\\escape.txt"),
+        with(u"a.txt", u"%..%\\x"),
+        with(u"a.txt", u"\\\\?\\C:\\escape.txt"),
+        with(u"a.txt", u"\\\\.\\C:\\escape.txt"),
+        with(u"a.txt", u"\\escape.txt"),
+        with(u"CON", u""),
+        with(u"nul.txt", u""),
+        with(u"bin\\COM1", u""),
+        with(u"a.txt", u"LPT1"),
+        with(u"a.txt", u"sub\\AUX\\"),
+        with(u"a<b.txt", u""),
+        with(u"a.txt", u"x:stream"),
+        with(u"trailing.", u""),
+    };
+    std::vector<FileRecord> entries = {Entry(kAppFile, u"first.txt")};
+    entries.insert(entries.end(), hostile.begin(), hostile.end());
+    entries.push_back(Entry(kAppFile, u"last.txt"));
+    InstallAll(entries);
+
+    EXPECT_EQ(system.written, (std::vector<std::u16string>{u"C:\\App\\first.txt", u"C:\\App\\last.txt"}));
+    EXPECT_TRUE(system.folders.empty());
+    EXPECT_EQ(Body(), "C:\\App\\first.txt\r\nC:\\App\\last.txt\r\n");
+    for (const FileRecord& r : hostile) {
+        std::u16string line = u"File \"" + std::u16string(r.name.View()) + u"\" was not installed: its ";
+        EXPECT_NE(system.failures.find(line), std::u16string::npos) << ToUtf8(r.name).c_str();
+        EXPECT_NE(system.log.find(line), std::u16string::npos) << ToUtf8(r.name).c_str();
+    }
+    EXPECT_NE(
+        system.failures.find(u"its destination \"%InstallDir%\\..\\escape.txt\" has a \".\" or \"..\" part"),
+        std::u16string::npos);
+    EXPECT_NE(system.failures.find(u"its name \"CON\" names a device"), std::u16string::npos);
+}
+
+// A variable is a base folder: its value may be any full path, but what the rest expands to
+// must stay below it.
+TEST_F(FileLoop, ARestThatExpandsOutOfItsBaseIsRefused) {
+    FileRecord sound = Entry(kAppFile, u"a.txt");
+    sound.destination = u"%Desktop%\\Corp\\";
+    FileRecord climbing = Entry(kAppFile, u"b.txt");
+    climbing.destination = u"%Desktop%\\%Up%\\b.txt"; // the rest expands to "..\b.txt"
+    FileRecord relativeBase = Entry(kAppFile, u"c.txt");
+    relativeBase.destination = u"%Up%\\c.txt"; // a base that is no full path: "..\c.txt"
+    FileRecord unknown = Entry(kAppFile, u"d.txt");
+    unknown.destination = u"%Unknown%\\"; // left as written: a folder of that name
+    InstallAll({sound, climbing, relativeBase, unknown});
+    EXPECT_EQ(system.written, (std::vector<std::u16string>{u"C:\\Desktop\\Corp\\a.txt",
+                                                           u"C:\\App\\%Unknown%\\d.txt"}));
+    EXPECT_NE(system.failures.find(u"File \"c.txt\" was not installed: its destination \"%Up%\\c.txt\""),
+              std::u16string::npos);
+    EXPECT_NE(
+        system.failures.find(u"File \"b.txt\" was not installed: its destination \"%Desktop%\\%Up%\\b.txt\""),
+        std::u16string::npos)
+        << ToUtf8(String(system.failures)).c_str();
+}
+
+// Two entries that Windows takes for one file: the second no longer replaces the first.
+TEST_F(FileLoop, ASecondFileForTheSamePlaceIsRefused) {
+    FileRecord renamed = Entry(kAppFile, u"other.txt");
+    renamed.destination = u"BIN\\Read.ME";
+    InstallAll({Entry(kAppFile, u"bin\\read.me"), Entry(kAppFile, u"Bin\\READ.me"), renamed,
+                Entry(kAppFile, u"bin\\read.me2")});
+    EXPECT_EQ(system.written,
+              (std::vector<std::u16string>{u"C:\\App\\bin\\read.me", u"C:\\App\\bin\\read.me2"}));
+    EXPECT_NE(system.failures.find(
+                  u"File \"Bin\\READ.me\" was not installed: its destination \"C:\\App\\Bin\\READ.me\" "
+                  u"is the destination of an earlier file of this installation."),
+              std::u16string::npos);
+    EXPECT_NE(system.failures.find(u"File \"other.txt\" was not installed"), std::u16string::npos);
 }

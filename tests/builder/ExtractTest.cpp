@@ -4,6 +4,7 @@
 // `build` quiet off a terminal and the same bytes for every --threads.
 #include "builder/Extract.h"
 #include "builder/Inspect.h"
+#include "builder/Project.h"
 #include "core/Text.h"
 
 #include "payload/FakePe.h"
@@ -39,7 +40,7 @@ TEST(Extract, PathUnderTheBaseFolder) {
         {0, 0, u"x.cfg", u"%AppDataDir%\\Corp\\x.cfg", "AppDataDir/Corp/x.cfg", nullptr},
         {0, 0, u"x.cfg", u"%AppDataDir%\\", "AppDataDir/x.cfg", nullptr},
         {0, 0, u"x.cfg", u"sub\\%ProductName%\\", "InstallDir/sub/%ProductName%/x.cfg", nullptr},
-        {0, 0, u"a.txt", u".\\a\\.\\b.txt", "InstallDir/a/b.txt", nullptr},
+        {0, 0, u"a.txt", u".\\a\\.\\b.txt", nullptr, "leaves its folder"}, // "." parts are refused too
         {0, 0, u"a.txt", u"..\\a.txt", nullptr, "leaves its folder"},
         {0, 0, u"a.txt", u"docs\\..\\..\\a.txt", nullptr, "leaves its folder"},
         {0, 0, u"..\\a.txt", u"", nullptr, "leaves its folder"},
@@ -47,6 +48,15 @@ TEST(Extract, PathUnderTheBaseFolder) {
         {0, 0, u"a.txt", u"C:\\Windows\\a.txt", nullptr, "absolute path"},
         {0, 0, u"a.txt", u"\\\\server\\share\\a.txt", nullptr, "absolute path"},
         {0, 0, u"a.txt", u"/etc/a.txt", nullptr, "absolute path"},
+        // The base folder's name becomes a folder of the output: it must be a sound name.
+        {0, 0, u"x", u"%..%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%C:%\\pwned.txt", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%/tmp%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"%%\\x", nullptr, "not a sound name"},
+        {0, 0, u"x", u"\\\\?\\C:\\pwned.txt", nullptr, "device path"},
+        {0, 0, u"x", u"C:pwned.txt", nullptr, "does not allow"},
+        {0, 0, u"nul.txt", u"", nullptr, "device"},
+        {0, 0, u"a<b", u"", nullptr, "does not allow"},
     };
     for (const Case& c : cases) {
         FileRecord record;
@@ -174,6 +184,71 @@ TEST(ExtractCommand, TheExampleGivesItsSourceFilesBack) {
     EXPECT_NE(out.find("corrupt (error code 55)"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(damaged));
     EXPECT_FALSE(fs::exists(damaged.string() + ".extracting"));
+    fs::remove_all(dir);
+}
+
+// Installers made past the builder's checks: a destination whose base is "%..%" or "%C:%"
+// (or that climbs with "..") is refused whole, and nothing is written beside the output
+// folder or anywhere else.
+TEST(ExtractCommand, HostileBasesStayInsideTheOutputFolder) {
+    fs::path dir = fs::temp_directory_path() / ("cs-extract-hostile-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "work");
+    Bytes stub = test::MakeFakeStub();
+    WriteAll(dir / "good.txt", "good", 4);
+    WriteAll(dir / "pwned.txt", "pwned", 5);
+    Project project;
+    std::string error;
+    ASSERT_TRUE(LoadProjectText("[product]\nname = \"X\"\n[[file]]\nsource = \"good.txt\"\n[[file]]\n"
+                                "source = \"pwned.txt\"\n",
+                                (dir / "x.toml").string(), project, error))
+        << error;
+    for (const char16_t* destination :
+         {u"%..%\\pwned.txt", u"%C:%\\pwned.txt", u"%..%\\..\\pwned.txt", u"..\\..\\pwned.txt",
+          u"%/tmp%\\pwned.txt", u"\\\\?\\C:\\pwned.txt"}) {
+        std::string what = ToUtf8(String(destination)).c_str();
+        SCOPED_TRACE(what);
+        project.files[1].destination = destination;
+        Bytes installer;
+        ASSERT_TRUE(BuildInstaller(project, stub, installer, error)) << error;
+        WriteAll(dir / "work" / "setup.exe", installer.data(), installer.size());
+        std::string out;
+        EXPECT_EQ(RunTool("inspect --extract " + (dir / "work" / "out").string() + " " +
+                              (dir / "work" / "setup.exe").string(),
+                          out),
+                  1)
+            << out;
+        EXPECT_NE(out.find(what), std::string::npos) << out;
+        std::set<std::string> left;
+        for (const auto& entry : fs::recursive_directory_iterator(dir))
+            left.insert(fs::relative(entry.path(), dir).generic_string());
+        EXPECT_EQ(left, (std::set<std::string>{"good.txt", "pwned.txt", "work", "work/setup.exe"}));
+    }
+    fs::remove_all(dir);
+}
+
+// The builder refuses a hostile name with its file, line and key, and leaves no installer.
+TEST(BuildCommand, AHostileNameLeavesNoInstaller) {
+    fs::path dir = fs::temp_directory_path() / ("cs-build-hostile-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    Bytes stub = test::MakeFakeStub();
+    WriteAll(dir / "stub.exe", stub.data(), stub.size());
+    WriteAll(dir / "a.txt", "a", 1);
+    std::string project = "[product]\nname = \"X\"\n[[file]]\nsource = \"a.txt\"\n"
+                          "destination = '%InstallDir%\\..\\..\\escape.txt'\n";
+    WriteAll(dir / "x.toml", project.data(), project.size());
+    std::string out;
+    EXPECT_EQ(RunTool("build " + (dir / "x.toml").string() + " -o " + (dir / "x.exe").string() + " --stub " +
+                          (dir / "stub.exe").string(),
+                      out),
+              1)
+        << out;
+    EXPECT_NE(out.find((dir / "x.toml").string() +
+                       ":5: file[0].destination: \"%InstallDir%\\..\\..\\escape.txt\" has a"),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(dir / "x.exe"));
     fs::remove_all(dir);
 }
 #endif

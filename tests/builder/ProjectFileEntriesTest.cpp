@@ -272,6 +272,129 @@ TEST_F(FileEntries, NamesThatWindowsTakesForOneAreRefused) {
 
 #endif
 
+// Every name or destination that would leave its folder, open a device or that Windows
+// cannot hold is refused at its own line and key, before anything is built.
+TEST_F(FileEntries, NamesAndDestinationsThatLeaveTheirFolderAreRefused) {
+    struct Case {
+        const char* keys;     // after source = "app.exe" on line 4
+        const char* expected; // after "project.toml:"
+    } cases[] = {
+        {"name = '..\\..\\x'", "5: file[0].name: \"..\\..\\x\" has a \".\" or \"..\" part"},
+        {"name = '../x'", "5: file[0].name: \"../x\" has a \".\" or \"..\" part"},
+        {"name = 'sub\\.\\x'", "5: file[0].name: \"sub\\.\\x\" has a"},
+        {"name = '\\x'", "5: file[0].name: \"\\x\" is an absolute path"},
+        {"name = 'C:\\x'", "5: file[0].name: \"C:\\x\" holds a character Windows does not allow"},
+        {"name = 'a\\\\b'", "5: file[0].name: \"a\\\\b\" has an empty part"},
+        {"name = 'x.'", "5: file[0].name: \"x.\" has a part that ends with a dot or a blank"},
+        {"name = 'x '", "5: file[0].name: \"x \" has a part that ends with a dot or a blank"},
+        {"destination = '..\\escape.txt'", "5: file[0].destination: \"..\\escape.txt\" has a"},
+        {"destination = '%InstallDir%\\..\\x'", "5: file[0].destination: \"%InstallDir%\\..\\x\" has a"},
+        {"destination = '%InstallDir%\\..\\..\\..\\escape.txt'", "5: file[0].destination: \"%Ins"},
+        {"destination = 'docs/../../x'", "5: file[0].destination: \"docs/../../x\" has a"},
+        {"destination = '%SystemDir%\\..\\x.dll'",
+         "5: file[0].destination: \"%SystemDir%\\..\\x.dll\" has a"},
+        {"destination = '%..%\\x'", "5: file[0].destination: \"%..%\\x\" starts with a variable"},
+        {"destination = '%C:%\\x'", "5: file[0].destination: \"%C:%\\x\" starts with a variable"},
+        {"destination = '\\Windows\\x'", "5: file[0].destination: \"\\Windows\\x\" is an absolute path"},
+        {"destination = 'C:x\\y'", "5: file[0].destination: \"C:x\\y\" names a drive without"},
+        {"destination = '\\\\?\\C:\\x'", "5: file[0].destination: \"\\\\?\\C:\\x\" is a device path"},
+        {"destination = '\\\\.\\C:\\x'", "5: file[0].destination: \"\\\\.\\C:\\x\" is a device path"},
+        {"destination = '..'", "5: file[0].destination: \"..\" has a"},
+    };
+    for (const Case& c : cases)
+        ExpectError(OneEntry("file", std::string("source = \"app.exe\"\n") + c.keys), c.expected);
+}
+
+TEST_F(FileEntries, DeviceNamesAndReservedCharactersAreRefused) {
+    const char* devices[] = {"CON",      "nul", "NUL.txt", "nul .txt",   "Com1",   "COM9.log", "LPT1",
+                             "lpt3.dat", "AUX", "PRN",     "aux.tar.gz", "CONIN$", "CONOUT$",  "COM\u00b9"};
+    for (const char* device : devices)
+        for (const char* key : {"name", "destination"}) {
+            SCOPED_TRACE(std::string(key) + " " + device);
+            ExpectError(
+                OneEntry("file", "source = \"app.exe\"\n" + std::string(key) + " = 'bin\\" + device + "'"),
+                std::string("5: file[0].") + key + ": \"bin\\" + device + "\" names a device");
+        }
+    for (char c : std::string("<>:\"|?*\x01\x1f")) {
+        char toml[40];
+        std::snprintf(toml, sizeof toml, "name = \"a\\u%04xb\"", unsigned(c));
+        SCOPED_TRACE(toml);
+        ExpectError(OneEntry("file", std::string("source = \"app.exe\"\n") + toml),
+                    std::string("5: file[0].name: \"a") + c + "b\" holds a character Windows does not allow");
+    }
+    ExpectError(OneEntry("folder", "source = \"docs\"\ndestination = \"help/NUL\""),
+                "5: folder[0].destination: \"NUL\" names a device");
+}
+
+// Names the builder takes are left alone: dots inside names, device-like longer names,
+// variables as bases and full paths.
+TEST_F(FileEntries, SoundNamesAndDestinationsStillBuild) {
+    for (const char* keys :
+         {"name = '.config'", "name = 'a..b.txt'", "name = 'CONSOLE.txt'", "name = 'com10'",
+          "destination = '%SystemDir%\\'", "destination = '%AppDataDir%\\Corp\\x.cfg'",
+          "destination = 'D:\\Tools\\'", "destination = 'bin\\'", "destination = 'new.exe'"}) {
+        Project p = LoadOk(OneEntry("file", std::string("source = \"app.exe\"\n") + keys));
+        EXPECT_EQ(p.files.size(), 1u) << keys;
+    }
+}
+
+#ifndef _WIN32 // such names cannot be made on Windows
+
+// A Linux source tree can hold a file whose name is a Windows path: "..\..\x" would be
+// written two folders above the installation.
+TEST_F(FileEntries, TreeFilesWhoseNamesAreWindowsPathsAreRefused) {
+    struct Case {
+        const char* file;
+        const char* expected;
+    } cases[] = {
+        {"..\\..\\x", "4: folder[0].source: the file \"..\\..\\x\" has a \".\" or \"..\" part"},
+        {"sub/..\\..\\x", "4: folder[0].source: the file \"sub/..\\..\\x\" has a"},
+        {"C:\\escape.txt", "4: folder[0].source: the file \"C:\\escape.txt\" holds a character"},
+        {"nul.txt", "4: folder[0].source: the file \"nul.txt\" names a device"},
+        {"a?b", "4: folder[0].source: the file \"a?b\" holds a character"},
+        {"trailing.", "4: folder[0].source: the file \"trailing.\" has a part that ends with a dot"},
+        {"\\rooted", "4: folder[0].source: the file \"\\rooted\" is an absolute path"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        fs::remove_all(dir_ / "hostile");
+        Put(std::string("hostile/ok.txt"), "fine");
+        Put(std::string("hostile/") + c.file, "escape");
+        ExpectError(OneEntry("folder", "source = \"hostile\""), c.expected);
+    }
+}
+
+#endif
+
+// Two entries whose files land on one place on Windows: the second would replace the first.
+TEST_F(FileEntries, CaseTwinsAcrossEntriesAreRefused) {
+    Put("other/APP.EXE", "second");
+    struct Case {
+        const char* entries; // from line 3
+        const char* expected;
+    } cases[] = {
+        {"[[file]]\nsource = \"app.exe\"\n[[file]]\nsource = \"other/APP.EXE\"\n",
+         "5: file[1].name: \"InstallDir\\APP.EXE\" is the same file on Windows as \"InstallDir\\app.exe\""},
+        {"[[file]]\nsource = \"app.exe\"\nname = \"bin\\\\A.exe\"\n[[file]]\nsource = \"readme.txt\"\n"
+         "destination = \"BIN\\\\a.EXE\"\n",
+         "6: file[1].destination: \"InstallDir\\BIN\\a.EXE\" is the same file on Windows as"},
+        {"[[file]]\nsource = \"app.exe\"\n[[file]]\nsource = \"readme.txt\"\nname = \"app.exe\"\n",
+         "5: file[1].name: \"InstallDir\\app.exe\" is the same file"},
+        {"[[file]]\nsource = \"readme.txt\"\nname = \"docs\\\\README.TXT\"\n"
+         "[[folder]]\nsource = \"docs\"\ndestination = \"Docs\"\n",
+         "6: folder[0].source: \"InstallDir\\Docs\\readme.txt\" is the same file on Windows as"},
+        {"[[file]]\nsource = \"app.exe\"\ndestination = \"%SystemDir%\\\\\"\n[[file]]\nsource = "
+         "\"other/APP.EXE\"\ndestination = \"%systemdir%\\\\\"\n",
+         "6: file[1].destination:"},
+    };
+    for (const Case& c : cases)
+        ExpectError(std::string("[product]\nname = \"X\"\n") + c.entries, c.expected);
+    // The same name in two different base folders is two files.
+    Project p = LoadOk("[product]\nname = \"X\"\n[[file]]\nsource = \"app.exe\"\n[[file]]\nsource = "
+                       "\"other/APP.EXE\"\ndestination = \"%SystemDir%\\\\\"\n");
+    EXPECT_EQ(p.files.size(), 2u);
+}
+
 TEST_F(FileEntries, LinksToFilesAreFollowedLinksToFoldersAreNot) {
     Put("linked/real.txt", "real");
     std::error_code ec;
