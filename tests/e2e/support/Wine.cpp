@@ -240,8 +240,29 @@ std::string WindowName(const std::string& id) {
     return name;
 }
 
+namespace {
+
+// Whether the window is still mapped and viewable (visible windows with any name).
+bool IsWindowShown(const std::string& id) {
+    RunResult r = RunNative({"xdotool", "search", "--onlyvisible", "--name", "."}, 5);
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line == id) return true;
+    return false;
+}
+
+} // namespace
+
 void PressKey(const std::string& id, const std::string& key) {
-    RunNative({"xdotool", "windowfocus", "--sync", id, "key", key}, 10);
+    // On a loaded machine a window can be shown a moment before it takes the focus, and the
+    // key is then lost: it is sent again while the window is still there.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        RunNative({"xdotool", "windowfocus", "--sync", id, "key", key}, 10);
+        for (int wait = 0; wait < 15; ++wait) {
+            if (!IsWindowShown(id)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    }
 }
 
 std::string Screenshot(const std::string& path) {

@@ -75,7 +75,9 @@ std::string SpecialFolder(const std::string& name);
 // Waits for a window whose name matches the regular expression; returns its id.
 std::optional<std::string> WaitForWindow(const std::string& nameRegex, int timeoutSeconds);
 std::string WindowName(const std::string& id);
-// The text of the static controls in a window is not visible to X; a screenshot is.
+// Answers a box with a key that closes it (Return, Escape, a button's letter): the key is sent
+// again while the box is still shown. The text of the static controls in a window is not
+// visible to X; a screenshot is.
 void PressKey(const std::string& id, const std::string& key);
 // Saves the whole screen as PNG at path; returns the path ("" on failure).
 std::string Screenshot(const std::string& path);
