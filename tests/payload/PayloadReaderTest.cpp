@@ -235,6 +235,7 @@ TEST(Integrity, TrustOutcomesToCodes) {
     EXPECT_EQ(TrustIntegrityCode(2, 19, 0x1234), 1019);
 }
 
+#ifdef CORVANTIS_SOURCE_DIR
 // A payload whose block decodes to an empty definition: the text reads then start at no data
 // at all, which must end in a read failure and never hand a null pointer to the C library
 // (this input, found by the payload fuzz target, did; the sanitizer build stops on it).
@@ -250,6 +251,7 @@ TEST(PayloadReader, EmptyDecodedDefinitionReadsAsAFailure) {
     DefinitionState state;
     EXPECT_NE(ReadDefinition(info.definition.data(), info.definition.size(), env, state), 0);
 }
+#endif
 
 // Every text read over no data at all (a null pointer, as an empty buffer gives) fails
 // the same way as one past the end of real data: empty, exhausted.
