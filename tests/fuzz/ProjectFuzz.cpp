@@ -8,6 +8,7 @@
 // could name a file outside that tree (an absolute path, or ".." as one of its parts) skips
 // the input: the run never walks or reads the machine's own files.
 #include "builder/Project.h"
+#include "builder/TomlText.h"
 #include "payload/DefinitionReader.h"
 
 #include <toml++/toml.h>
@@ -97,11 +98,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    try {
-        toml::table root = toml::parse(text);
-        if (!StaysInTree(root)) return 0;
-    } catch (const toml::parse_error&) {
-        // The reader meets the same parse failure and reports it: still worth running.
+    // The screen reads the text as the reader does (toml++ only ever sees the parser's text);
+    // where that fails, the reader fails the same way, and that is still worth running.
+    std::string safe, problem;
+    size_t line = 0;
+    if (cs::TomlParserText(text, safe, line, problem)) {
+        try {
+            toml::table root = toml::parse(safe);
+            if (!StaysInTree(root)) return 0;
+        } catch (const toml::parse_error&) {
+        }
     }
 
     cs::Project project;
