@@ -17,7 +17,7 @@ endfunction()
 function(corvantis_fuzz name source)
   add_executable(${name} ${source})
   target_link_libraries(${name} PRIVATE ${ARGN})
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
 endfunction()
 
 # corvantis_library(NAME SOURCES portable... WIN32 windows-only... HOST native-only... LIBS ...)

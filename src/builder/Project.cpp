@@ -3,6 +3,7 @@
 
 #include "builder/ProjectOptions.h"
 #include "builder/ProjectSection.h"
+#include "builder/TomlText.h"
 
 #include <map>
 
@@ -33,8 +34,14 @@ struct LanguageTexts {
 bool ReadLanguage(std::string_view text, const std::string& file, LanguageTexts& out, std::string& error) {
     Problems problems(file);
     toml::table root;
+    std::string safe, problem;
+    size_t line = 0;
+    if (!TomlParserText(text, safe, line, problem)) {
+        error = file + ":" + std::to_string(line) + ": " + problem;
+        return false;
+    }
     try {
-        root = toml::parse(text, file);
+        root = toml::parse(safe, file);
     } catch (const toml::parse_error& e) {
         error = file + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
         return false;
@@ -95,8 +102,14 @@ class ProjectReader {
 
 bool ProjectReader::Read(std::string_view text, std::string& error) {
     toml::table root;
+    std::string safe, problem;
+    size_t line = 0;
+    if (!TomlParserText(text, safe, line, problem)) {
+        error = problems_.File() + ":" + std::to_string(line) + ": " + problem;
+        return false;
+    }
     try {
-        root = toml::parse(text, problems_.File());
+        root = toml::parse(safe, problems_.File());
     } catch (const toml::parse_error& e) {
         error = problems_.File() + ":" + std::to_string(e.source().begin.line) + ": " +
                 std::string(e.description());

@@ -107,7 +107,8 @@ String8 ByteReader::Blob4() {
 }
 
 String8 ByteReader::ZText8() {
-    const void* end = std::memchr(data_ + pos_, 0, size_ - pos_);
+    // An empty buffer may come with a null pointer, which memchr must never see.
+    const void* end = Remaining() ? std::memchr(data_ + pos_, 0, Remaining()) : nullptr;
     if (!end) {
         Take(size_ - pos_ + 1);
         return {};

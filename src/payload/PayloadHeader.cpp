@@ -28,6 +28,7 @@ class Cursor {
     }
     // A NUL-terminated text; false when no NUL comes before the end of the view.
     bool ReadText(String8& text) {
+        if (Remaining() == 0) return false; // an empty view may have no data pointer at all
         const uint8_t* start = view_.data() + at_;
         const void* nul = std::memchr(start, 0, Remaining());
         if (!nul) return false;

@@ -428,6 +428,47 @@ TEST_F(ProjectFiles, ErrorsNameFileLineAndKey) {
     ExpectError(shortcuts, "shortcut: at most 1000");
 }
 
+// Characters outside ASCII: kept wherever TOML allows them (strings, quoted keys, comments),
+// refused with their line anywhere else, and never handed to the parser where it would take
+// a path it declares unreachable (the first refused case came from the project fuzz target).
+TEST_F(ProjectFiles, CharactersOutsideAscii) {
+    struct Ok {
+        const char* text;
+        const char16_t* name;
+    } oks[] = {
+        {"[product]\nname = \"caf\xC3\xA9 \xF0\x9F\x98\x80\"\n", u"caf\u00E9 \U0001F600"},
+        {"# caf\xC3\xA9\n[product] # \xC3\xA2\nname = 'caf\xC3\xA9'\n", u"caf\u00E9"},
+        {"[product]\nname = '''\xC3\xA2'''\n", u"\u00E2"},
+        {"[product]\nname = \"\"\"\\\n   \xC3\xA9t\xC3\xA9\"\"\"\n", u"\u00E9t\u00E9"},
+        {"[product]\nname = \"\"\"a\"\"\xC3\xA2\"\"\"\"\n", u"a\"\"\u00E2\""},
+        {"\xEF\xBB\xBF[product]\nname = \"\\u00E9\\\\\xC3\xA9\"\n", u"\u00E9\\\u00E9"},
+    };
+    for (const Ok& c : oks)
+        EXPECT_EQ(LoadOk(c.text).definition.productName, c.name) << c.text;
+    struct Bad {
+        std::string text;
+        const char* expected;
+    } bads[] = {
+        {"\xC3\xA2", "1: a character outside ASCII belongs in a string or a comment"},
+        {"[product]\nname = \"X\" \xC3\xA9\n",
+         "2: a character outside ASCII belongs in a string or a comment"},
+        {"[product]\nn\xC3\xA2me = \"X\"\n", "2: a character outside ASCII belongs in a string or a comment"},
+        {"[product]\nname = \"\"\"\n\\\xC3\xA9\"\"\"\n",
+         "3: a backslash before a character outside ASCII is no escape"},
+        {"[product]\nname = \"\xC3\"\n", "2: the text is not UTF-8"},
+    };
+    for (const Bad& c : bads)
+        ExpectError(c.text, c.expected);
+    // A language file goes through the same reading.
+    Put("bad.toml", "language = \"Deutsch\" \xC3\xA4\n");
+    Project p;
+    std::string error;
+    EXPECT_FALSE(Load("languages = [\"bad.toml\"]\n[product]\nname = \"X\"\n", p, error));
+    EXPECT_NE(error.find("bad.toml:1: a character outside ASCII belongs in a string or a comment"),
+              std::string::npos)
+        << error;
+}
+
 TEST_F(ProjectFiles, LanguageFiles) {
     Put("german.toml", "language = \"Deutsch\"\n[strings]\n1 = \"Willkommen\"\n49 = \"Abbrechen\"\n");
     Project p = LoadOk("languages = [\"german.toml\"]\n[product]\nname = \"X\"\n[texts]\n49 = \"Stop\"\n");

@@ -2,6 +2,8 @@
 // checksum test, the engine checks and the trust-verification codes.
 #include "payload/PayloadReader.h"
 #include "payload/Crc32.h"
+#include "payload/DefinitionReader.h"
+#include "payload/DefinitionStream.h"
 #include "payload/Integrity.h"
 #include "payload/PayloadCodes.h"
 #include "payload/XorStep.h"
@@ -10,6 +12,9 @@
 #include "payload/FakePe.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
 
 using namespace cs;
 
@@ -228,4 +233,58 @@ TEST(Integrity, TrustOutcomesToCodes) {
     // A failing number passes mode 2 when the chain ends in an untrusted root.
     EXPECT_EQ(TrustIntegrityCode(2, 18, kTrustUntrustedRootChain), 0);
     EXPECT_EQ(TrustIntegrityCode(2, 19, 0x1234), 1019);
+}
+
+#ifdef CORVANTIS_SOURCE_DIR
+// A payload whose block decodes to an empty definition: the text reads then start at no data
+// at all, which must end in a read failure and never hand a null pointer to the C library
+// (this input, found by the payload fuzz target, did; the sanitizer build stops on it).
+TEST(PayloadReader, EmptyDecodedDefinitionReadsAsAFailure) {
+    std::ifstream in(CORVANTIS_SOURCE_DIR "/tests/fuzz/seeds/payload/payload-ubsan-ztext8.bin",
+                     std::ios::binary);
+    ASSERT_TRUE(in);
+    Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    PayloadInfo info;
+    ASSERT_EQ(ReadPayload(ByteView(input.data(), input.size()), info), kPayloadOk);
+    ASSERT_TRUE(info.definition.empty());
+    DefinitionEnvironment env;
+    DefinitionState state;
+    EXPECT_NE(ReadDefinition(info.definition.data(), info.definition.size(), env, state), 0);
+}
+#endif
+
+// Every text read over no data at all (a null pointer, as an empty buffer gives) fails
+// the same way as one past the end of real data: empty, exhausted.
+TEST(DefinitionStream, TextReadsOverNoData) {
+    String8 (*reads8[])(ByteReader&) = {
+        [](ByteReader& r) { return r.ZText8(); },
+        [](ByteReader& r) { return r.TextBytes(); },
+        [](ByteReader& r) { return r.Blob4(); },
+    };
+    for (auto read : reads8) {
+        ByteReader r(nullptr, 0);
+        EXPECT_EQ(read(r), "");
+        EXPECT_TRUE(r.Exhausted());
+    }
+    String (*reads16[])(ByteReader&) = {
+        [](ByteReader& r) { return r.ZText16(); },
+        [](ByteReader& r) { return r.Text(); },
+        [](ByteReader& r) { return r.Text1(); },
+        [](ByteReader& r) { return r.Text2(); },
+    };
+    for (auto read : reads16) {
+        ByteReader r(nullptr, 0);
+        EXPECT_EQ(read(r), u"");
+        EXPECT_TRUE(r.Exhausted());
+    }
+}
+
+// The header's version text at the very end of the view: no terminator, the magic code.
+TEST(PayloadHeader, VersionTextAtTheEndOfTheView) {
+    const uint8_t magicOnly[] = {uint8_t(kPayloadMagic), uint8_t(kPayloadMagic >> 8),
+                                 uint8_t(kPayloadMagic >> 16), uint8_t(kPayloadMagic >> 24)};
+    PayloadHeader h;
+    size_t length = 0;
+    EXPECT_EQ(ReadPayloadHeader(ByteView(magicOnly, sizeof magicOnly), h, length), kCodeMagic);
+    EXPECT_EQ(ReadPayloadHeader(ByteView(), h, length), kCodeMagic);
 }
