@@ -28,15 +28,18 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
     bool removable = run_.folders.removableDrive;
     Destination destination =
         ResolveDestination(entry, run_.folders, [this](String& text) { system_.ExpandVariables(text); });
+    // The name the log, the uninstaller's records and the shared-file counts know; the file
+    // operations act where that name leads a 32-bit program.
     const String& path = destination.path;
+    String onDisk = RedirectedPath(path, run_.folders.systemFolder, run_.folders.systemFolder32);
 
     String line = Format(u"%s >>> %s", FileNameOf(destination.name), path);
     bool hide = HidesFileName(entry.name, (run_.optionWord2 & kOpt2HideFileNames) != 0);
     position_ = ProgressOf(index, count);
     system_.ShowProgress(position_, hide ? system_.LanguageText(kTextFilesInstalled) : path);
-    AddToLists(entry, path);
+    AddToLists(entry, path, onDisk);
 
-    ExistingFile existing = system_.Inspect(path, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
+    ExistingFile existing = system_.Inspect(onDisk, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
     FileVerdict verdict = DecideOverwrite(OverwriteModeOf(entry.flags), path, existing, entry.date);
     if (verdict.install) verdict = TestExistingFile(entry, path, existing, removable);
     if (!verdict.logText.IsEmpty()) system_.Log(verdict.logText);
@@ -45,18 +48,18 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
         return;
     }
 
-    AddGeneratedShortcut(entry, path);
+    AddGeneratedShortcut(entry, onDisk);
     if (destination.createFolder && !MakeParentFolder(entry, path)) return;
     Record(entry, path, UninstallKind::kFile);
 
-    WriteOutcome write = system_.Write(path, entry, existing.exists);
+    WriteOutcome write = system_.Write(onDisk, entry, existing.exists);
     if (write.written && (run_.optionWord1 & kOpt1LogEveryFile)) system_.Log(line + u"\r\n");
     if (!write.logText.IsEmpty()) system_.Log(write.logText);
     if (!write.failure.IsEmpty()) system_.AddFailure(write.failure);
     if (write.diskFull) run_.diskFull = true;
     if (write.deferred) run_.optionWord1 |= kOpt1RebootRequired;
-    if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, path);
-    if (write.written) lists_.installed.Append(path);
+    if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, onDisk);
+    if (write.written) lists_.installed.Append(onDisk);
 }
 
 // Records a file or folder for the uninstaller, unless the entry is kept or its kind leaves
@@ -73,7 +76,7 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     String folder = FolderToCreate(destination, run_.folders.installDir);
     if (folder.IsEmpty()) return true;
     String reason;
-    if (!system_.MakeFolder(folder, reason)) {
+    if (!system_.MakeFolder(RedirectedPath(folder, run_.folders.systemFolder, run_.folders.systemFolder32), reason)) {
         system_.AddFailure(Format(u"%s %s\r\n%s\r\n\r\nNot installed: %s\r\n\r\n",
                                   system_.LanguageText(kTextCannotCreateFolder), folder, reason, destination));
         return false;
@@ -82,10 +85,11 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     return true;
 }
 
-void FileInstaller::AddToLists(const FileRecord& entry, const String& destination) {
+// The shared-file list under the recorded name; what acts on the file gets it on disk.
+void FileInstaller::AddToLists(const FileRecord& entry, const String& recorded, const String& destination) {
     int marker = SharedFileMarker(entry.kind, entry.flags, run_.folders.removableDrive);
     if (marker >= 0) {
-        String8 item = ToPathForm(destination);
+        String8 item = ToPathForm(recorded);
         if (marker) item += static_cast<char>(marker);
         lists_.sharedFiles.Append(item);
     }

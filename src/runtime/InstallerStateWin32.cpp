@@ -3,6 +3,7 @@
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/OsInfo.h"
+#include "core/Text.h"
 #include "payload/DefinitionReader.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/InstallerState.h"
@@ -44,6 +45,14 @@ void RestoreFileSystemRedirection() {
     if (!g_redirectionOff) return;
     auto revert = Kernel32Entry<BOOL(WINAPI*)(PVOID)>("Wow64RevertWow64FsRedirection");
     if (revert && revert(g_redirection)) g_redirectionOff = false;
+}
+
+String ProductSystemFolder32() {
+    const Definition& d = Installer().definition;
+    bool product32 = !(d.optionWord2 & kOpt2Product64Bit) && d.bitness != 1;
+    if (!kEngineIs64Bit || !product32) return String();
+    String system32 = GetFolder(FolderId::System32);
+    return EqualsNoCase(system32, GetFolder(FolderId::System).c_str()) ? String() : system32;
 }
 
 void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,

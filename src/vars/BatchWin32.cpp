@@ -26,6 +26,29 @@ void ReportBatchFailure(const String& message) {
     LogTextWide(message + u"\r\n");
 }
 
+// Starts the batch in the interpreter the product's batches run in (ChooseBatchInterpreter):
+// for a 32-bit product under the 64-bit engine the 32-bit one, or, where none exists or
+// starts, the engine's own with the environment a 32-bit program sees. The command line used
+// comes back for the failure message.
+UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath, const String& capturePath,
+                                   const String& folder, bool hidden, String& commandLine) {
+    String system = GetFolder(FolderId::System), system32 = ProductSystemFolder32();
+    String path32 = RedirectedPath(interpreter, system, system32);
+    BatchInterpreter choice = ChooseBatchInterpreter(interpreter, system, system32, IsExistingFile(path32));
+    commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
+    UniqueHandle process;
+    if (!choice.environment32) process = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS);
+    if (!process && !system32.IsEmpty() && !choice.environment32) // present, but no 32-bit code runs here
+        choice = ChooseBatchInterpreter(interpreter, system, system32, false);
+    if (choice.environment32) {
+        Array<String> environment = Environment32(ProcessEnvironment());
+        commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
+        process = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS, &environment);
+    }
+    if (!choice.logLine.IsEmpty()) LogTextWide(choice.logLine);
+    return process;
+}
+
 } // namespace
 
 String CommandInterpreter() {
@@ -77,9 +100,10 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         }
     }
 
-    String commandLine = BatchProcessCommandLine(interpreter, ShortPathOf(batchPath),
-                                                 capturePath.IsEmpty() ? String() : ShortPathOf(capturePath));
-    UniqueHandle batch = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS);
+    String commandLine;
+    UniqueHandle batch = StartBatchInterpreter(interpreter, ShortPathOf(batchPath),
+                                               capturePath.IsEmpty() ? String() : ShortPathOf(capturePath),
+                                               folder, hidden, commandLine);
     if (!batch) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,
