@@ -39,7 +39,8 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
     system_.ShowProgress(position_, hide ? system_.LanguageText(kTextFilesInstalled) : path);
     AddToLists(entry, path, onDisk);
 
-    ExistingFile existing = system_.Inspect(onDisk, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
+    ExistingFile existing =
+        system_.Inspect(onDisk, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
     FileVerdict verdict = DecideOverwrite(OverwriteModeOf(entry.flags), path, existing, entry.date);
     if (verdict.install) verdict = TestExistingFile(entry, path, existing, removable);
     if (!verdict.logText.IsEmpty()) system_.Log(verdict.logText);
@@ -76,7 +77,8 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     String folder = FolderToCreate(destination, run_.folders.installDir);
     if (folder.IsEmpty()) return true;
     String reason;
-    if (!system_.MakeFolder(RedirectedPath(folder, run_.folders.systemFolder, run_.folders.systemFolder32), reason)) {
+    if (!system_.MakeFolder(RedirectedPath(folder, run_.folders.systemFolder, run_.folders.systemFolder32),
+                            reason)) {
         system_.AddFailure(Format(u"%s %s\r\n%s\r\n\r\nNot installed: %s\r\n\r\n",
                                   system_.LanguageText(kTextCannotCreateFolder), folder, reason, destination));
         return false;

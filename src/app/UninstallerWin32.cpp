@@ -603,7 +603,8 @@ void RemoveCreatedFolders(Run& run) {
     // A created folder that is still there (it held a file that could not be deleted, or one
     // of the user's) stays recorded, so that a later run removes it once it is empty.
     for (const String& folder : run.folders)
-        if (IsExistingFolder(OnDisk(run, folder))) RecordUninstallPath(run.records, folder, UninstallKind::kFolder);
+        if (IsExistingFolder(OnDisk(run, folder)))
+            RecordUninstallPath(run.records, folder, UninstallKind::kFolder);
 }
 
 void RewriteDataFile(Run& run) {

@@ -189,10 +189,11 @@ String RedirectedPath(const String& path, const String& systemFolder, const Stri
     String system = NormalizeFolderPath(systemFolder);
     if (system.IsEmpty() || systemFolder32.IsEmpty() || system.Length() <= 3) return path;
     size_t n = system.Length();
-    if (path.Length() < n || CompareNoCase(path.c_str(), system.c_str(), static_cast<int>(n)) != 0) return path;
+    if (path.Length() < n || CompareNoCase(path.c_str(), system.c_str(), static_cast<int>(n)) != 0)
+        return path;
     if (path.Length() > n && path[n] != u'\\' && path[n] != u'/') return path;
     String rest(path.c_str() + n, path.Length() - n);
-    static const char16_t* const kShared[] = {u"\\catroot",  u"\\catroot2", u"\\DriverStore",
+    static const char16_t* const kShared[] = {u"\\catroot",      u"\\catroot2", u"\\DriverStore",
                                               u"\\drivers\\etc", u"\\LogFiles", u"\\spool"};
     String lookup = rest;
     for (size_t i = 0; i < lookup.Length(); ++i)

@@ -39,8 +39,9 @@ UniqueHandle StartProcess(const String& commandLine, const String& folder, bool 
         flags |= CREATE_UNICODE_ENVIRONMENT;
     }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, environment ? block.data() : nullptr,
-                        folder.IsEmpty() ? nullptr : W(folder), &startup, &process))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags,
+                        environment ? block.data() : nullptr, folder.IsEmpty() ? nullptr : W(folder),
+                        &startup, &process))
         return UniqueHandle();
     CloseHandle(process.hThread);
     return UniqueHandle(process.hProcess);

@@ -221,8 +221,8 @@ BatchInterpreter ChooseBatchInterpreter(const String& interpreter, const String&
         choice.logLine = Format(u"Batch runs in the 32-bit command interpreter %s\r\n", path32);
     } else {
         choice.environment32 = true;
-        choice.logLine = Format(u"No 32-bit command interpreter: batch runs in %s with a 32-bit environment\r\n",
-                                interpreter);
+        choice.logLine = Format(
+            u"No 32-bit command interpreter: batch runs in %s with a 32-bit environment\r\n", interpreter);
     }
     return choice;
 }
@@ -232,7 +232,8 @@ namespace {
 // The entry's value when its name is the given one (case ignored), else nullptr.
 const char16_t* ValueOf(const String& entry, const char16_t* name) {
     size_t n = std::char_traits<char16_t>::length(name);
-    if (entry.Length() <= n || entry[n] != u'=' || CompareNoCase(entry.c_str(), name, static_cast<int>(n)) != 0)
+    if (entry.Length() <= n || entry[n] != u'=' ||
+        CompareNoCase(entry.c_str(), name, static_cast<int>(n)) != 0)
         return nullptr;
     return entry.c_str() + n + 1;
 }

@@ -30,8 +30,9 @@ void ReportBatchFailure(const String& message) {
 // for a 32-bit product under the 64-bit engine the 32-bit one, or, where none exists or
 // starts, the engine's own with the environment a 32-bit program sees. The command line used
 // comes back for the failure message.
-UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath, const String& capturePath,
-                                   const String& folder, bool hidden, String& commandLine) {
+UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath,
+                                   const String& capturePath, const String& folder, bool hidden,
+                                   String& commandLine) {
     String system = GetFolder(FolderId::System), system32 = ProductSystemFolder32();
     String path32 = RedirectedPath(interpreter, system, system32);
     BatchInterpreter choice = ChooseBatchInterpreter(interpreter, system, system32, IsExistingFile(path32));

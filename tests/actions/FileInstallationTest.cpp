@@ -271,11 +271,12 @@ TEST_F(FileLoop, SystemFilesAreNamedAsTheSystemFolderButWrittenWhereItLeads) {
                                                            u"C:\\Windows\\SysWOW64\\sub\\y.dll",
                                                            u"C:\\Windows\\SysWOW64\\c.dll"}));
     EXPECT_EQ(system.folders, (std::vector<std::u16string>{u"C:\\Windows\\SysWOW64\\sub"}));
-    EXPECT_EQ(system.log, u"x.dll >>> C:\\Windows\\System32\\x.dll\r\n"
-                          u"y.dll >>> C:\\Windows\\System32\\sub\\y.dll\r\n"
-                          u"C:\\Windows\\System32\\old.dll was not installed because its version (1.0) is not "
-                          u"newer than 9.0\r\n"
-                          u"c.dll >>> C:\\Windows\\System32\\c.dll\r\n");
+    EXPECT_EQ(system.log,
+              u"x.dll >>> C:\\Windows\\System32\\x.dll\r\n"
+              u"y.dll >>> C:\\Windows\\System32\\sub\\y.dll\r\n"
+              u"C:\\Windows\\System32\\old.dll was not installed because its version (1.0) is not "
+              u"newer than 9.0\r\n"
+              u"c.dll >>> C:\\Windows\\System32\\c.dll\r\n");
     FileRunLists& lists = installer.Lists();
     ASSERT_EQ(lists.sharedFiles.Count(), 4);
     EXPECT_EQ(lists.sharedFiles[0], String8("C:\\Windows\\System32\\x.dll "));
@@ -292,7 +293,8 @@ TEST_F(FileLoop, SystemFilesAreNamedAsTheSystemFolderButWrittenWhereItLeads) {
                                                                  {u"C:\\Windows\\System32\\sub\\y.dll", 1},
                                                                  {u"C:\\Windows\\System32\\x.dll", 1}}));
     EXPECT_EQ(std::string(run.storedSharedFiles.View()).find("SysWOW64"), std::string::npos);
-    EXPECT_NE(std::string(run.storedSharedFiles.View()).find("\"C:\\Windows\\System32\\x.dll "), std::string::npos)
+    EXPECT_NE(std::string(run.storedSharedFiles.View()).find("\"C:\\Windows\\System32\\x.dll "),
+              std::string::npos)
         << run.storedSharedFiles.c_str();
 }
 

@@ -592,12 +592,16 @@ TEST(PathRules, RedirectedPathFollowsTheSystemFolderRedirection) {
         {u"", u""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(RedirectedPath(c.path, system, system32), String(c.expected)) << ToUtf8(String(c.path)).c_str();
+        EXPECT_EQ(RedirectedPath(c.path, system, system32), String(c.expected))
+            << ToUtf8(String(c.path)).c_str();
     // A trailing backslash on either folder changes nothing.
-    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"C:\\windows\\system32\\", u"C:\\windows\\syswow64\\"),
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"C:\\windows\\system32\\",
+                             u"C:\\windows\\syswow64\\"),
               String(u"C:\\windows\\syswow64\\X.dll"));
     // Without both folders, or with a drive root for a system folder, nothing is redirected.
-    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", system, u""), String(u"C:\\windows\\system32\\X.dll"));
-    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"", system32), String(u"C:\\windows\\system32\\X.dll"));
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", system, u""),
+              String(u"C:\\windows\\system32\\X.dll"));
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"", system32),
+              String(u"C:\\windows\\system32\\X.dll"));
     EXPECT_EQ(RedirectedPath(u"C:\\X.dll", u"C:\\", system32), String(u"C:\\X.dll"));
 }

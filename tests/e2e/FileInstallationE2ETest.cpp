@@ -286,11 +286,17 @@ TEST_F(FilesUnderWine, A32BitProductsSystemFileIsNamedAndCountedAsTheSystemFolde
         return count.substr(std::min(count.size(), count.find_first_not_of(' ')));
     };
     auto project = [&](const std::string& product) {
-        return "[product]\nname = \"Wow " + product + " E2E\"\nversion = \"1.0\"\n"
-               "[install]\nfolder = \"C:\\\\cs_e2e_wow\\\\" + product + "\"\n"
-               "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Wow " + product + "\"\n"
+        return "[product]\nname = \"Wow " + product +
+               " E2E\"\nversion = \"1.0\"\n"
+               "[install]\nfolder = \"C:\\\\cs_e2e_wow\\\\" +
+               product +
+               "\"\n"
+               "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Wow " +
+               product +
+               "\"\n"
                "[options]\nstart_menu_uninstaller = false\n"
-               "[[file]]\nsource = \"" + Source("cs_e2e_wow.dll", "system bytes") + "\"\nkind = \"system\"\n";
+               "[[file]]\nsource = \"" +
+               Source("cs_e2e_wow.dll", "system bytes") + "\"\nkind = \"system\"\n";
     };
     for (const std::string product : {"A", "B"}) {
         std::string setup = Build("wow-" + product, project(product));
@@ -300,7 +306,8 @@ TEST_F(FilesUnderWine, A32BitProductsSystemFileIsNamedAndCountedAsTheSystemFolde
         std::string log = FileText(root + "/" + product + "/uninst/Install.log");
         EXPECT_TRUE(TextContains(log, "cs_e2e_wow.dll >>> " + name + "\r\n")) << log;
         EXPECT_FALSE(TextContains(log, "syswow64")) << log;
-        RunResult shared = RunWine({"reg", "query", entries + "CsE2E Wow " + product, "/v", "SharedFiles", "/reg:32"});
+        RunResult shared =
+            RunWine({"reg", "query", entries + "CsE2E Wow " + product, "/v", "SharedFiles", "/reg:32"});
         EXPECT_TRUE(TextContains(shared.output, "\"" + name + " \"")) << shared.output;
         EXPECT_FALSE(TextContains(shared.output, "syswow64")) << shared.output;
     }

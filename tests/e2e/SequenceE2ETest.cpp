@@ -230,12 +230,14 @@ TEST(SequenceUnderWine, LoosenedFoldersAndSearchPath) {
 // "PROCESSOR_ARCHITECTURE" is x86 and "ProgramFiles" the x86 folder. Under the 64-bit engine
 // a 64-bit product's batch still runs in the 64-bit one.
 TEST(SequenceUnderWine, ThirtyTwoBitProductBatchesSeeA32BitSystem) {
-    if (!fs::exists(DriveC() + "/windows/syswow64/cmd.exe")) GTEST_SKIP() << "a prefix without 32-bit programs";
+    if (!fs::exists(DriveC() + "/windows/syswow64/cmd.exe"))
+        GTEST_SKIP() << "a prefix without 32-bit programs";
     const std::string root = DriveC() + "/cs_e2e_batch32";
     fs::remove_all(root);
     auto project = [](const std::string& name, const std::string& bitness) {
         return "[product]\nname = \"" + name + "\"\nbitness = \"" + bitness + "\"\n" +
-               "[install]\nfolder = \"C:\\\\cs_e2e_batch32\\\\" + bitness + "\"\n"
+               "[install]\nfolder = \"C:\\\\cs_e2e_batch32\\\\" + bitness +
+               "\"\n"
                "[options]\nstart_menu_uninstaller = false\n"
                "[batches]\npost_install = '''\necho %PROCESSOR_ARCHITECTURE%>\"%InstallDir%\\arch.txt\"\n"
                "echo %PROCESSOR_ARCHITEW6432%>>\"%InstallDir%\\arch.txt\"\n"
@@ -247,7 +249,8 @@ TEST(SequenceUnderWine, ThirtyTwoBitProductBatchesSeeA32BitSystem) {
     EXPECT_EQ(FileText(root + "/any/arch.txt"), "x86\r\nAMD64\r\nC:\\Program Files (x86)\r\n");
     std::string log = FileText(root + "/any/Install.log");
     if (EngineIsX64())
-        EXPECT_TRUE(TextContains(log, "Batch runs in the 32-bit command interpreter C:\\windows\\syswow64\\cmd.exe\r\n"))
+        EXPECT_TRUE(TextContains(
+            log, "Batch runs in the 32-bit command interpreter C:\\windows\\syswow64\\cmd.exe\r\n"))
             << log;
     else
         EXPECT_FALSE(TextContains(log, "32-bit command interpreter")) << log;
@@ -259,7 +262,8 @@ TEST(SequenceUnderWine, ThirtyTwoBitProductBatchesSeeA32BitSystem) {
         std::string arch64 = FileText(root + "/64-bit/arch.txt");
         EXPECT_EQ(arch64.rfind("AMD64\r\n", 0), 0u) << arch64;
         EXPECT_TRUE(TextContains(arch64, "\r\nC:\\Program Files\r\n")) << arch64;
-        EXPECT_FALSE(TextContains(FileText(root + "/64-bit/Install.log"), "32-bit")) << "a 64-bit product's batch";
+        EXPECT_FALSE(TextContains(FileText(root + "/64-bit/Install.log"), "32-bit"))
+            << "a 64-bit product's batch";
     }
     for (const char* key : {"Batch32 E2E", "Batch64 E2E"})
         RegDeleteKey(std::string("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + key);

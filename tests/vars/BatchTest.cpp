@@ -291,14 +291,16 @@ TEST(BatchInterpreterChoice, ThirtyTwoBitProductsGetWhatThe32BitEngineGets) {
     BatchInterpreter usable = ChooseBatchInterpreter(cmd, system, system32, true);
     EXPECT_EQ(usable.path, String(u"C:\\windows\\syswow64\\cmd.exe"));
     EXPECT_FALSE(usable.environment32);
-    EXPECT_EQ(usable.logLine, String(u"Batch runs in the 32-bit command interpreter C:\\windows\\syswow64\\cmd.exe\r\n"));
+    EXPECT_EQ(usable.logLine,
+              String(u"Batch runs in the 32-bit command interpreter C:\\windows\\syswow64\\cmd.exe\r\n"));
 
     BatchInterpreter missing = ChooseBatchInterpreter(cmd, system, system32, false);
     EXPECT_EQ(missing.path, cmd);
     EXPECT_TRUE(missing.environment32);
-    EXPECT_EQ(missing.logLine,
-              String(u"No 32-bit command interpreter: batch runs in C:\\windows\\system32\\cmd.exe with a 32-bit "
-                     u"environment\r\n"));
+    EXPECT_EQ(
+        missing.logLine,
+        String(u"No 32-bit command interpreter: batch runs in C:\\windows\\system32\\cmd.exe with a 32-bit "
+               u"environment\r\n"));
 
     // An interpreter outside the system folder has no 32-bit twin: the environment says it.
     BatchInterpreter elsewhere = ChooseBatchInterpreter(u"D:\\tools\\cmd.exe", system, system32, true);
@@ -325,7 +327,8 @@ TEST(BatchInterpreterChoice, Environment32IsWhatA32BitProgramSees) {
         env.Append(e);
     Array<String> out = Environment32(env);
     std::vector<std::u16string> got;
-    for (const String& e : out) got.emplace_back(e.View());
+    for (const String& e : out)
+        got.emplace_back(e.View());
     EXPECT_EQ(got, (std::vector<std::u16string>{
                        u"=C:=C:\\work", u"CommonProgramFiles=C:\\Program Files (x86)\\Common Files",
                        u"CommonProgramFiles(x86)=C:\\Program Files (x86)\\Common Files",
