@@ -87,7 +87,8 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     return true;
 }
 
-// The shared-file list under the recorded name; what acts on the file gets it on disk.
+// The shared-file list and the registrations' lists (whose lines name the file) under the
+// recorded name; the registrations act where it leads. A font goes by the path on disk.
 void FileInstaller::AddToLists(const FileRecord& entry, const String& recorded, const String& destination) {
     int marker = SharedFileMarker(entry.kind, entry.flags, run_.folders.removableDrive);
     if (marker >= 0) {
@@ -95,8 +96,8 @@ void FileInstaller::AddToLists(const FileRecord& entry, const String& recorded, 
         if (marker) item += static_cast<char>(marker);
         lists_.sharedFiles.Append(item);
     }
-    if (entry.kind == kComServerFile) lists_.comServers.Append(destination);
-    if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(destination);
+    if (entry.kind == kComServerFile) lists_.comServers.Append(recorded);
+    if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(recorded);
     if (entry.kind == kFontFile) lists_.listedFonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0});
 }
 

@@ -282,9 +282,9 @@ TEST_F(FileLoop, SystemFilesAreNamedAsTheSystemFolderButWrittenWhereItLeads) {
     EXPECT_EQ(lists.sharedFiles[0], String8("C:\\Windows\\System32\\x.dll "));
     EXPECT_EQ(lists.sharedFiles[1], String8("C:\\Windows\\System32\\sub\\y.dll "));
     EXPECT_EQ(lists.sharedFiles[3], String8("C:\\Windows\\System32\\c.dll^"));
-    // What acts on the file itself (its registration, the pending renames) gets it on disk.
+    // The registration's log line names it as recorded too; the pending renames are on disk.
     ASSERT_EQ(lists.comServers.Count(), 1);
-    EXPECT_EQ(lists.comServers[0], String(u"C:\\Windows\\SysWOW64\\c.dll"));
+    EXPECT_EQ(lists.comServers[0], String(u"C:\\Windows\\System32\\c.dll"));
     EXPECT_EQ(system.cancelledFor, (std::vector<std::u16string>{u"C:\\Windows\\SysWOW64\\x.dll",
                                                                 u"C:\\Windows\\SysWOW64\\sub\\y.dll",
                                                                 u"C:\\Windows\\SysWOW64\\c.dll"}));
