@@ -28,10 +28,11 @@ void ReportBatchFailure(const String& message) {
 
 // Starts the batch in the interpreter the product's batches run in (ChooseBatchInterpreter):
 // for a 32-bit product under the 64-bit engine the 32-bit one, or, where none exists or
-// starts, the engine's own with the environment a 32-bit program sees. The command line used
-// comes back for the failure message.
+// starts, the engine's own with the environment a 32-bit program sees. The choice is logged
+// with a logged batch; the fallback, a batch not quite as the product expects, always. The
+// command line used comes back for the failure message.
 UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath,
-                                   const String& capturePath, const String& folder, bool hidden,
+                                   const String& capturePath, const String& folder, bool hidden, bool logged,
                                    String& commandLine) {
     String system = GetFolder(FolderId::System), system32 = ProductSystemFolder32();
     String path32 = RedirectedPath(interpreter, system, system32);
@@ -46,7 +47,7 @@ UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batc
         commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
         process = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS, &environment);
     }
-    if (!choice.logLine.IsEmpty()) LogTextWide(choice.logLine);
+    if (!choice.logLine.IsEmpty() && (logged || choice.environment32)) LogTextWide(choice.logLine);
     return process;
 }
 
@@ -104,7 +105,7 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
     String commandLine;
     UniqueHandle batch = StartBatchInterpreter(interpreter, ShortPathOf(batchPath),
                                                capturePath.IsEmpty() ? String() : ShortPathOf(capturePath),
-                                               folder, hidden, commandLine);
+                                               folder, hidden, !label.IsEmpty(), commandLine);
     if (!batch) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,

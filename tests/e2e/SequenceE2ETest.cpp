@@ -238,7 +238,7 @@ TEST(SequenceUnderWine, ThirtyTwoBitProductBatchesSeeA32BitSystem) {
         return "[product]\nname = \"" + name + "\"\nbitness = \"" + bitness + "\"\n" +
                "[install]\nfolder = \"C:\\\\cs_e2e_batch32\\\\" + bitness +
                "\"\n"
-               "[options]\nstart_menu_uninstaller = false\n"
+               "[options]\nstart_menu_uninstaller = false\nlog_post_install_batch = true\n"
                "[batches]\npost_install = '''\necho %PROCESSOR_ARCHITECTURE%>\"%InstallDir%\\arch.txt\"\n"
                "echo %PROCESSOR_ARCHITEW6432%>>\"%InstallDir%\\arch.txt\"\n"
                "echo %ProgramFiles%>>\"%InstallDir%\\arch.txt\"\n'''\n";
@@ -294,12 +294,14 @@ TEST(SequenceUnderWine, WithoutA32BitInterpreterTheBatchGetsA32BitEnvironment) {
     // here (Windows keeps the block as given; batch_tests check the block itself). What shows
     // is that the batch ran in the interpreter the log names.
     std::string seen = FileText(DriveC() + "/cs_e2e_batch32f/arch.txt");
-    EXPECT_TRUE(seen == "x86\r\nAMD64\r\nC:\\Program Files (x86)\r\nC:\\Program Files (x86)\\Common Files\r\n" ||
+    EXPECT_TRUE(seen ==
+                    "x86\r\nAMD64\r\nC:\\Program Files (x86)\r\nC:\\Program Files (x86)\\Common Files\r\n" ||
                 seen == "AMD64\r\nEcho is OFF\r\nC:\\Program Files\r\nC:\\Program Files\\Common Files\r\n")
         << seen;
     std::string log = FileText(DriveC() + "/cs_e2e_batch32f/Install.log");
-    EXPECT_TRUE(TextContains(log, "No 32-bit command interpreter: batch runs in C:\\windows\\system32\\cmd.exe with a "
-                                  "32-bit environment\r\n"))
+    EXPECT_TRUE(TextContains(
+        log, "No 32-bit command interpreter: batch runs in C:\\windows\\system32\\cmd.exe with a "
+             "32-bit environment\r\n"))
         << log;
 }
 

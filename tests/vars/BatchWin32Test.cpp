@@ -2,6 +2,7 @@
 // cmd.exe runs the batch files, the prefix's registry holds the Path.
 #include "vars/BatchWin32.h"
 
+#include "core/Folders.h"
 #include "core/Format.h"
 #include "core/Text.h"
 #include "core/WinText.h"
@@ -184,7 +185,12 @@ TEST_F(BatchTest, UninstallerHasNoExisting) {
 
 TEST_F(BatchTest, CapturedOutputLandsInTheLogAndBothFilesGo) {
     ASSERT_TRUE(RunBatch("echo captured line one\r\necho second \r\nexit /b 7", true, u"Demo batch"));
-    EXPECT_EQ(NewLog(), "\r\nRunning Demo batch...\r\ncaptured line one\r\nsecond\r\n\r\n");
+    // The 64-bit engine names the 32-bit interpreter it runs a 32-bit product's logged batch in.
+    std::string interpreter = sizeof(void*) == 8 ? "Batch runs in the 32-bit command interpreter " +
+                                                       Narrow(GetFolder(FolderId::System32)) + "\\cmd.exe\r\n"
+                                                 : "";
+    EXPECT_EQ(NewLog(),
+              "\r\nRunning Demo batch...\r\n" + interpreter + "captured line one\r\nsecond\r\n\r\n");
     EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchFileName)));
     EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchCaptureFileName)));
 }
