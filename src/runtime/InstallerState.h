@@ -99,5 +99,8 @@ bool DisableFileSystemRedirection();
 // product's paths below the system folder lead (RedirectedPath, core/Folders.h); "" when its
 // paths lead where they say (the 32-bit engine, a 64-bit product).
 String ProductSystemFolder32();
+// Windows engine: the 32-bit system folder when a 32-bit product runs on 64-bit Windows,
+// whichever engine runs it; "" otherwise (a 64-bit product, 32-bit Windows).
+String Product32BitSystemFolder();
 
 } // namespace cs

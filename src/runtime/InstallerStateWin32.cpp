@@ -47,12 +47,17 @@ void RestoreFileSystemRedirection() {
     if (revert && revert(g_redirection)) g_redirectionOff = false;
 }
 
-String ProductSystemFolder32() {
+String Product32BitSystemFolder() {
     const Definition& d = Installer().definition;
     bool product32 = !(d.optionWord2 & kOpt2Product64Bit) && d.bitness != 1;
-    if (!kEngineIs64Bit || !product32) return String();
+    if (!product32) return String();
+    // On 32-bit Windows both name the one system folder.
     String system32 = GetFolder(FolderId::System32);
     return EqualsNoCase(system32, GetFolder(FolderId::System).c_str()) ? String() : system32;
+}
+
+String ProductSystemFolder32() {
+    return kEngineIs64Bit ? Product32BitSystemFolder() : String();
 }
 
 void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,

@@ -27,14 +27,15 @@ void ReportBatchFailure(const String& message) {
 }
 
 // Starts the batch in the interpreter the product's batches run in (ChooseBatchInterpreter):
-// for a 32-bit product under the 64-bit engine the 32-bit one, or, where none exists or
-// starts, the engine's own with the environment a 32-bit program sees. The choice is logged
-// with a logged batch; the fallback, a batch not quite as the product expects, always. The
-// command line used comes back for the failure message.
+// for a 32-bit product on 64-bit Windows the 32-bit one, or, where none exists or starts
+// (only under the 64-bit engine), the engine's own with the environment a 32-bit program sees. The choice is
+// logged with a logged batch; the fallback, a batch not quite as the product expects, always. The command
+// line used comes back for the failure message.
 UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath,
                                    const String& capturePath, const String& folder, bool hidden, bool logged,
                                    String& commandLine) {
-    String system = GetFolder(FolderId::System), system32 = ProductSystemFolder32();
+    // Both engines choose, so that both logs name the interpreter alike.
+    String system = GetFolder(FolderId::System), system32 = Product32BitSystemFolder();
     String path32 = RedirectedPath(interpreter, system, system32);
     BatchInterpreter choice = ChooseBatchInterpreter(interpreter, system, system32, IsExistingFile(path32));
     commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
