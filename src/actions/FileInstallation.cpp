@@ -32,18 +32,22 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
         ResolveDestination(entry, run_.folders, [this](String& text) { system_.ExpandVariables(text); });
     if (destination.problem)
         return Refuse(entry, "destination", entry.destination, FromUtf8(destination.problem));
+    // The name the log, the uninstaller's records and the shared-file counts know; the file
+    // operations act where that name leads a 32-bit program.
     const String& path = destination.path;
     if (!placed_.Set(PathCompareKey(path), true))
         return Refuse(entry, "destination", path,
                       u"is the destination of an earlier file of this installation");
+    String onDisk = RedirectedPath(path, run_.folders.systemFolder, run_.folders.systemFolder32);
 
     String line = Format(u"%s >>> %s", FileNameOf(destination.name), path);
     bool hide = HidesFileName(entry.name, (run_.optionWord2 & kOpt2HideFileNames) != 0);
     position_ = ProgressOf(index, count);
     system_.ShowProgress(position_, hide ? system_.LanguageText(kTextFilesInstalled) : path);
-    AddToLists(entry, path);
+    AddToLists(entry, path, onDisk);
 
-    ExistingFile existing = system_.Inspect(path, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
+    ExistingFile existing =
+        system_.Inspect(onDisk, RulesOfKind(entry.kind).test == ExistingTest::VersionThenDate);
     FileVerdict verdict = DecideOverwrite(OverwriteModeOf(entry.flags), path, existing, entry.date);
     if (verdict.install) verdict = TestExistingFile(entry, path, existing, removable);
     if (!verdict.logText.IsEmpty()) system_.Log(verdict.logText);
@@ -52,18 +56,18 @@ void FileInstaller::Install(const FileRecord& entry, int index, int count) {
         return;
     }
 
-    AddGeneratedShortcut(entry, path);
+    AddGeneratedShortcut(entry, onDisk);
     if (destination.createFolder && !MakeParentFolder(entry, path)) return;
     Record(entry, path, UninstallKind::kFile);
 
-    WriteOutcome write = system_.Write(path, entry, existing.exists);
+    WriteOutcome write = system_.Write(onDisk, entry, existing.exists);
     if (write.written && (run_.optionWord1 & kOpt1LogEveryFile)) system_.Log(line + u"\r\n");
     if (!write.logText.IsEmpty()) system_.Log(write.logText);
     if (!write.failure.IsEmpty()) system_.AddFailure(write.failure);
     if (write.diskFull) run_.diskFull = true;
     if (write.deferred) run_.optionWord1 |= kOpt1RebootRequired;
-    if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, path);
-    if (write.written) lists_.installed.Append(path);
+    if (write.written || (write.deferred && entry.kind == kControlPanelApplet)) FollowUp(entry, onDisk);
+    if (write.written) lists_.installed.Append(onDisk);
 }
 
 // A record whose name or destination would leave its folder, open a device or is no name
@@ -99,7 +103,8 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     String folder = FolderToCreate(destination, run_.folders.installDir);
     if (folder.IsEmpty()) return true;
     String reason;
-    if (!system_.MakeFolder(folder, reason)) {
+    if (!system_.MakeFolder(RedirectedPath(folder, run_.folders.systemFolder, run_.folders.systemFolder32),
+                            reason)) {
         system_.AddFailure(Format(u"%s %s\r\n%s\r\n\r\nNot installed: %s\r\n\r\n",
                                   system_.LanguageText(kTextCannotCreateFolder), folder, reason, destination));
         return false;
@@ -108,15 +113,17 @@ bool FileInstaller::MakeParentFolder(const FileRecord& entry, const String& dest
     return true;
 }
 
-void FileInstaller::AddToLists(const FileRecord& entry, const String& destination) {
+// The shared-file list and the registrations' lists (whose lines name the file) under the
+// recorded name; the registrations act where it leads. A font goes by the path on disk.
+void FileInstaller::AddToLists(const FileRecord& entry, const String& recorded, const String& destination) {
     int marker = SharedFileMarker(entry.kind, entry.flags, run_.folders.removableDrive);
     if (marker >= 0) {
-        String8 item = ToPathForm(destination);
+        String8 item = ToPathForm(recorded);
         if (marker) item += static_cast<char>(marker);
         lists_.sharedFiles.Append(item);
     }
-    if (entry.kind == kComServerFile) lists_.comServers.Append(destination);
-    if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(destination);
+    if (entry.kind == kComServerFile) lists_.comServers.Append(recorded);
+    if (entry.kind == kTypeLibraryFile) lists_.typeLibraries.Append(recorded);
     if (entry.kind == kFontFile) lists_.listedFonts.Append({destination, entry.title, (entry.flags & kFileKeep) != 0});
 }
 

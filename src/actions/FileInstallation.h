@@ -119,7 +119,7 @@ class FileInstaller {
   private:
     bool MakeParentFolder(const FileRecord& entry, const String& destination);
     void Record(const FileRecord& entry, const String& path, UninstallKind kind);
-    void AddToLists(const FileRecord& entry, const String& destination);
+    void AddToLists(const FileRecord& entry, const String& recorded, const String& destination);
     void AddGeneratedShortcut(const FileRecord& entry, const String& destination);
     void FollowUp(const FileRecord& entry, const String& destination);
     void RegisterApplet(const FileRecord& entry, const String& destination);

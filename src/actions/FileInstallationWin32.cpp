@@ -2,7 +2,6 @@
 
 #include "actions/FileWriteWin32.h"
 #include "actions/FontsAndPackagesWin32.h"
-#include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/Format.h"
 #include "core/OsInfo.h"
@@ -40,14 +39,6 @@ bool FileBlocksFolder(String folder) {
         folder = parent;
     }
     return false;
-}
-
-// The system folder of the product: a 32-bit product installed by the 64-bit engine on
-// 64-bit Windows puts its system files where 32-bit programs look for them.
-String ProductSystemFolder(const Definition& d) {
-    bool product32 = !(d.optionWord2 & kOpt2Product64Bit) && d.bitness != 1;
-    if (kEngineIs64Bit && product32) return GetFolder(FolderId::System32);
-    return GetFolder(FolderId::System);
 }
 
 class WindowsFileSystem final : public FileInstallSystem {
@@ -165,7 +156,10 @@ DestinationFolders RunDestinationFolders(const InstallerState& state) {
     f.sharedDir = state.folders.sharedDir;
     f.uninstallDataFolder = UninstallDataFolder(state.folders.installDir, d.uninstallSubdir);
     f.fontsFolder = GetFolder(FolderId::Fonts);
-    f.systemFolder = ProductSystemFolder(d);
+    // A 32-bit product's system files go where 32-bit programs look for them, under the
+    // names the 32-bit engine gives them.
+    f.systemFolder = GetFolder(FolderId::System);
+    f.systemFolder32 = ProductSystemFolder32();
     f.removableDrive = state.folders.removableDrive;
     if (!d.sharedSubfolder.IsEmpty()) f.sharedOverride = JoinPath(state.folders.installDir, d.sharedSubfolder);
     return f;

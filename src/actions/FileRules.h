@@ -80,6 +80,11 @@ int CompareFileVersions(std::string_view a, std::string_view b);
 
 struct DestinationFolders {
     String installDir, sharedDir, uninstallDataFolder, fontsFolder, systemFolder;
+    // Where the system folder's files really go when that differs from its name (a 32-bit
+    // product installed by the 64-bit engine: the 32-bit system folder), else "". Paths are
+    // recorded, counted and logged under the system folder's name; the file operations use
+    // RedirectedPath (core/Folders.h).
+    String systemFolder32;
     bool removableDrive = false;
     String sharedOverride; // on a removable drive: where shared files with sub-folders go ("" none)
 };

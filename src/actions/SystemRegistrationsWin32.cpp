@@ -60,9 +60,11 @@ class WindowsRegistrationSystem final : public RegistrationSystem {
     String SystemErrorText(uint32_t code) override { return WindowsSystemErrorText(code); }
     bool Guarded(const std::function<void()>& body) override { return RunGuarded(body); }
 
+    // The lists name a 32-bit product's files in the system folder as the 32-bit engine does;
+    // the registration acts where that name leads (core/Folders.h, RedirectedPath).
     bool RunRegsvr32(const String& path, uint32_t& exitCode) override {
         String system = GetFolder(FolderId::System);
-        String line = Format(u"\"%s\" /s \"%s\"", JoinPath(system, u"regsvr32.exe"), path);
+        String line = Format(u"\"%s\" /s \"%s\"", JoinPath(system, u"regsvr32.exe"), OnDisk(path));
         UniqueHandle child = StartProcess(line, system, true);
         if (!child) {
             exitCode = GetLastError();
@@ -75,14 +77,15 @@ class WindowsRegistrationSystem final : public RegistrationSystem {
         return true;
     }
     bool CallDllRegisterServer(const String& path) override {
-        HMODULE library = LoadLibraryFromItsFolder(path);
+        HMODULE library = LoadLibraryFromItsFolder(OnDisk(path));
         if (!library) return false;
         auto entry = LibraryEntry<HRESULT(STDAPICALLTYPE*)()>(library, "DllRegisterServer");
         if (entry) entry();
         FreeLibrary(library);
         return entry != nullptr;
     }
-    bool RegisterTypeLibrary(const String& path, uint32_t& error) override {
+    bool RegisterTypeLibrary(const String& recorded, uint32_t& error) override {
+        String path = OnDisk(recorded);
         ComRef<ITypeLib> library;
         HRESULT hr = LoadTypeLib(W(path), &library);
         if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.Get(), const_cast<wchar_t*>(W(path)), nullptr);
@@ -125,6 +128,9 @@ class WindowsRegistrationSystem final : public RegistrationSystem {
     }
 
   private:
+    String OnDisk(const String& path) const { return RedirectedPath(path, system_, system32_); }
+
+    String system_ = GetFolder(FolderId::System), system32_ = ProductSystemFolder32();
     CopyOemInfFn copy_ = nullptr;
     FirewallProfile firewall_;
 };

@@ -81,7 +81,15 @@ struct Run {
     Array<String> deleted; // files deleted by the body records
     DeletionScope scope;   // where this run may delete (uninstall/PathJudgement.h)
     SystemLongNames names;
+    // A 32-bit product under the 64-bit engine: its records and counts name the system folder
+    // as the 32-bit engine does, and its files lie where that name leads a 32-bit program.
+    String systemFolder, systemFolder32;
 };
+
+// Where a recorded path leads: records are judged and counted as written, acted on here.
+String OnDisk(const Run& run, const String& path) {
+    return RedirectedPath(path, run.systemFolder, run.systemFolder32);
+}
 
 // A record the judgement refuses is left alone; the refusal is logged and goes into the
 // failure summary, so the run ends with 3 and says what it left. It is not recorded again:
@@ -216,6 +224,8 @@ int ReadEntry(Run& run) {
     // A 64-bit product's files must be reached in the real system folders.
     if (run.values.bitness == 1 && !DisableFileSystemRedirection())
         FatalError(u"Wow64DisableWow64FsRedirection() failed");
+    run.systemFolder = GetFolder(FolderId::System);
+    run.systemFolder32 = ProductSystemFolder32();
     return kUninstallDone;
 }
 
@@ -387,10 +397,11 @@ void ReleaseSharedFiles(Run& run) {
         }
         // A count that reaches zero leaves no value behind.
         counts.DeleteValue(entry.path);
-        if (entry.kind == SharedFileKind::ComServer) UnregisterComServer(entry.path);
-        if (entry.kind == SharedFileKind::TypeLibrary) UnregisterTypeLibrary(entry.path);
-        if (entry.kind == SharedFileKind::CountOnly || !IsExistingFile(entry.path)) continue;
-        if (SharedFileGoes(run, entry.path, entries.Count() > 1) && !DeleteFileEx(entry.path, 0))
+        String file = OnDisk(run, entry.path);
+        if (entry.kind == SharedFileKind::ComServer) UnregisterComServer(file);
+        if (entry.kind == SharedFileKind::TypeLibrary) UnregisterTypeLibrary(file);
+        if (entry.kind == SharedFileKind::CountOnly || !IsExistingFile(file)) continue;
+        if (SharedFileGoes(run, entry.path, entries.Count() > 1) && !DeleteFileEx(file, 0))
             AddFailure(Format(u"%s %s\r\n", Text(kTextNotDeleted), entry.path));
     }
     run.key.DeleteValue(u"SharedFiles");
@@ -493,15 +504,17 @@ void DeleteRecordedFile(Run& run, const UninstallBodyRecord& record) {
     if (!verdict.allowed) {
         // A line that names nothing that exists (garbage, a file already gone) leaves nothing
         // behind: logged only, the result stays as it was.
-        if (IsExistingFile(verdict.path) || IsExistingFile(record.path))
+        if (IsExistingFile(OnDisk(run, verdict.path)) || IsExistingFile(OnDisk(run, record.path)))
             Refuse(record.path, verdict);
         else
             LogTextWide(RefusalText(record.path, verdict));
         return;
     }
-    if (!IsExistingFile(verdict.path)) return;
-    if (DeleteFileEx(verdict.path, 0)) {
-        run.deleted.Append(verdict.path);
+    // Judged by its recorded name, which a redirection only moves within the same folder.
+    String file = OnDisk(run, verdict.path);
+    if (!IsExistingFile(file)) return;
+    if (DeleteFileEx(file, 0)) {
+        run.deleted.Append(file);
         return;
     }
     AddFailure(Format(u"%s %s\r\n", Text(kTextNotDeleted), record.path));
@@ -574,8 +587,9 @@ void ClearFolderAttributes(const String& folder) {
 void RemoveEmptyFolders(Run& run, const String& folder, const String& stopAt, int maxFolders) {
     Array<String> chain = FoldersToRemove(folder, stopAt, run.folders, run.scope, run.names, maxFolders);
     for (int i = 0; i < chain.Count(); ++i) {
-        ClearFolderAttributes(chain[i]);
-        if (!RemoveDirectoryW(W(chain[i]))) break;
+        String onDisk = OnDisk(run, chain[i]);
+        ClearFolderAttributes(onDisk);
+        if (!RemoveDirectoryW(W(onDisk))) break;
     }
 }
 
@@ -589,7 +603,8 @@ void RemoveCreatedFolders(Run& run) {
     // A created folder that is still there (it held a file that could not be deleted, or one
     // of the user's) stays recorded, so that a later run removes it once it is empty.
     for (const String& folder : run.folders)
-        if (IsExistingFolder(folder)) RecordUninstallPath(run.records, folder, UninstallKind::kFolder);
+        if (IsExistingFolder(OnDisk(run, folder)))
+            RecordUninstallPath(run.records, folder, UninstallKind::kFolder);
 }
 
 void RewriteDataFile(Run& run) {

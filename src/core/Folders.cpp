@@ -185,6 +185,26 @@ String JoinPath(const String& folder, const String& name) {
     return joined;
 }
 
+String RedirectedPath(const String& path, const String& systemFolder, const String& systemFolder32) {
+    String system = NormalizeFolderPath(systemFolder);
+    if (system.IsEmpty() || systemFolder32.IsEmpty() || system.Length() <= 3) return path;
+    size_t n = system.Length();
+    if (path.Length() < n || CompareNoCase(path.c_str(), system.c_str(), static_cast<int>(n)) != 0)
+        return path;
+    if (path.Length() > n && path[n] != u'\\' && path[n] != u'/') return path;
+    String rest(path.c_str() + n, path.Length() - n);
+    static const char16_t* const kShared[] = {u"\\catroot",      u"\\catroot2", u"\\DriverStore",
+                                              u"\\drivers\\etc", u"\\LogFiles", u"\\spool"};
+    String lookup = rest;
+    for (size_t i = 0; i < lookup.Length(); ++i)
+        if (lookup[i] == u'/') lookup[i] = u'\\';
+    for (const char16_t* shared : kShared) {
+        String folder(shared);
+        if (EqualsNoCase(lookup, shared) || StartsWithNoCase(lookup, (folder + u"\\").c_str())) return path;
+    }
+    return NormalizeFolderPath(systemFolder32) + rest;
+}
+
 String RemoveLastComponents(const String& path, int count) {
     String result = NormalizeFolderPath(path);
     for (int i = 0; i < count; ++i) {

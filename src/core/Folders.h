@@ -126,6 +126,15 @@ String JoinPath(const String& folder, const String& name);
 // that remains keeps its backslash.
 String RemoveLastComponents(const String& path, int count);
 
+// The file system redirection a 32-bit program meets on 64-bit Windows, for a 64-bit program
+// that acts for a 32-bit product: a path that is the system folder or lies below it names the
+// same place in the 32-bit system folder, except below the folders the system leaves shared
+// by both ("catroot", "catroot2", "DriverStore", "drivers\etc", "LogFiles", "spool"). Case is
+// ignored and the rest of the path is kept as written; any other path, or any path when
+// either folder is empty, comes back unchanged. What is recorded, counted and logged keeps
+// the system folder's name, as the 32-bit engine's does; only the file operations use this.
+String RedirectedPath(const String& path, const String& systemFolder, const String& systemFolder32);
+
 class FolderResolver {
   public:
     explicit FolderResolver(FolderSources& sources) : sources_(sources) {}

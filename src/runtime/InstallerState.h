@@ -94,5 +94,13 @@ void RestoreFileSystemRedirection();
 // 32-bit engine under WoW64; the 64-bit engine has none, which counts as done). False when
 // the system refused.
 bool DisableFileSystemRedirection();
+// Windows engine: what the 64-bit engine must do itself for a 32-bit product, which the
+// 32-bit engine gets from the system's redirection: the 32-bit system folder, where the
+// product's paths below the system folder lead (RedirectedPath, core/Folders.h); "" when its
+// paths lead where they say (the 32-bit engine, a 64-bit product).
+String ProductSystemFolder32();
+// Windows engine: the 32-bit system folder when a 32-bit product runs on 64-bit Windows,
+// whichever engine runs it; "" otherwise (a 64-bit product, 32-bit Windows).
+String Product32BitSystemFolder();
 
 } // namespace cs

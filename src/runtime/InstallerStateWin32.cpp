@@ -3,6 +3,7 @@
 #include "core/BitnessWin32.h"
 #include "core/Folders.h"
 #include "core/OsInfo.h"
+#include "core/Text.h"
 #include "payload/DefinitionReader.h"
 #include "runtime/CorruptInstaller.h"
 #include "runtime/InstallerState.h"
@@ -44,6 +45,19 @@ void RestoreFileSystemRedirection() {
     if (!g_redirectionOff) return;
     auto revert = Kernel32Entry<BOOL(WINAPI*)(PVOID)>("Wow64RevertWow64FsRedirection");
     if (revert && revert(g_redirection)) g_redirectionOff = false;
+}
+
+String Product32BitSystemFolder() {
+    const Definition& d = Installer().definition;
+    bool product32 = !(d.optionWord2 & kOpt2Product64Bit) && d.bitness != 1;
+    if (!product32) return String();
+    // On 32-bit Windows both name the one system folder.
+    String system32 = GetFolder(FolderId::System32);
+    return EqualsNoCase(system32, GetFolder(FolderId::System).c_str()) ? String() : system32;
+}
+
+String ProductSystemFolder32() {
+    return kEngineIs64Bit ? Product32BitSystemFolder() : String();
 }
 
 void ReadDefinitionOrExit(EnginePayload& payload, const CommandLine& commandLine,

@@ -1,6 +1,10 @@
 #include "vars/Batch.h"
 
+#include "core/Folders.h"
+#include "core/Format.h"
 #include "core/Text.h"
+
+#include <string>
 
 namespace cs {
 
@@ -204,6 +208,62 @@ String CommandInterpreterPath(const String& expandedComspec, const OsRecord& os,
     if (!expandedComspec.IsEmpty() && !EqualsNoCase(expandedComspec, u"%comspec%")) return expandedComspec;
     if (os.platform == kPlatformWin9x && os.major == 4) return JoinPath(windowsDir, u"command.com");
     return JoinPath(systemDir32.IsEmpty() ? systemDir : systemDir32, u"cmd.exe");
+}
+
+BatchInterpreter ChooseBatchInterpreter(const String& interpreter, const String& systemFolder,
+                                        const String& systemFolder32, bool interpreter32Usable) {
+    BatchInterpreter choice;
+    choice.path = interpreter;
+    if (systemFolder32.IsEmpty()) return choice;
+    String path32 = RedirectedPath(interpreter, systemFolder, systemFolder32);
+    if (interpreter32Usable && !EqualsNoCase(path32, interpreter.c_str())) {
+        choice.path = path32;
+        choice.logLine = Format(u"Batch runs in the 32-bit command interpreter %s\r\n", path32);
+    } else {
+        choice.environment32 = true;
+        choice.logLine = Format(
+            u"No 32-bit command interpreter: batch runs in %s with a 32-bit environment\r\n", interpreter);
+    }
+    return choice;
+}
+
+namespace {
+
+// The entry's value when its name is the given one (case ignored), else nullptr.
+const char16_t* ValueOf(const String& entry, const char16_t* name) {
+    size_t n = std::char_traits<char16_t>::length(name);
+    if (entry.Length() <= n || entry[n] != u'=' ||
+        CompareNoCase(entry.c_str(), name, static_cast<int>(n)) != 0)
+        return nullptr;
+    return entry.c_str() + n + 1;
+}
+
+const char16_t* Lookup(const Array<String>& environment, const char16_t* name) {
+    for (const String& entry : environment)
+        if (const char16_t* value = ValueOf(entry, name)) return value;
+    return nullptr;
+}
+
+} // namespace
+
+Array<String> Environment32(const Array<String>& environment) {
+    const char16_t* programFiles = Lookup(environment, u"ProgramFiles(x86)");
+    const char16_t* commonFiles = Lookup(environment, u"CommonProgramFiles(x86)");
+    bool hasArchitew = Lookup(environment, u"PROCESSOR_ARCHITEW6432") != nullptr;
+    Array<String> out;
+    for (const String& entry : environment) {
+        if (const char16_t* machine = ValueOf(entry, u"PROCESSOR_ARCHITECTURE")) {
+            out.Append(u"PROCESSOR_ARCHITECTURE=x86");
+            if (!hasArchitew) out.Append(String(u"PROCESSOR_ARCHITEW6432=") + machine);
+        } else if (ValueOf(entry, u"ProgramFiles") && programFiles) {
+            out.Append(String(u"ProgramFiles=") + programFiles);
+        } else if (ValueOf(entry, u"CommonProgramFiles") && commonFiles) {
+            out.Append(String(u"CommonProgramFiles=") + commonFiles);
+        } else {
+            out.Append(entry);
+        }
+    }
+    return out;
 }
 
 String BatchProcessCommandLine(const String& interpreter, const String& batchPath,

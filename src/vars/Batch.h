@@ -3,6 +3,7 @@
 // BatchWin32.cpp writes, runs and deletes the file.
 #pragma once
 
+#include "core/Array.h"
 #include "core/OsInfo.h"
 #include "core/String.h"
 #include "vars/Variables.h"
@@ -46,6 +47,26 @@ String8 BatchText(const VariableInputs& in, const String8& commands, const Batch
 // system folder when that is unknown) on every other system.
 String CommandInterpreterPath(const String& expandedComspec, const OsRecord& os, const String& windowsDir,
                               const String& systemDir32, const String& systemDir);
+
+// The interpreter a product's batch runs in. A 32-bit product under the 64-bit engine
+// (systemFolder32 not "") gets what the 32-bit engine gets on 64-bit Windows: the interpreter
+// where the path leads a 32-bit program (RedirectedPath, core/Folders.h) when that one is
+// usable; else the given one, started with Environment32. Anything else: the given one as it
+// is. The log line says which of the two a 32-bit product's batch got ("" otherwise).
+struct BatchInterpreter {
+    String path;
+    bool environment32 = false;
+    String logLine;
+};
+BatchInterpreter ChooseBatchInterpreter(const String& interpreter, const String& systemFolder,
+                                        const String& systemFolder32, bool interpreter32Usable);
+
+// The environment a 32-bit program gets on 64-bit Windows, made from a 64-bit program's
+// ("Name=value" entries, names without case): "PROCESSOR_ARCHITECTURE" is "x86" with the
+// real one moved to "PROCESSOR_ARCHITEW6432", and "ProgramFiles" and "CommonProgramFiles"
+// take the values of "ProgramFiles(x86)" and "CommonProgramFiles(x86)" when those exist.
+// Every other entry is kept as it is, in its place.
+Array<String> Environment32(const Array<String>& environment);
 
 // The interpreter's command line: "\"<interpreter>\" /c <batch>[ > <capture>]", the part
 // after "/c " in double quotes when it holds a blank.

@@ -27,6 +27,32 @@ void ReportBatchFailure(const String& message) {
     LogTextWide(message + u"\r\n");
 }
 
+// Starts the batch in the interpreter the product's batches run in (ChooseBatchInterpreter):
+// for a 32-bit product on 64-bit Windows the 32-bit one, or, where none exists or starts
+// (only under the 64-bit engine), the engine's own with the environment a 32-bit program sees. The choice is
+// logged with a logged batch; the fallback, a batch not quite as the product expects, always. The command
+// line used comes back for the failure message.
+UniqueHandle StartBatchInterpreter(const String& interpreter, const String& batchPath,
+                                   const String& capturePath, const String& folder, bool hidden, bool logged,
+                                   String& commandLine) {
+    // Both engines choose, so that both logs name the interpreter alike.
+    String system = GetFolder(FolderId::System), system32 = Product32BitSystemFolder();
+    String path32 = RedirectedPath(interpreter, system, system32);
+    BatchInterpreter choice = ChooseBatchInterpreter(interpreter, system, system32, IsExistingFile(path32));
+    commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
+    UniqueHandle process;
+    if (!choice.environment32) process = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS);
+    if (!process && !system32.IsEmpty() && !choice.environment32) // present, but no 32-bit code runs here
+        choice = ChooseBatchInterpreter(interpreter, system, system32, false);
+    if (choice.environment32) {
+        Array<String> environment = Environment32(ProcessEnvironment());
+        commandLine = BatchProcessCommandLine(choice.path, batchPath, capturePath);
+        process = StartProcess(commandLine, folder, hidden, NORMAL_PRIORITY_CLASS, &environment);
+    }
+    if (!choice.logLine.IsEmpty() && (logged || choice.environment32)) LogTextWide(choice.logLine);
+    return process;
+}
+
 } // namespace
 
 String CommandInterpreter() {
@@ -89,9 +115,10 @@ bool RunBatch(const String8& commands, bool hide, const String& label) {
         RemoveDirectoryW(W(folder));
     };
 
-    String commandLine = BatchProcessCommandLine(interpreter, ShortPathOf(batchPath),
-                                                 capturePath.IsEmpty() ? String() : ShortPathOf(capturePath));
-    UniqueHandle batch = StartProcess(commandLine, workFolder, hidden, NORMAL_PRIORITY_CLASS);
+    String commandLine;
+    UniqueHandle batch = StartBatchInterpreter(interpreter, ShortPathOf(batchPath),
+                                               capturePath.IsEmpty() ? String() : ShortPathOf(capturePath),
+                                               workFolder, hidden, !label.IsEmpty(), commandLine);
     if (!batch) {
         String error = WindowsSystemErrorText(GetLastError());
         ReportBatchFailure(Format(u"Unable to launch batch file \"%s\".\r\n%s\r\nCommand-line: %s", batchPath,

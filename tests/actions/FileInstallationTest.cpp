@@ -255,6 +255,51 @@ TEST_F(FileLoop, ListsForTheRegistrationsAreFilledBeforeAnyTest) {
     EXPECT_EQ(Body(), "C:\\App\\d.inf\r\nC:\\App\\p.msi\r\n"); // fonts and system files are not recorded
 }
 
+// A 32-bit product under the 64-bit engine: its system files are written, tested and made
+// where a 32-bit program's system folder leads, but logged, listed and counted under the
+// system folder's own name, as the 32-bit engine does; so are folders below it.
+TEST_F(FileLoop, SystemFilesAreNamedAsTheSystemFolderButWrittenWhereItLeads) {
+    run.folders.systemFolder32 = u"C:\\Windows\\SysWOW64";
+    system.files[u"C:\\Windows\\SysWOW64\\old.dll"] = {true, false, {}, "9.0"};
+    FileRecord sys = Entry(kSystemFile, u"x.dll");
+    FileRecord sub = Entry(kSystemFile, u"y.dll");
+    sub.destination = u"C:\\Windows\\System32\\sub\\";
+    FileRecord old = Entry(kSystemFile, u"old.dll");
+    old.title = u"1.0";
+    FileRecord com = Entry(kComServerFile, u"c.dll");
+    InstallAll({sys, sub, old, com});
+
+    EXPECT_EQ(system.written, (std::vector<std::u16string>{u"C:\\Windows\\SysWOW64\\x.dll",
+                                                           u"C:\\Windows\\SysWOW64\\sub\\y.dll",
+                                                           u"C:\\Windows\\SysWOW64\\c.dll"}));
+    EXPECT_EQ(system.folders, (std::vector<std::u16string>{u"C:\\Windows\\SysWOW64\\sub"}));
+    EXPECT_EQ(system.log,
+              u"x.dll >>> C:\\Windows\\System32\\x.dll\r\n"
+              u"y.dll >>> C:\\Windows\\System32\\sub\\y.dll\r\n"
+              u"C:\\Windows\\System32\\old.dll was not installed because its version (1.0) is not "
+              u"newer than 9.0\r\n"
+              u"c.dll >>> C:\\Windows\\System32\\c.dll\r\n");
+    FileRunLists& lists = installer.Lists();
+    ASSERT_EQ(lists.sharedFiles.Count(), 4);
+    EXPECT_EQ(lists.sharedFiles[0], String8("C:\\Windows\\System32\\x.dll "));
+    EXPECT_EQ(lists.sharedFiles[1], String8("C:\\Windows\\System32\\sub\\y.dll "));
+    EXPECT_EQ(lists.sharedFiles[3], String8("C:\\Windows\\System32\\c.dll^"));
+    // The registration's log line names it as recorded too; the pending renames are on disk.
+    ASSERT_EQ(lists.comServers.Count(), 1);
+    EXPECT_EQ(lists.comServers[0], String(u"C:\\Windows\\System32\\c.dll"));
+    EXPECT_EQ(system.cancelledFor, (std::vector<std::u16string>{u"C:\\Windows\\SysWOW64\\x.dll",
+                                                                u"C:\\Windows\\SysWOW64\\sub\\y.dll",
+                                                                u"C:\\Windows\\SysWOW64\\c.dll"}));
+    EXPECT_EQ(system.counts, (std::map<std::u16string, uint32_t>{{u"C:\\Windows\\System32\\c.dll", 1},
+                                                                 {u"C:\\Windows\\System32\\old.dll", 1},
+                                                                 {u"C:\\Windows\\System32\\sub\\y.dll", 1},
+                                                                 {u"C:\\Windows\\System32\\x.dll", 1}}));
+    EXPECT_EQ(std::string(run.storedSharedFiles.View()).find("SysWOW64"), std::string::npos);
+    EXPECT_NE(std::string(run.storedSharedFiles.View()).find("\"C:\\Windows\\System32\\x.dll "),
+              std::string::npos)
+        << run.storedSharedFiles.c_str();
+}
+
 // Every font entry is listed for the uninstall entry when it is reached, whether or not its
 // file is then written; only written fonts go to the registration.
 TEST_F(FileLoop, FontEntriesAreListedBeforeTheOverwriteTest) {

@@ -558,3 +558,50 @@ TEST(PathRules, EveryFolderHasAName) {
         EXPECT_TRUE(names.insert(name).second) << "duplicate name at " << i;
     }
 }
+
+// What a 32-bit program reaches when it names a path: the system folder's files live in the
+// 32-bit system folder, apart from the folders both kinds of program share.
+TEST(PathRules, RedirectedPathFollowsTheSystemFolderRedirection) {
+    const String system = u"C:\\windows\\system32", system32 = u"C:\\windows\\syswow64";
+    struct Case {
+        const char16_t* path;
+        const char16_t* expected;
+    } cases[] = {
+        {u"C:\\windows\\system32\\X.dll", u"C:\\windows\\syswow64\\X.dll"},
+        {u"C:\\WINDOWS\\SYSTEM32\\sub\\X.dll", u"C:\\windows\\syswow64\\sub\\X.dll"},
+        {u"C:\\windows\\system32", u"C:\\windows\\syswow64"},
+        {u"C:\\windows\\system32\\", u"C:\\windows\\syswow64\\"},
+        {u"C:\\windows\\system32/cmd.exe", u"C:\\windows\\syswow64/cmd.exe"},
+        {u"C:\\windows\\system32\\drivers\\X.sys", u"C:\\windows\\syswow64\\drivers\\X.sys"},
+        // Shared by both kinds of program.
+        {u"C:\\windows\\system32\\drivers\\etc\\hosts", u"C:\\windows\\system32\\drivers\\etc\\hosts"},
+        {u"C:\\windows\\system32\\drivers\\etc", u"C:\\windows\\system32\\drivers\\etc"},
+        {u"C:\\windows\\system32\\catroot\\a.cat", u"C:\\windows\\system32\\catroot\\a.cat"},
+        {u"C:\\windows\\system32\\CatRoot2", u"C:\\windows\\system32\\CatRoot2"},
+        {u"C:\\windows\\system32\\driverstore\\x", u"C:\\windows\\system32\\driverstore\\x"},
+        {u"C:\\windows\\system32\\LogFiles\\x.log", u"C:\\windows\\system32\\LogFiles\\x.log"},
+        {u"C:\\windows\\system32\\spool/drivers", u"C:\\windows\\system32\\spool/drivers"},
+        // Names that only begin like a shared folder are redirected.
+        {u"C:\\windows\\system32\\catroot3\\x", u"C:\\windows\\syswow64\\catroot3\\x"},
+        {u"C:\\windows\\system32\\spooler.dll", u"C:\\windows\\syswow64\\spooler.dll"},
+        // Elsewhere: unchanged, also for a folder that only begins like the system folder.
+        {u"C:\\windows\\system32x\\X.dll", u"C:\\windows\\system32x\\X.dll"},
+        {u"C:\\windows\\X.dll", u"C:\\windows\\X.dll"},
+        {u"D:\\windows\\system32\\X.dll", u"D:\\windows\\system32\\X.dll"},
+        {u"C:\\windows\\syswow64\\X.dll", u"C:\\windows\\syswow64\\X.dll"},
+        {u"", u""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RedirectedPath(c.path, system, system32), String(c.expected))
+            << ToUtf8(String(c.path)).c_str();
+    // A trailing backslash on either folder changes nothing.
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"C:\\windows\\system32\\",
+                             u"C:\\windows\\syswow64\\"),
+              String(u"C:\\windows\\syswow64\\X.dll"));
+    // Without both folders, or with a drive root for a system folder, nothing is redirected.
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", system, u""),
+              String(u"C:\\windows\\system32\\X.dll"));
+    EXPECT_EQ(RedirectedPath(u"C:\\windows\\system32\\X.dll", u"", system32),
+              String(u"C:\\windows\\system32\\X.dll"));
+    EXPECT_EQ(RedirectedPath(u"C:\\X.dll", u"C:\\", system32), String(u"C:\\X.dll"));
+}

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -249,6 +250,88 @@ TEST_F(FilesUnderWine, ExistingFilesStayAndSharedFilesAreCounted) {
     RunWine({"reg", "delete", counts, "/v", "C:\\cs_e2e_existing\\app\\shared\\new.dll", "/f", "/reg:32"});
     RegDeleteKey(entry);
     fs::remove_all(root);
+}
+
+// A 32-bit product's system files, whichever engine installs them, are what the 32-bit engine
+// makes of them on 64-bit Windows: they lie in the 32-bit system folder, but the log line, the
+// SharedDLLs value and the "SharedFiles" entry name the system folder ("system32"), so that a
+// second product sharing them counts 2 under the one name. The uninstaller releases that
+// name: the first uninstallation leaves them counted once, the second removes the values, and
+// the files whose entries are not count-only (the type library; a system file stays, as its
+// " " marker says) are deleted from the 32-bit system folder.
+TEST_F(FilesUnderWine, A32BitProductsSystemFilesAreNamedAndCountedAsTheSystemFolder) {
+    const std::string wow = DriveC() + "/windows/syswow64";
+    if (!fs::exists(wow)) GTEST_SKIP() << "a prefix without a 32-bit system folder";
+    const std::string counts = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const std::string entries = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    const std::string dll = "C:\\windows\\system32\\cs_e2e_wow.dll", tlb = "C:\\windows\\system32\\cs_e2e_wow.tlb";
+    const std::string root = DriveC() + "/cs_e2e_wow";
+    auto cleanUp = [&] {
+        for (const std::string file : {"cs_e2e_wow.dll", "cs_e2e_wow.tlb"}) {
+            for (const std::string folder : {"system32", "syswow64"})
+                for (const char* view : {"/reg:32", "/reg:64"})
+                    RunWine({"reg", "delete", counts, "/v", "C:\\windows\\" + folder + "\\" + file, "/f", view});
+            fs::remove(wow + "/" + file);
+            fs::remove(DriveC() + "/windows/system32/" + file);
+        }
+        RegDeleteKey(entries + "CsE2E Wow A");
+        RegDeleteKey(entries + "CsE2E Wow B");
+        fs::remove_all(root);
+    };
+    cleanUp();
+    auto countOf = [&](const std::string& value, const char* view = "/reg:32") {
+        RunResult r = RunWine({"reg", "query", counts, "/v", value, view}, 60);
+        if (r.exitCode != 0) return std::string();
+        size_t at = r.output.find("REG_DWORD");
+        if (at == std::string::npos) return std::string("?");
+        std::string count = TrimmedEnd(r.output.substr(at + 9));
+        return count.substr(std::min(count.size(), count.find_first_not_of(' ')));
+    };
+    auto project = [&](const std::string& product) {
+        return "[product]\nname = \"Wow " + product + " E2E\"\nversion = \"1.0\"\n" +
+               "[install]\nfolder = \"C:\\\\cs_e2e_wow\\\\" + product + "\"\n" +
+               "[uninstall]\nsubfolder = \"uninst\"\nkey_name = \"CsE2E Wow " + product + "\"\n" +
+               "[options]\nstart_menu_uninstaller = false\n" + "[[file]]\nsource = \"" +
+               Source("cs_e2e_wow.dll", "system bytes") + "\"\nkind = \"system\"\n" + "[[file]]\nsource = \"" +
+               Source("cs_e2e_wow.tlb", "type library bytes") + "\"\nkind = \"type-library\"\n";
+    };
+    for (const std::string product : {"A", "B"}) {
+        std::string setup = Build("wow-" + product, project(product));
+        ASSERT_FALSE(setup.empty());
+        RunResult ran = RunSilent(setup);
+        EXPECT_EQ(ran.exitCode, 0) << ran.output;
+        std::string log = FileText(root + "/" + product + "/uninst/Install.log");
+        // The second product finds the files in place: its overwrite lines name them the same way.
+        EXPECT_TRUE(TextContains(log, product == "A" ? "cs_e2e_wow.dll >>> " + dll + "\r\n" : dll + " ")) << log;
+        EXPECT_FALSE(TextContains(log, "syswow64")) << log;
+        RunResult shared =
+            RunWine({"reg", "query", entries + "CsE2E Wow " + product, "/v", "SharedFiles", "/reg:32"});
+        EXPECT_TRUE(TextContains(shared.output, "\"" + dll + " \"")) << shared.output;
+        EXPECT_TRUE(TextContains(shared.output, "\"" + tlb)) << shared.output;
+        EXPECT_FALSE(TextContains(shared.output, "syswow64")) << shared.output;
+    }
+    EXPECT_EQ(FileText(wow + "/cs_e2e_wow.dll"), "system bytes");
+    EXPECT_EQ(FileText(wow + "/cs_e2e_wow.tlb"), "type library bytes");
+    EXPECT_FALSE(fs::exists(DriveC() + "/windows/system32/cs_e2e_wow.dll"));
+    for (const std::string& name : {dll, tlb}) {
+        EXPECT_EQ(countOf(name), "0x2") << name << ": both products count the one name";
+        std::string name32 = "C:\\windows\\syswow64\\" + name.substr(name.rfind('\\') + 1);
+        EXPECT_EQ(countOf(name32), "") << name32;
+        EXPECT_EQ(countOf(name32, "/reg:64"), "") << name32;
+    }
+
+    RunResult first = RunUninstaller("C:\\cs_e2e_wow\\B\\uninst\\uninstall.exe", "CsE2E Wow B", "/silent");
+    EXPECT_EQ(first.exitCode, 0) << first.output;
+    EXPECT_EQ(countOf(dll), "0x1");
+    EXPECT_EQ(countOf(tlb), "0x1");
+    EXPECT_TRUE(fs::exists(wow + "/cs_e2e_wow.tlb")) << "still counted by the other product";
+    RunResult second = RunUninstaller("C:\\cs_e2e_wow\\A\\uninst\\uninstall.exe", "CsE2E Wow A", "/silent");
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(countOf(dll), "") << "a count reaching zero leaves no value";
+    EXPECT_EQ(countOf(tlb), "");
+    EXPECT_FALSE(fs::exists(wow + "/cs_e2e_wow.tlb")) << "the last product's uninstallation removes the file";
+    EXPECT_EQ(FileText(wow + "/cs_e2e_wow.dll"), "system bytes") << "a count-only entry's file stays";
+    cleanUp();
 }
 
 // A payload entry of kind 2 (which the builder refuses to write) ends the run with the

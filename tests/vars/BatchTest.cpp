@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace cs;
 
@@ -279,4 +280,71 @@ TEST(SearchPath, Edits) {
         EXPECT_EQ(EditSearchPath(path, u"C:\\App", c.add), c.changed) << ToUtf8(c.path).c_str();
         EXPECT_EQ(path, c.result) << ToUtf8(c.path).c_str();
     }
+}
+
+// A 32-bit product's batch under the 64-bit engine: the 32-bit interpreter where the path
+// leads a 32-bit program, else the engine's own with a 32-bit environment; said in the log.
+TEST(BatchInterpreterChoice, ThirtyTwoBitProductsGetWhatThe32BitEngineGets) {
+    const String system = u"C:\\windows\\system32", system32 = u"C:\\windows\\syswow64";
+    const String cmd = u"C:\\windows\\system32\\cmd.exe";
+
+    BatchInterpreter usable = ChooseBatchInterpreter(cmd, system, system32, true);
+    EXPECT_EQ(usable.path, String(u"C:\\windows\\syswow64\\cmd.exe"));
+    EXPECT_FALSE(usable.environment32);
+    EXPECT_EQ(usable.logLine,
+              String(u"Batch runs in the 32-bit command interpreter C:\\windows\\syswow64\\cmd.exe\r\n"));
+
+    BatchInterpreter missing = ChooseBatchInterpreter(cmd, system, system32, false);
+    EXPECT_EQ(missing.path, cmd);
+    EXPECT_TRUE(missing.environment32);
+    EXPECT_EQ(
+        missing.logLine,
+        String(u"No 32-bit command interpreter: batch runs in C:\\windows\\system32\\cmd.exe with a 32-bit "
+               u"environment\r\n"));
+
+    // An interpreter outside the system folder has no 32-bit twin: the environment says it.
+    BatchInterpreter elsewhere = ChooseBatchInterpreter(u"D:\\tools\\cmd.exe", system, system32, true);
+    EXPECT_EQ(elsewhere.path, String(u"D:\\tools\\cmd.exe"));
+    EXPECT_TRUE(elsewhere.environment32);
+
+    // The 32-bit engine, or a 64-bit product: the interpreter as it is, nothing logged.
+    for (bool usableToo : {true, false}) {
+        BatchInterpreter same = ChooseBatchInterpreter(cmd, system, u"", usableToo);
+        EXPECT_EQ(same.path, cmd);
+        EXPECT_FALSE(same.environment32);
+        EXPECT_TRUE(same.logLine.IsEmpty());
+    }
+}
+
+TEST(BatchInterpreterChoice, Environment32IsWhatA32BitProgramSees) {
+    Array<String> env;
+    for (const char16_t* e : {u"=C:=C:\\work", u"CommonProgramFiles=C:\\Program Files\\Common Files",
+                              u"CommonProgramFiles(x86)=C:\\Program Files (x86)\\Common Files",
+                              u"CommonProgramW6432=C:\\Program Files\\Common Files", u"Path=C:\\windows",
+                              u"Processor_Architecture=AMD64", u"PROGRAMFILES=C:\\Program Files",
+                              u"ProgramFiles(x86)=C:\\Program Files (x86)", u"ProgramW6432=C:\\Program Files",
+                              u"ProgramFilesX=kept"})
+        env.Append(e);
+    Array<String> out = Environment32(env);
+    std::vector<std::u16string> got;
+    for (const String& e : out)
+        got.emplace_back(e.View());
+    EXPECT_EQ(got, (std::vector<std::u16string>{
+                       u"=C:=C:\\work", u"CommonProgramFiles=C:\\Program Files (x86)\\Common Files",
+                       u"CommonProgramFiles(x86)=C:\\Program Files (x86)\\Common Files",
+                       u"CommonProgramW6432=C:\\Program Files\\Common Files", u"Path=C:\\windows",
+                       u"PROCESSOR_ARCHITECTURE=x86", u"PROCESSOR_ARCHITEW6432=AMD64",
+                       u"ProgramFiles=C:\\Program Files (x86)", u"ProgramFiles(x86)=C:\\Program Files (x86)",
+                       u"ProgramW6432=C:\\Program Files", u"ProgramFilesX=kept"}));
+
+    // Without the x86 folders the program folders stay; an existing PROCESSOR_ARCHITEW6432 is kept.
+    Array<String> bare;
+    for (const char16_t* e : {u"PROCESSOR_ARCHITECTURE=AMD64", u"PROCESSOR_ARCHITEW6432=ARM64",
+                              u"ProgramFiles=C:\\Program Files"})
+        bare.Append(e);
+    Array<String> bareOut = Environment32(bare);
+    ASSERT_EQ(bareOut.Count(), 3);
+    EXPECT_EQ(bareOut[0], String(u"PROCESSOR_ARCHITECTURE=x86"));
+    EXPECT_EQ(bareOut[1], String(u"PROCESSOR_ARCHITEW6432=ARM64"));
+    EXPECT_EQ(bareOut[2], String(u"ProgramFiles=C:\\Program Files"));
 }

@@ -187,7 +187,13 @@ TEST_F(BatchTest, UninstallerHasNoExisting) {
 
 TEST_F(BatchTest, CapturedOutputLandsInTheLogAndBothFilesGo) {
     ASSERT_TRUE(RunBatch("echo captured line one\r\necho second \r\nexit /b 7", true, u"Demo batch"));
-    EXPECT_EQ(NewLog(), "\r\nRunning Demo batch...\r\ncaptured line one\r\nsecond\r\n\r\n");
+    // On 64-bit Windows a 32-bit product's logged batch names the 32-bit interpreter it runs in.
+    bool windows64 = !EqualsNoCase(GetFolder(FolderId::System32), GetFolder(FolderId::System).c_str());
+    std::string interpreter = windows64 ? "Batch runs in the 32-bit command interpreter " +
+                                              Narrow(GetFolder(FolderId::System32)) + "\\cmd.exe\r\n"
+                                        : "";
+    EXPECT_EQ(NewLog(),
+              "\r\nRunning Demo batch...\r\n" + interpreter + "captured line one\r\nsecond\r\n\r\n");
     EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchFileName)));
     EXPECT_FALSE(Exists(JoinPath(Installer().folders.installDir, kBatchCaptureFileName)));
 }
