@@ -125,8 +125,10 @@ bool SplitDestination(std::u16string_view destination, DestinationParts& parts, 
         problem = RelativeNameProblem(destination);
         return problem == nullptr;
     }
-    if (destination.size() >= 2 && IsSeparator(destination[0]) && IsSeparator(destination[1])) {
+    if (destination.size() >= 2 && destination[0] == u'\\' && destination[1] == u'\\') {
         // "\\server\share\...": the server and the share are sound parts ("\\?\" and "\\.\" are not).
+        // Only two backslashes start one: the engine takes "//server/share" for a relative path
+        // and would place it below the kind's folder, so the rule refuses it as absolute below.
         size_t server = destination.find_first_of(u"\\/", 2);
         size_t share =
             server == std::u16string_view::npos ? server : destination.find_first_of(u"\\/", server + 1);

@@ -131,6 +131,10 @@ TEST(FileNames, Destinations) {
         // Found by fuzzing: a second "\\" after the base, a "/" taken for a folder's end.
         {u"%V%\\\\", false, Base::None, u"", u""},
         {u"D:\\Tools/", false, Base::None, u"", u""},
+        // A server path written with "/": the engine would not take it for one.
+        {u"//t8/%\\x", false, Base::None, u"", u""},
+        {u"\\/server\\share\\x", false, Base::None, u"", u""},
+        {u"\\\\server/share\\x", true, Base::Share, u"\\\\server/share", u"x"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.destination));

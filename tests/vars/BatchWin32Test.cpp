@@ -239,7 +239,9 @@ void ExpectPrivateFolderGone(const String& batchFolder) {
 // A user's file at a name a batch file once had, and its bytes.
 const char kDocument[] = "a user's document";
 String PlantDocument(const String& path) {
+    // An earlier run in the same prefix may have left an empty private folder at the name.
     DeleteFileW(W(path));
+    RemoveDirectoryW(W(path));
     HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
     DWORD wrote = 0;
