@@ -153,9 +153,8 @@ class WindowsRegistrySystem final : public RegistrySystem {
     // The merge file goes with its private folder.
     void RemoveFile(const String& path) override {
         DeleteFileW(W(path));
-        String folder = path.Sub(0, path.View().find_last_of(u'\\'));
-        if (IsPrivateTempFolderName(folder.Sub(folder.View().find_last_of(u'\\') + 1)))
-            RemoveDirectoryW(W(folder));
+        String folder = FolderOf(path);
+        if (IsPrivateTempFolderName(FileNameOf(folder))) RemoveDirectoryW(W(folder));
     }
     bool IsFile(const String& path) override { return IsExistingFile(path); }
 
